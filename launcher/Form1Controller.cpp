@@ -1,0 +1,129 @@
+#include "launcher/Form1Controller.h"
+
+#include "launcher/InstallerPath.h"
+#include "launcher/VersionGate.h"
+#include "resources/resource.h"
+
+namespace launcher {
+
+const char16_t kVersionErrorText[] = u"Error Windows Version!";
+const char16_t kQuitTitle[] = u"Install";
+const char16_t kQuitText[] =
+    u"Setup is not complete. If you quit the setup\r\n"
+    u"program now, the program will not be installed.\r\n"
+    u"\r\n"
+    u"To continue installing, click No. To quit\r\n"
+    u"the Setup program, click Yes.";
+const char16_t kStartFailedText[] = u"Setup could not be started.";
+const char16_t kShellVerbOpen[] = u"open";
+
+namespace {
+
+// A string-table caption replaces the design-time one; if the entry is
+// missing, the design-time caption (the same text) simply stays.
+void SetCaptionFromStringTable(platform::Platform& platform, platform::Control control,
+                               unsigned id)
+{
+    CaptionText text;
+    if (platform.LookUpString(id, text))
+        platform.SetCaption(control, text.Chars());
+}
+
+}  // namespace
+
+void Form1Controller::OnLoad()
+{
+    SetCaptionFromStringTable(platform_, platform::Control::Command1, IDS_SETUP_CAPTION);
+    SetCaptionFromStringTable(platform_, platform::Control::Command2, IDS_EXIT_CAPTION);
+    SetCaptionFromStringTable(platform_, platform::Control::Form1, IDS_TITLE);
+    WindowsVersionCode = ParseVersionCode(GetWindowsVersionCode());
+}
+
+void Form1Controller::OnActivate()
+{
+    if (messageBoxOpen_)
+        return;
+    if (WindowsVersionCode >= 1 && WindowsVersionCode <= 5)
+        return;
+
+    CaptionText title;
+    platform_.GetCaption(platform::Control::Form1, title);
+    ShowBox(kVersionErrorText, title.Chars(), platform::kMbIconHand);
+    platform_.Terminate();
+}
+
+void Form1Controller::OnCommand1Click()
+{
+    if (messageBoxOpen_)
+        return;
+    SetupLaunched = kTrue16;
+
+    PathText folder;
+    PathText path;
+    if (!platform_.ApplicationFolder(folder) || !BuildInstallerPath(folder, path)) {
+        ReportStartFailure(nullptr);
+        return;
+    }
+
+    intptr_t result = platform_.ShellExecuteA(nullptr, kShellVerbOpen, path.Chars(), u"", u"",
+                                              platform::kSwShowNormal);
+    // ShellExecute reports success with a value above 32. Closing as if the
+    // installer had started when it had not would leave the user with
+    // nothing on screen and no idea why, so a failure is reported instead
+    // and the window stays.
+    if (result <= 32) {
+        ReportStartFailure(&path);
+        return;
+    }
+    platform_.CloseForm();
+}
+
+void Form1Controller::OnCommand2Click()
+{
+    if (messageBoxOpen_)
+        return;
+    platform_.CloseForm();
+}
+
+bool Form1Controller::OnCloseRequest(CloseCause)
+{
+    if (messageBoxOpen_)
+        return true;
+    if (SetupLaunched != kFalse16)
+        return false;
+    return ShowBox(kQuitText, kQuitTitle, platform::kMbYesNoQuestion) == platform::kIdNo;
+}
+
+const char16_t* Form1Controller::GetWindowsVersionCode()
+{
+    platform::OsVersionInfoA info;
+    PrepareVersionRecord(info);
+    platform_.GetVersionExA(info);  // on failure the prepared record classifies as "0"
+    return ClassifyWindowsVersion(info);
+}
+
+int Form1Controller::ShowBox(const char16_t* text, const char16_t* title, unsigned style)
+{
+    messageBoxOpen_ = true;
+    int answer = platform_.ShowMessageBox(text, title, style);
+    messageBoxOpen_ = false;
+    return answer;
+}
+
+// Tells the user the installer could not be started, naming the path that
+// was tried, and puts the window back as it was before Setup.
+void Form1Controller::ReportStartFailure(const PathText* path)
+{
+    FixedText<kMaxPathChars + 64> text;
+    text.Append(kStartFailedText);
+    if (path != nullptr) {
+        text.Append(u"\r\n\r\n");
+        text.Append(*path);
+    }
+    CaptionText title;
+    platform_.GetCaption(platform::Control::Form1, title);
+    ShowBox(text.Chars(), title.Chars(), platform::kMbIconHand);
+    SetupLaunched = kFalse16;
+}
+
+}  // namespace launcher

@@ -1,0 +1,71 @@
+// The behaviour of the launcher window, Form1.
+//
+// The window procedure turns Windows messages into the five events below;
+// everything the handlers need from Windows goes through platform::Platform,
+// so the whole behaviour runs on the host against a fake.
+#pragma once
+
+#include <stdint.h>
+
+#include "launcher/Text.h"
+#include "platform/Platform.h"
+
+namespace launcher {
+
+// A window-level Boolean: 16 bits, 0 for false, -1 (all bits set) for true.
+using Boolean16 = int16_t;
+constexpr Boolean16 kFalse16 = 0;
+constexpr Boolean16 kTrue16 = -1;
+
+// Why Form1 is asked to close. Passed along for the record; every cause is
+// handled the same way.
+enum class CloseCause {
+    Program,      // the Exit or Setup action
+    User,         // close box, system menu, Alt+F4
+    SessionEnd,   // shutdown or log-off
+};
+
+// Fixed texts of the launcher (the captions come from the string table).
+extern const char16_t kVersionErrorText[];
+extern const char16_t kQuitTitle[];
+extern const char16_t kQuitText[];
+extern const char16_t kStartFailedText[];
+extern const char16_t kShellVerbOpen[];
+
+class Form1Controller {
+public:
+    explicit Form1Controller(platform::Platform& platform) : platform_(platform) {}
+
+    // Once, before the window is first shown: captions, title, version code.
+    void OnLoad();
+    // Every time Form1 becomes the active window: refuse unsupported Windows.
+    void OnActivate();
+    // Setup: start the installer through the shell, then close.
+    void OnCommand1Click();
+    // Exit: close, which asks the quit question.
+    void OnCommand2Click();
+    // Any request to close Form1. Returns true to veto the close.
+    bool OnCloseRequest(CloseCause cause);
+
+    // True while one of the launcher's message boxes is open. The window
+    // procedure is re-entered while a box is up (closing it reactivates
+    // Form1 before the call returns; a close can be sent from outside), and
+    // none of the handlers runs then, so boxes never stack.
+    bool MessageBoxOpen() const { return messageBoxOpen_; }
+
+    // The installer has been started from this window.
+    Boolean16 SetupLaunched = kFalse16;
+    // Code of the running Windows version, set at load; 1 to 5 are supported.
+    int16_t WindowsVersionCode = 0;
+
+private:
+    // Reads the running version and returns its code text, "0" to "5".
+    const char16_t* GetWindowsVersionCode();
+    int ShowBox(const char16_t* text, const char16_t* title, unsigned style);
+    void ReportStartFailure(const PathText* path);
+
+    platform::Platform& platform_;
+    bool messageBoxOpen_ = false;
+};
+
+}  // namespace launcher

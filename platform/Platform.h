@@ -1,0 +1,77 @@
+// The operations the launcher needs from Windows, and nothing more.
+//
+// The launcher's logic talks only to this interface. Win32Platform provides
+// it on Windows; the unit tests provide a fake. Nothing here includes
+// <windows.h>: the few Windows numbers the logic uses are spelled out below.
+#pragma once
+
+#include <stdint.h>
+
+#include "launcher/Text.h"
+
+namespace platform {
+
+// Message-box styles and answers, as Windows numbers them.
+constexpr unsigned kMbIconHand = 16;        // stop icon, OK button only
+constexpr unsigned kMbYesNoQuestion = 36;   // MB_YESNO | MB_ICONQUESTION
+constexpr int kIdOk = 1;
+constexpr int kIdYes = 6;
+constexpr int kIdNo = 7;
+
+// ShellExecute show command.
+constexpr int kSwShowNormal = 1;
+
+// The Windows OSVERSIONINFOA record, byte for byte (148 bytes), so the
+// logic can prepare it and the platform can hand it to GetVersionExA as is.
+struct OsVersionInfoA {
+    uint32_t dwOSVersionInfoSize;
+    uint32_t dwMajorVersion;
+    uint32_t dwMinorVersion;
+    uint32_t dwBuildNumber;
+    uint32_t dwPlatformId;
+    char szCSDVersion[128];
+};
+static_assert(sizeof(OsVersionInfoA) == 148, "OSVERSIONINFOA is 148 bytes");
+
+// The window and the controls whose texts the logic sets.
+enum class Control { Form1, Command1, Command2 };
+
+class Platform {
+public:
+    // Shows a message box modal to Form1 and returns the button pressed.
+    virtual int ShowMessageBox(const char16_t* text, const char16_t* title, unsigned style) = 0;
+
+    // Folder holding the running launcher: no trailing backslash, except a
+    // drive root, which keeps it (D:\). False if it cannot be determined.
+    virtual bool ApplicationFolder(launcher::PathText& folder) = 0;
+
+    // Entry of the program's own string table. False if it is missing.
+    virtual bool LookUpString(unsigned id, launcher::CaptionText& text) = 0;
+
+    // Caption of a button, or the title of Form1.
+    virtual void SetCaption(Control control, const char16_t* text) = 0;
+    virtual void GetCaption(Control control, launcher::CaptionText& text) = 0;
+
+    // Asks Form1 to close: raises the close request first, which may veto.
+    virtual void CloseForm() = 0;
+
+    // Ends the program at once: no close request, no further handler.
+    // On Windows this does not return; a fake returns and records it.
+    virtual void Terminate() = 0;
+
+    // Kernel GetVersionExA on the prepared record; returns the call's result.
+    virtual bool GetVersionExA(OsVersionInfoA& info) = 0;
+
+    // Shell ShellExecuteA. The texts are converted to the ANSI code page
+    // here, at the border; a text that the code page cannot carry is not
+    // passed on, and the result is then a failure code (32 or less).
+    // Returns the shell's result: greater than 32 on success.
+    virtual intptr_t ShellExecuteA(void* owner, const char16_t* verb, const char16_t* file,
+                                   const char16_t* parameters, const char16_t* directory,
+                                   int show) = 0;
+
+protected:
+    ~Platform() = default;
+};
+
+}  // namespace platform

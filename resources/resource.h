@@ -1,0 +1,17 @@
+/* Resource identifiers, shared by launcher.rc and the C++ code.
+   Plain preprocessor definitions only: windres and the host compiler both
+   read this file, so it must not include anything. */
+#ifndef LAUNCHER_RESOURCE_H
+#define LAUNCHER_RESOURCE_H
+
+/* String table, block 1, language neutral. */
+#define IDS_SETUP_CAPTION 10 /* caption of the Setup button */
+#define IDS_EXIT_CAPTION  11 /* caption of the Exit button */
+#define IDS_TITLE         12 /* title of the launcher window */
+
+/* Controls of the launcher window. Kept clear of IDOK (1) and IDCANCEL (2),
+   which dialog keyboard handling sends on Enter and Escape. */
+#define IDC_COMMAND1 101 /* Setup */
+#define IDC_COMMAND2 102 /* Exit */
+
+#endif

@@ -1,0 +1,291 @@
+// The launcher window's behaviour, fed event by event on a fake platform.
+#include <gtest/gtest.h>
+
+#include "FakePlatform.h"
+#include "launcher/Form1Controller.h"
+
+using launcher::CloseCause;
+using launcher::Form1Controller;
+using platform::kIdNo;
+using platform::kIdYes;
+using platform::kMbIconHand;
+using platform::kMbYesNoQuestion;
+
+namespace {
+
+const std::u16string kQuitQuestion =
+    u"Setup is not complete. If you quit the setup\r\n"
+    u"program now, the program will not be installed.\r\n"
+    u"\r\n"
+    u"To continue installing, click No. To quit\r\n"
+    u"the Setup program, click Yes.";
+
+class Form1Test : public ::testing::Test {
+protected:
+    Form1Test() { fake.controller = &form; }
+
+    // Load and first activation, as at start-up on a supported Windows.
+    void Start()
+    {
+        form.OnLoad();
+        form.OnActivate();
+        fake.calls.clear();
+    }
+
+    void ExpectQuitQuestion(const fake::MessageBoxCall& box)
+    {
+        EXPECT_EQ(box.text, kQuitQuestion);
+        EXPECT_EQ(box.title, u"Install");
+        EXPECT_EQ(box.style, kMbYesNoQuestion);
+    }
+
+    fake::FakePlatform fake;
+    Form1Controller form{fake};
+};
+
+TEST_F(Form1Test, LoadSetsCaptionsThenTitleThenReadsTheVersion)
+{
+    fake.strings = {{10, u"&Installieren"}, {11, u"&Beenden"}, {12, u"Installation (de)"}};
+    form.OnLoad();
+
+    const std::vector<std::string> expected = {
+        "LookUpString 10", "SetCaption Command1 &Installieren",
+        "LookUpString 11", "SetCaption Command2 &Beenden",
+        "LookUpString 12", "SetCaption Form1 Installation (de)",
+        "GetVersionExA"};
+    EXPECT_EQ(fake.calls, expected);
+    EXPECT_EQ(form.WindowsVersionCode, 5);
+    EXPECT_EQ(form.SetupLaunched, launcher::kFalse16);
+}
+
+TEST_F(Form1Test, MissingStringKeepsTheDesignTimeCaption)
+{
+    fake.strings.erase(11);
+    form.OnLoad();
+    EXPECT_EQ(fake.captions[2], u"E&xit");
+    EXPECT_EQ(fake.captions[1], u"&Setup");
+}
+
+TEST_F(Form1Test, ActivationAcceptsCodesOneToFiveSilently)
+{
+    for (int16_t code = 1; code <= 5; ++code) {
+        form.WindowsVersionCode = code;
+        form.OnActivate();
+        form.OnActivate();  // every activation repeats the same test
+    }
+    EXPECT_TRUE(fake.boxes.empty());
+    EXPECT_FALSE(fake.terminated);
+}
+
+TEST_F(Form1Test, ActivationRefusesEveryOtherCodeWithOneBoxThenTerminates)
+{
+    for (int16_t code : {int16_t{0}, int16_t{-1}, int16_t{6}, int16_t{-32768}, int16_t{32767}}) {
+        SCOPED_TRACE(code);
+        fake::FakePlatform platform;
+        Form1Controller refused(platform);
+        platform.controller = &refused;
+        platform.captions[0] = u"Instalaci\u00f3n";  // the title as it currently stands
+        refused.WindowsVersionCode = code;
+
+        refused.OnActivate();
+
+        ASSERT_EQ(platform.boxes.size(), 1u);
+        EXPECT_EQ(platform.boxes[0].text, u"Error Windows Version!");
+        EXPECT_EQ(platform.boxes[0].title, u"Instalaci\u00f3n");
+        EXPECT_EQ(platform.boxes[0].style, kMbIconHand);
+        const std::vector<std::string> expected = {"MessageBox", "Terminate"};
+        EXPECT_EQ(platform.calls, expected);  // no close request, no question
+    }
+}
+
+TEST_F(Form1Test, ReactivationWhileTheErrorBoxIsOpenShowsNoSecondBox)
+{
+    form.WindowsVersionCode = 0;
+    // Closing the box reactivates Form1 before the box call returns.
+    fake.whileBoxOpen = [this] { form.OnActivate(); };
+    form.OnActivate();
+    EXPECT_EQ(fake.boxes.size(), 1u);
+    const std::vector<std::string> expected = {"MessageBox", "Terminate"};
+    EXPECT_EQ(fake.calls, expected);
+}
+
+TEST_F(Form1Test, SetupFromADriveRootStartsTheInstallerThenClosesWithoutAQuestion)
+{
+    Start();
+    fake.folder = u"D:\\";
+    form.OnCommand1Click();
+
+    ASSERT_EQ(fake.shellCalls.size(), 1u);
+    const fake::ShellCall& call = fake.shellCalls[0];
+    EXPECT_EQ(call.owner, nullptr);
+    EXPECT_EQ(call.verb, u"open");
+    EXPECT_EQ(call.file, u"D:\\Tavrinex\\Setup.exe");
+    EXPECT_TRUE(call.parametersPresent);  // empty, not absent
+    EXPECT_EQ(call.parameters, u"");
+    EXPECT_TRUE(call.directoryPresent);
+    EXPECT_EQ(call.directory, u"");
+    EXPECT_EQ(call.show, 1);
+    EXPECT_EQ(call.setupLaunchedDuringCall, -1);  // set before the path is built
+
+    const std::vector<std::string> expected = {"ApplicationFolder", "ShellExecuteA", "CloseForm"};
+    EXPECT_EQ(fake.calls, expected);
+    EXPECT_TRUE(fake.closed);
+    EXPECT_TRUE(fake.boxes.empty());
+    EXPECT_EQ(form.SetupLaunched, -1);
+}
+
+TEST_F(Form1Test, SetupFromAFolderInsertsOneBackslash)
+{
+    Start();
+    fake.folder = u"C:\\My Disc\\Disk1";
+    form.OnCommand1Click();
+    ASSERT_EQ(fake.shellCalls.size(), 1u);
+    EXPECT_EQ(fake.shellCalls[0].file, u"C:\\My Disc\\Disk1\\Tavrinex\\Setup.exe");
+}
+
+TEST_F(Form1Test, AfterSetupNoCloseRequestAsks)
+{
+    Start();
+    form.OnCommand1Click();
+    for (CloseCause cause : {CloseCause::User, CloseCause::SessionEnd, CloseCause::Program})
+        EXPECT_FALSE(form.OnCloseRequest(cause));
+    EXPECT_TRUE(fake.boxes.empty());
+}
+
+TEST_F(Form1Test, FailedStartIsReportedAndTheWindowStaysAsBefore)
+{
+    Start();
+    fake.captions[0] = u"Installation";
+    fake.folder = u"E:\\Disc One";
+    for (intptr_t failure : {intptr_t{0}, intptr_t{2}, intptr_t{3}, intptr_t{31}, intptr_t{32}}) {
+        SCOPED_TRACE(failure);
+        fake.boxes.clear();
+        fake.closed = false;
+        fake.shellResult = failure;
+
+        form.OnCommand1Click();
+
+        ASSERT_EQ(fake.boxes.size(), 1u);
+        EXPECT_EQ(fake.boxes[0].text,
+                  u"Setup could not be started.\r\n\r\nE:\\Disc One\\Tavrinex\\Setup.exe");
+        EXPECT_EQ(fake.boxes[0].title, u"Installation");
+        EXPECT_EQ(fake.boxes[0].style, kMbIconHand);
+        EXPECT_FALSE(fake.closed);
+        EXPECT_EQ(form.SetupLaunched, 0);
+    }
+
+    // Exit asks the quit question again, since nothing was started.
+    fake.boxes.clear();
+    fake.answers = {kIdNo};
+    form.OnCommand2Click();
+    ASSERT_EQ(fake.boxes.size(), 1u);
+    ExpectQuitQuestion(fake.boxes[0]);
+    EXPECT_FALSE(fake.closed);
+}
+
+TEST_F(Form1Test, ResultAboveThirtyTwoCountsAsStarted)
+{
+    Start();
+    fake.shellResult = 33;
+    form.OnCommand1Click();
+    EXPECT_TRUE(fake.closed);
+    EXPECT_TRUE(fake.boxes.empty());
+}
+
+TEST_F(Form1Test, UnknownFolderIsReportedWithoutStartingAnything)
+{
+    Start();
+    fake.folderKnown = false;
+    form.OnCommand1Click();
+    EXPECT_TRUE(fake.shellCalls.empty());
+    ASSERT_EQ(fake.boxes.size(), 1u);
+    EXPECT_EQ(fake.boxes[0].text, u"Setup could not be started.");
+    EXPECT_EQ(form.SetupLaunched, 0);
+    EXPECT_FALSE(fake.closed);
+}
+
+TEST_F(Form1Test, ExitThenNoKeepsTheWindowAndAsksAgain)
+{
+    Start();
+    fake.answers = {kIdNo, kIdNo, kIdYes};
+    form.OnCommand2Click();
+    EXPECT_FALSE(fake.closed);
+    form.OnCommand2Click();
+    EXPECT_FALSE(fake.closed);
+    form.OnCommand2Click();
+    EXPECT_TRUE(fake.closed);
+
+    ASSERT_EQ(fake.boxes.size(), 3u);
+    for (const auto& box : fake.boxes)
+        ExpectQuitQuestion(box);
+    EXPECT_TRUE(fake.shellCalls.empty());
+    EXPECT_EQ(form.SetupLaunched, 0);
+}
+
+TEST_F(Form1Test, EveryCloseCauseAsksTheSameQuestion)
+{
+    Start();
+    const struct {
+        CloseCause cause;
+        int answer;
+        bool vetoed;
+    } cases[] = {
+        {CloseCause::User, kIdNo, true},        {CloseCause::User, kIdYes, false},
+        {CloseCause::SessionEnd, kIdNo, true},  {CloseCause::SessionEnd, kIdYes, false},
+        {CloseCause::Program, kIdNo, true},     {CloseCause::Program, kIdYes, false},
+        {CloseCause::User, 2 /* IDCANCEL */, false},  // anything but No lets it close
+    };
+    for (const auto& c : cases) {
+        fake.boxes.clear();
+        fake.answers = {c.answer};
+        EXPECT_EQ(form.OnCloseRequest(c.cause), c.vetoed);
+        ASSERT_EQ(fake.boxes.size(), 1u);
+        ExpectQuitQuestion(fake.boxes[0]);
+    }
+}
+
+TEST_F(Form1Test, NothingIsHandledWhileTheQuitQuestionIsOpen)
+{
+    Start();
+    fake.answers = {kIdNo};
+    bool closeVetoed = false;
+    bool sessionEndVetoed = false;
+    fake.whileBoxOpen = [&] {
+        EXPECT_TRUE(form.MessageBoxOpen());
+        closeVetoed = form.OnCloseRequest(CloseCause::User);  // WM_CLOSE from outside
+        sessionEndVetoed = form.OnCloseRequest(CloseCause::SessionEnd);
+        form.OnCommand1Click();
+        form.OnCommand2Click();
+        form.WindowsVersionCode = 0;  // even a failing check would not run
+        form.OnActivate();
+        form.WindowsVersionCode = 5;
+    };
+
+    form.OnCommand2Click();
+
+    EXPECT_TRUE(closeVetoed);
+    EXPECT_TRUE(sessionEndVetoed);
+    EXPECT_EQ(fake.boxes.size(), 1u);
+    EXPECT_TRUE(fake.shellCalls.empty());
+    EXPECT_FALSE(fake.terminated);
+    EXPECT_FALSE(fake.closed);
+    EXPECT_EQ(form.SetupLaunched, 0);
+    EXPECT_FALSE(form.MessageBoxOpen());
+}
+
+TEST_F(Form1Test, NothingIsHandledWhileTheStartFailureIsShown)
+{
+    Start();
+    fake.shellResult = 2;
+    bool closeVetoed = false;
+    fake.whileBoxOpen = [&] {
+        closeVetoed = form.OnCloseRequest(CloseCause::User);
+        form.OnCommand1Click();
+    };
+    form.OnCommand1Click();
+    EXPECT_TRUE(closeVetoed);
+    EXPECT_EQ(fake.boxes.size(), 1u);
+    EXPECT_EQ(fake.shellCalls.size(), 1u);
+}
+
+}  // namespace

@@ -1,0 +1,125 @@
+// The window layout table and its one conversion to pixels.
+#include <gtest/gtest.h>
+
+#include "ui/Layout.h"
+
+using ui::kControls;
+using ui::Rect;
+using ui::ToPixels;
+
+namespace ui {
+
+// Found by argument-dependent lookup from the assertions below.
+bool operator==(const Rect& a, const Rect& b)
+{
+    return a.left == b.left && a.top == b.top && a.width == b.width && a.height == b.height;
+}
+
+void PrintTo(const Rect& r, std::ostream* os)
+{
+    *os << "{" << r.left << ", " << r.top << ", " << r.width << " x " << r.height << "}";
+}
+
+}  // namespace ui
+
+namespace {
+
+bool Inside(const Rect& inner, const Rect& outer)
+{
+    return inner.left >= outer.left && inner.top >= outer.top && inner.Right() <= outer.Right() &&
+           inner.Bottom() <= outer.Bottom();
+}
+
+TEST(Layout, PixelRectanglesAt96Dpi)
+{
+    const struct {
+        ui::ControlIndex control;
+        Rect pixels;
+    } cases[] = {
+        {ui::kCommand1, {72, 232, 81, 65}},
+        {ui::kCommand2, {192, 232, 81, 65}},
+        {ui::kLabel1, {56, 64, 244, 24}},
+        {ui::kImage1, {0, 0, 350, 350}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(kControls[c.control].name);
+        EXPECT_EQ(ToPixels(kControls[c.control].twips), c.pixels);
+    }
+    EXPECT_EQ(ui::TwipsToPixels(ui::kForm1ClientWidthTwips), 349);
+    EXPECT_EQ(ui::TwipsToPixels(ui::kForm1ClientHeightTwips), 348);
+}
+
+TEST(Layout, ConversionRoundsToTheNearestPixel)
+{
+    const struct {
+        int twips;
+        int pixels;
+    } cases[] = {{0, 0}, {7, 0}, {8, 1}, {15, 1}, {22, 1}, {23, 2}, {-8, -1}, {5250, 350}};
+    for (const auto& c : cases)
+        EXPECT_EQ(ui::TwipsToPixels(c.twips), c.pixels) << c.twips << " twips";
+}
+
+TEST(Layout, ButtonsAreTwinsOnOneLineWithTheirGap)
+{
+    const Rect& one = kControls[ui::kCommand1].twips;
+    const Rect& two = kControls[ui::kCommand2].twips;
+    EXPECT_EQ(one.width, two.width);
+    EXPECT_EQ(one.height, two.height);
+    EXPECT_EQ(one.top, two.top);
+    EXPECT_EQ(two.left - one.Right(), 585);
+    EXPECT_EQ(ToPixels(two).left - ToPixels(one).Right(), 39);
+}
+
+TEST(Layout, ControlsSitInsideTheClientAreaAndDoNotOverlapEachOther)
+{
+    Rect client{0, 0, 349, 348};
+    for (ui::ControlIndex c : {ui::kCommand1, ui::kCommand2, ui::kLabel1})
+        EXPECT_TRUE(Inside(ToPixels(kControls[c].twips), client)) << kControls[c].name;
+    const Rect label = ToPixels(kControls[ui::kLabel1].twips);
+    for (ui::ControlIndex c : {ui::kCommand1, ui::kCommand2})
+        EXPECT_LE(label.Bottom(), ToPixels(kControls[c].twips).top) << kControls[c].name;
+}
+
+TEST(Layout, PictureCoversTheClientAreaAndLosesOneColumnAndTwoRows)
+{
+    Rect picture = ToPixels(kControls[ui::kImage1].twips);
+    EXPECT_EQ(picture.width, ui::kArtworkWidth);  // natural size, not stretched
+    EXPECT_EQ(picture.height, ui::kArtworkHeight);
+    Rect visible = ui::ClipTo(picture, 349, 348);
+    EXPECT_EQ(visible, (Rect{0, 0, 349, 348}));
+    EXPECT_EQ(picture.width - visible.width, 1);
+    EXPECT_EQ(picture.height - visible.height, 2);
+}
+
+TEST(Layout, ClipTo)
+{
+    EXPECT_EQ(ui::ClipTo({10, 10, 20, 20}, 100, 100), (Rect{10, 10, 20, 20}));
+    EXPECT_EQ(ui::ClipTo({-5, -5, 20, 20}, 100, 100), (Rect{0, 0, 15, 15}));
+    EXPECT_EQ(ui::ClipTo({150, 10, 20, 20}, 100, 100), (Rect{150, 10, 0, 20}));
+}
+
+TEST(Layout, StackingAndTabOrder)
+{
+    // Listed top to bottom: both buttons above the label, the label above
+    // the picture, which is at the bottom and outside the tab order.
+    EXPECT_LT(ui::kCommand1, ui::kLabel1);
+    EXPECT_LT(ui::kCommand2, ui::kLabel1);
+    EXPECT_EQ(ui::kImage1, ui::kControlCount - 1);
+    EXPECT_EQ(kControls[ui::kCommand1].tabIndex, 0);
+    EXPECT_EQ(kControls[ui::kCommand2].tabIndex, 1);
+    EXPECT_EQ(kControls[ui::kLabel1].tabIndex, 2);
+    EXPECT_EQ(kControls[ui::kImage1].tabIndex, -1);
+}
+
+TEST(Layout, FontsAndColours)
+{
+    EXPECT_EQ(ui::PointsToPixels(ui::kButtonFont.hundredthsOfPoint), 13);
+    EXPECT_EQ(ui::PointsToPixels(ui::kLabelFont.hundredthsOfPoint), 21);
+    EXPECT_EQ(ui::kButtonFont.weight, 400);
+    EXPECT_EQ(ui::kLabelFont.weight, 700);
+    EXPECT_EQ(ui::RedOf(ui::kButtonFaceColor), 255);
+    EXPECT_EQ(ui::GreenOf(ui::kButtonFaceColor), 255);
+    EXPECT_EQ(ui::BlueOf(ui::kButtonFaceColor), 192);
+}
+
+}  // namespace

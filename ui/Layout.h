@@ -1,0 +1,89 @@
+// The launcher window as designed: one table in twips, one conversion.
+//
+// Positions are relative to the client area of Form1. The design unit is the
+// twip (1/1440 inch); the window is laid out once in pixels at 15 twips to a
+// pixel (96 dots per inch) and stays that size at every screen resolution,
+// because the disc artwork is a fixed 350 x 350 bitmap and the buttons and
+// version line must sit where the artwork expects them.
+#pragma once
+
+#include <stdint.h>
+
+namespace ui {
+
+constexpr int kTwipsPerPixel = 15;
+
+// Twips to whole pixels, rounded to the nearest pixel.
+constexpr int TwipsToPixels(int twips)
+{
+    return twips >= 0 ? (twips + kTwipsPerPixel / 2) / kTwipsPerPixel
+                      : -((-twips + kTwipsPerPixel / 2) / kTwipsPerPixel);
+}
+
+// Font size in hundredths of a point to a character height in pixels at
+// 96 dots per inch, rounded (9.75 pt -> 13 px, 15.75 pt -> 21 px).
+constexpr int PointsToPixels(int hundredthsOfPoint)
+{
+    return (hundredthsOfPoint * 96 + 7200 / 2) / 7200;
+}
+
+struct Rect {
+    int left;
+    int top;
+    int width;
+    int height;
+    constexpr int Right() const { return left + width; }
+    constexpr int Bottom() const { return top + height; }
+};
+
+constexpr Rect ToPixels(const Rect& twips)
+{
+    return Rect{TwipsToPixels(twips.left), TwipsToPixels(twips.top),
+                TwipsToPixels(twips.width), TwipsToPixels(twips.height)};
+}
+
+// Visible part of a rectangle inside a w x h client area.
+Rect ClipTo(const Rect& rect, int clientWidth, int clientHeight);
+
+// A Windows COLORREF: 0x00BBGGRR.
+using Color = uint32_t;
+constexpr uint8_t RedOf(Color c) { return c & 0xFF; }
+constexpr uint8_t GreenOf(Color c) { return (c >> 8) & 0xFF; }
+constexpr uint8_t BlueOf(Color c) { return (c >> 16) & 0xFF; }
+
+struct Font {
+    const char* face;
+    int hundredthsOfPoint;
+    int weight;  // 400 regular, 700 bold
+    int charset;
+};
+
+enum class ControlKind { PushButton, Label, Picture };
+
+struct ControlLayout {
+    const char* name;
+    ControlKind kind;
+    Rect twips;
+    int tabIndex;            // -1: not in the tab order
+    const char16_t* text;    // design-time caption or label text
+    const Font* font;
+};
+
+// Form1 itself.
+constexpr int kForm1ClientWidthTwips = 5235;
+constexpr int kForm1ClientHeightTwips = 5220;
+extern const char16_t kForm1DesignTitle[];
+constexpr Color kForm1BackColor = 0x00C0C0C0;     // never visible: Image1 covers it
+constexpr Color kButtonFaceColor = 0x00C0FFFF;    // pale yellow
+constexpr Color kLabelTextColor = 0x00000000;     // black
+constexpr int kArtworkWidth = 350;                // natural size of the disc artwork
+constexpr int kArtworkHeight = 350;
+
+extern const Font kButtonFont;
+extern const Font kLabelFont;
+
+// The controls, from the top of the stacking order to the bottom.
+enum ControlIndex { kCommand1, kCommand2, kLabel1, kImage1, kControlCount };
+extern const ControlLayout kControls[kControlCount];
+
+}  // namespace ui
