@@ -1,0 +1,88 @@
+# Windows build: launcher.exe, the sample installer and the Wine test driver.
+
+enable_language(RC)
+
+# Only the libraries each target names explicitly.
+set(CMAKE_CXX_STANDARD_LIBRARIES "")
+set(CMAKE_C_STANDARD_LIBRARIES "")
+
+# --- launcher.exe ---------------------------------------------------------
+# Self-contained: no C runtime DLL, no exceptions, no RTTI, no global
+# constructors, an entry point of its own. On a clean Windows 95 or NT 4.0
+# a missing or planted runtime DLL would stop the launcher before it could
+# even say that it cannot run there.
+set(LAUNCHER_COMPILE_OPTIONS
+    -Os
+    -fno-exceptions                   # nothing to unwind, no runtime support
+    -fno-rtti
+    -fno-asynchronous-unwind-tables   # no .eh_frame in the image
+    -fno-threadsafe-statics           # one thread; avoids __cxa_guard_*
+    -fno-stack-protector
+    -fno-ident                        # no compiler banner in .rdata
+    -ffunction-sections -fdata-sections
+    -fmacro-prefix-map=${PROJECT_SOURCE_DIR}/=
+    -ffile-prefix-map=${PROJECT_SOURCE_DIR}/=
+    -Wall -Wextra -Werror
+)
+
+set(LAUNCHER_LINK_OPTIONS
+    -nostdlib -nostartfiles
+    -static
+    -s                                         # stripped: no symbols, no paths
+    -Wl,--gc-sections
+    -Wl,--no-insert-timestamp                  # reproducible: no link time in the header
+    -Wl,--subsystem,windows:4.0                # GUI; 4.0 so 95, 98 and NT 4.0 load it
+    -Wl,--major-os-version,4 -Wl,--minor-os-version,0
+    -Wl,--major-subsystem-version,4 -Wl,--minor-subsystem-version,0
+    -Wl,--major-image-version,1 -Wl,--minor-image-version,0
+    -Wl,--dynamicbase -Wl,--nxcompat           # honoured from XP SP2 on, ignored before
+    -Wl,--file-alignment,512 -Wl,--section-alignment,4096
+)
+
+add_executable(launcher WIN32
+    ${LAUNCHER_CORE_SOURCES}
+    platform/win32/Entry.cpp
+    platform/win32/Runtime.cpp
+    platform/win32/Win32Platform.cpp
+    ui/win32/Form1Window.cpp
+    resources/launcher.rc
+)
+target_include_directories(launcher PRIVATE ${PROJECT_SOURCE_DIR})
+target_compile_options(launcher PRIVATE $<$<COMPILE_LANGUAGE:CXX>:${LAUNCHER_COMPILE_OPTIONS}>)
+target_compile_definitions(launcher PRIVATE
+    WIN32_LEAN_AND_MEAN NOMINMAX
+    WINVER=0x0400 _WIN32_WINNT=0x0400 _WIN32_WINDOWS=0x0410   # declare nothing newer than 98/NT 4.0
+)
+target_link_options(launcher PRIVATE ${LAUNCHER_LINK_OPTIONS})
+# libgcc last: stack probes for large frames (___chkstk_ms) and 64-bit arithmetic.
+target_link_libraries(launcher PRIVATE kernel32 user32 gdi32 shell32 gcc)
+set_target_properties(launcher PROPERTIES OUTPUT_NAME launcher)
+set_source_files_properties(resources/launcher.rc PROPERTIES
+    OBJECT_DEPENDS ${PROJECT_SOURCE_DIR}/resources/resource.h)
+
+# --- test programs (ordinary mingw programs; they never ship) ---------------
+set(TEST_PROGRAM_OPTIONS -Os -Wall -Wextra -Werror)
+set(TEST_PROGRAM_LINK_OPTIONS -static -s -Wl,--no-insert-timestamp)
+
+add_executable(sample_installer WIN32 tests/sample_installer/SampleInstaller.cpp)
+target_compile_options(sample_installer PRIVATE ${TEST_PROGRAM_OPTIONS})
+target_link_options(sample_installer PRIVATE ${TEST_PROGRAM_LINK_OPTIONS})
+target_link_libraries(sample_installer PRIVATE kernel32 user32 gdi32)
+set_target_properties(sample_installer PROPERTIES OUTPUT_NAME Setup)
+
+add_executable(wine_driver tests/wine/driver.cpp)
+target_compile_options(wine_driver PRIVATE ${TEST_PROGRAM_OPTIONS})
+target_link_options(wine_driver PRIVATE ${TEST_PROGRAM_LINK_OPTIONS})
+target_link_libraries(wine_driver PRIVATE kernel32 user32 gdi32)
+set_target_properties(wine_driver PROPERTIES OUTPUT_NAME driver)
+
+# --- the sample installation medium: launcher at the root, installer beside ---
+set(MEDIUM_DIR ${CMAKE_BINARY_DIR}/medium)
+add_custom_target(sample_medium ALL
+    COMMAND ${CMAKE_COMMAND} -E make_directory ${MEDIUM_DIR}/Tavrinex
+    COMMAND ${CMAKE_COMMAND} -E copy_if_different $<TARGET_FILE:launcher> ${MEDIUM_DIR}/launcher.exe
+    COMMAND ${CMAKE_COMMAND} -E copy_if_different $<TARGET_FILE:sample_installer>
+            ${MEDIUM_DIR}/Tavrinex/Setup.exe
+    DEPENDS launcher sample_installer
+    COMMENT "Sample installation medium in ${MEDIUM_DIR}"
+)

@@ -1,0 +1,185 @@
+#include "platform/win32/Win32Platform.h"
+
+#include <shellapi.h>
+
+#include "launcher/InstallerPath.h"
+#include "ui/win32/Form1Window.h"
+
+namespace platform {
+
+namespace {
+
+static_assert(sizeof(OsVersionInfoA) == sizeof(OSVERSIONINFOA), "record layout");
+static_assert(sizeof(char16_t) == sizeof(WCHAR), "UTF-16 code units");
+
+// Memory from the process heap, released when the holder goes.
+class HeapBuffer {
+public:
+    explicit HeapBuffer(size_t bytes) : data_(HeapAlloc(GetProcessHeap(), 0, bytes)) {}
+    ~HeapBuffer()
+    {
+        if (data_ != nullptr)
+            HeapFree(GetProcessHeap(), 0, data_);
+    }
+    HeapBuffer(const HeapBuffer&) = delete;
+    HeapBuffer& operator=(const HeapBuffer&) = delete;
+
+    char* Chars() const { return static_cast<char*>(data_); }
+    char* Release()
+    {
+        char* chars = Chars();
+        data_ = nullptr;
+        return chars;
+    }
+
+private:
+    void* data_;
+};
+
+const WCHAR* Wide(const char16_t* text)
+{
+    return reinterpret_cast<const WCHAR*>(text);
+}
+
+}  // namespace
+
+AnsiText::AnsiText(const char16_t* text)
+{
+    // A double-byte code page needs at most two bytes a character.
+    size_t units = launcher::TextLength(text);
+    size_t bytes = units * 2 + 1;
+    HeapBuffer buffer(bytes);
+    if (buffer.Chars() == nullptr)
+        return;
+    BOOL usedDefault = FALSE;
+    int written = WideCharToMultiByte(CP_ACP, 0, Wide(text), static_cast<int>(units + 1),
+                                      buffer.Chars(), static_cast<int>(bytes), nullptr,
+                                      &usedDefault);
+    if (written <= 0 || usedDefault)
+        return;
+    chars_ = buffer.Release();
+}
+
+AnsiText::~AnsiText()
+{
+    if (chars_ != nullptr)
+        HeapFree(GetProcessHeap(), 0, chars_);
+}
+
+int Win32Platform::ShowMessageBox(const char16_t* text, const char16_t* title, unsigned style)
+{
+    // MessageBoxW is one of the few wide functions that Windows 95 and 98
+    // implement for real, so the texts reach the box without a detour
+    // through the ANSI code page.
+    return MessageBoxW(window_.Handle(), Wide(text), Wide(title), style);
+}
+
+bool Win32Platform::ApplicationFolder(launcher::PathText& folder)
+{
+    folder.Clear();
+    // GetModuleFileNameA says nothing clear when the buffer is too small:
+    // XP returns the buffer size and leaves the text unterminated, others
+    // return one less. Any answer that fills the buffer is taken as cut
+    // short and asked again with a larger one.
+    for (DWORD size = MAX_PATH + 1; size <= 4 * (launcher::kMaxPathChars + 1); size *= 4) {
+        HeapBuffer buffer(size);
+        if (buffer.Chars() == nullptr)
+            return false;
+        DWORD length = GetModuleFileNameA(nullptr, buffer.Chars(), size);
+        if (length == 0)
+            return false;
+        if (length >= size - 1)
+            continue;
+        launcher::PathText modulePath;
+        if (!AnsiToText(buffer.Chars(), static_cast<int>(length), modulePath))
+            return false;
+        return launcher::FolderOfModulePath(modulePath.Chars(), modulePath.Length(), folder);
+    }
+    return false;
+}
+
+bool Win32Platform::LookUpString(unsigned id, launcher::CaptionText& text)
+{
+    // The string block is read as stored, in UTF-16. LoadStringW would do
+    // the same, but it is a stub on Windows 98 and Me, and LoadStringA would
+    // lose what the ANSI code page cannot carry.
+    text.Clear();
+    HRSRC found = FindResourceA(instance_, MAKEINTRESOURCEA(id / 16 + 1), RT_STRING);
+    if (found == nullptr)
+        return false;
+    HGLOBAL loaded = LoadResource(instance_, found);
+    const WORD* entry = static_cast<const WORD*>(LockResource(loaded));
+    if (entry == nullptr)
+        return false;
+    const WORD* end = entry + SizeofResource(instance_, found) / sizeof(WORD);
+
+    // Sixteen counted strings in a row; an empty entry is a count of 0.
+    for (unsigned skip = id % 16; skip > 0; --skip) {
+        if (entry >= end)
+            return false;
+        entry += 1 + *entry;
+    }
+    if (entry >= end || *entry == 0 || *entry > end - entry - 1)
+        return false;
+    return text.Assign(reinterpret_cast<const char16_t*>(entry + 1), *entry);
+}
+
+HWND Win32Platform::WindowOf(Control control) const
+{
+    switch (control) {
+    case Control::Command1: return window_.ButtonHandle(0);
+    case Control::Command2: return window_.ButtonHandle(1);
+    case Control::Form1: break;
+    }
+    return window_.Handle();
+}
+
+void Win32Platform::SetCaption(Control control, const char16_t* text)
+{
+    AnsiText ansi(text);
+    if (ansi.Ok())
+        SetWindowTextA(WindowOf(control), ansi.Chars());
+}
+
+void Win32Platform::GetCaption(Control control, launcher::CaptionText& text)
+{
+    char ansi[2 * launcher::CaptionText::kCapacity + 1];
+    int length = GetWindowTextA(WindowOf(control), ansi, static_cast<int>(sizeof ansi));
+    if (length < 0)
+        length = 0;
+    AnsiToText(ansi, length, text);
+}
+
+void Win32Platform::CloseForm()
+{
+    window_.RequestClose(launcher::CloseCause::Program);
+}
+
+void Win32Platform::Terminate()
+{
+    ExitProcess(0);
+}
+
+bool Win32Platform::GetVersionExA(OsVersionInfoA& info)
+{
+    return ::GetVersionExA(reinterpret_cast<OSVERSIONINFOA*>(&info)) != FALSE;
+}
+
+intptr_t Win32Platform::ShellExecuteA(void* owner, const char16_t* verb, const char16_t* file,
+                                      const char16_t* parameters, const char16_t* directory,
+                                      int show)
+{
+    AnsiText ansiVerb(verb);
+    AnsiText ansiFile(file);
+    AnsiText ansiParameters(parameters);
+    AnsiText ansiDirectory(directory);
+    // A name the code page cannot carry cannot be found under that name.
+    if (!ansiVerb.Ok() || !ansiFile.Ok() || !ansiParameters.Ok() || !ansiDirectory.Ok())
+        return SE_ERR_FNF;
+    HINSTANCE result = ::ShellExecuteA(static_cast<HWND>(owner), ansiVerb.Chars(),
+                                       ansiFile.Chars(), ansiParameters.Chars(),
+                                       ansiDirectory.Chars(), show);
+    return reinterpret_cast<intptr_t>(result);
+}
+
+}  // namespace platform

@@ -1,0 +1,107 @@
+// The sample installer: what the launcher starts as Tavrinex\Setup.exe on
+// the sample medium. It shows a window saying what it is, and, when the
+// environment variable SAMPLE_INSTALLER_LOG names a file, appends one line to
+// it: its own module path, a tab, and whatever followed the program name on
+// its command line. The tests read that line to see exactly what the
+// launcher started and with which parameters.
+#include <windows.h>
+
+namespace {
+
+const char kClassName[] = "TavrinexSampleInstaller";
+const char kTitle[] = "Sample installer";
+const char kMessage[] =
+    "This is the sample installer on the sample installation medium.\r\n\r\n"
+    "The setup launcher started it. Close this window to finish.";
+
+// The part of the command line after the program name, as Windows parses it.
+const char* Arguments(const char* commandLine)
+{
+    const char* p = commandLine;
+    if (*p == '"') {
+        ++p;
+        while (*p != 0 && *p != '"')
+            ++p;
+        if (*p == '"')
+            ++p;
+    } else {
+        while (*p != 0 && *p != ' ' && *p != '\t')
+            ++p;
+    }
+    while (*p == ' ' || *p == '\t')
+        ++p;
+    return p;
+}
+
+void AppendToLog()
+{
+    char logPath[MAX_PATH];
+    DWORD length = GetEnvironmentVariableA("SAMPLE_INSTALLER_LOG", logPath, sizeof logPath);
+    if (length == 0 || length >= sizeof logPath)
+        return;
+    char modulePath[MAX_PATH * 4];
+    DWORD moduleLength = GetModuleFileNameA(nullptr, modulePath, sizeof modulePath);
+    if (moduleLength == 0 || moduleLength >= sizeof modulePath)
+        return;
+
+    HANDLE file = CreateFileA(logPath, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                              nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return;
+    const char* arguments = Arguments(GetCommandLineA());
+    DWORD written;
+    WriteFile(file, modulePath, moduleLength, &written, nullptr);
+    WriteFile(file, "\t", 1, &written, nullptr);
+    WriteFile(file, arguments, lstrlenA(arguments), &written, nullptr);
+    WriteFile(file, "\r\n", 2, &written, nullptr);
+    CloseHandle(file);
+}
+
+LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    switch (message) {
+    case WM_PAINT: {
+        PAINTSTRUCT paint;
+        HDC dc = BeginPaint(window, &paint);
+        RECT client;
+        GetClientRect(window, &client);
+        InflateRect(&client, -16, -16);
+        SetBkMode(dc, TRANSPARENT);
+        DrawTextA(dc, kMessage, -1, &client, DT_LEFT | DT_WORDBREAK);
+        EndPaint(window, &paint);
+        return 0;
+    }
+    case WM_DESTROY:
+        PostQuitMessage(0);
+        return 0;
+    }
+    return DefWindowProcA(window, message, wParam, lParam);
+}
+
+}  // namespace
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand)
+{
+    AppendToLog();
+
+    WNDCLASSA windowClass = {};
+    windowClass.lpfnWndProc = WindowProc;
+    windowClass.hInstance = instance;
+    windowClass.hCursor = LoadCursorA(nullptr, IDC_ARROW);
+    windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
+    windowClass.lpszClassName = kClassName;
+    RegisterClassA(&windowClass);
+
+    HWND window = CreateWindowExA(0, kClassName, kTitle, WS_OVERLAPPEDWINDOW, CW_USEDEFAULT,
+                                  CW_USEDEFAULT, 420, 200, nullptr, nullptr, instance, nullptr);
+    if (window == nullptr)
+        return 1;
+    ShowWindow(window, showCommand);
+
+    MSG message;
+    while (GetMessageA(&message, nullptr, 0, 0) > 0) {
+        TranslateMessage(&message);
+        DispatchMessageA(&message);
+    }
+    return 0;
+}

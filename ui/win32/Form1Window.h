@@ -1,0 +1,47 @@
+// Form1 on Windows: creates the window from the layout table, runs the
+// message loop and turns messages into the controller's events.
+#pragma once
+
+#include <windows.h>
+
+#include "launcher/Form1Controller.h"
+
+namespace ui {
+
+class Form1Window {
+public:
+    explicit Form1Window(HINSTANCE instance) : instance_(instance) {}
+    Form1Window(const Form1Window&) = delete;
+    Form1Window& operator=(const Form1Window&) = delete;
+
+    // Creates Form1 and its buttons, hidden. False if Windows refused.
+    bool Create(launcher::Form1Controller& controller);
+    // Raises the load event, shows the window centred and pumps messages
+    // until it is gone. Returns the exit code.
+    int Run(int showCommand);
+
+    // Asks the window to close. The controller may veto; otherwise the
+    // window is destroyed and the message loop ends.
+    void RequestClose(launcher::CloseCause cause);
+
+    HWND Handle() const { return window_; }
+    HWND ButtonHandle(int index) const { return buttons_[index]; }
+
+private:
+    static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
+
+    void OnActivate(WPARAM wParam);
+    void OnCommand(WPARAM wParam, LPARAM lParam);
+    BOOL OnQueryEndSession();
+    void OnEndSession(bool ending);
+
+    HINSTANCE instance_;
+    launcher::Form1Controller* controller_ = nullptr;
+    HWND window_ = nullptr;
+    HWND buttons_[2] = {nullptr, nullptr};
+    HWND lastFocus_ = nullptr;       // restored when Form1 is activated again
+    bool sessionEndGranted_ = false;
+};
+
+}  // namespace ui
