@@ -1,0 +1,37 @@
+#!/bin/bash
+# Installs what building, running and testing the launcher need, on Debian 12.
+# Idempotent: packages already installed are skipped, so a rerun is quick.
+set -euo pipefail
+
+PACKAGES=(
+    cmake make g++ libgtest-dev                        # host build and unit tests
+    g++-mingw-w64-i686-win32 binutils-mingw-w64-i686   # the 32-bit Windows build
+    wine wine32:i386 wine64 fonts-wine                 # running it
+    xvfb x11-utils xdotool imagemagick                 # a display, keys, screenshots
+    fonts-liberation                                   # metric twin of Times New Roman
+    python3 python3-pefile icoutils                    # reading the executable back
+    git
+)
+
+SUDO=
+if [ "$(id -u)" -ne 0 ]; then
+    SUDO=sudo
+fi
+
+updated=
+if ! dpkg --print-foreign-architectures | grep -qx i386; then
+    $SUDO dpkg --add-architecture i386
+fi
+
+missing=()
+for package in "${PACKAGES[@]}"; do
+    if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed'; then
+        missing+=("$package")
+    fi
+done
+
+if [ ${#missing[@]} -gt 0 ]; then
+    echo "Installing: ${missing[*]}"
+    $SUDO apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq "${missing[@]}" >/dev/null
+fi

@@ -1,0 +1,171 @@
+"""A throw-away Wine prefix with its own X display, for running the launcher.
+
+Used by the run command (scripts/run-sample.sh) and by the Wine tests. Each
+WineLab makes a fresh 32-bit prefix under a folder of its own, starts Xvfb on
+a free display unless told to use an existing one, and removes everything it
+made when it is closed.
+"""
+import json
+import os
+import shutil
+import subprocess
+import time
+
+# Settings every prefix gets: no Mono or Gecko prompts, and Times New Roman
+# drawn with Liberation Serif, which has the same metrics, so the window
+# looks under Wine as it does on Windows.
+FONT_REPLACEMENTS = {"Times New Roman": "Liberation Serif"}
+
+
+def windows_path(unix_path):
+    """The Z: drive path Wine gives a Unix path."""
+    return "Z:" + os.path.abspath(unix_path).replace("/", "\\")
+
+
+def free_display():
+    for number in range(90, 200):
+        if not os.path.exists(f"/tmp/.X11-unix/X{number}") and not os.path.exists(f"/tmp/.X{number}-lock"):
+            return f":{number}"
+    raise RuntimeError("no free X display number")
+
+
+class WineLab:
+    def __init__(self, work_dir, display=None, locale=None, screen="1024x768x24",
+                 keep_prefix=False):
+        self.work_dir = os.path.abspath(work_dir)
+        self.prefix = os.path.join(self.work_dir, "prefix")
+        self.keep_prefix = keep_prefix
+        self._xvfb = None
+        self._processes = []
+        if not keep_prefix:
+            shutil.rmtree(self.prefix, ignore_errors=True)
+        os.makedirs(self.work_dir, exist_ok=True)
+        self.env = dict(os.environ)
+        self.env.update({
+            "WINEPREFIX": self.prefix,
+            "WINEARCH": "win32",
+            "WINEDEBUG": "-all",
+            "WINEDLLOVERRIDES": "mscoree,mshtml=",
+        })
+        if locale:
+            self.env["LC_ALL"] = locale
+        if display is None:
+            display = free_display()
+            self._xvfb = subprocess.Popen(
+                ["Xvfb", display, "-screen", "0", screen, "-nolisten", "tcp"],
+                stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+            self._wait_for_display(display)
+        self.env["DISPLAY"] = display
+
+    @staticmethod
+    def _wait_for_display(display):
+        socket = f"/tmp/.X11-unix/X{display[1:]}"
+        for _ in range(100):
+            if os.path.exists(socket):
+                return
+            time.sleep(0.05)
+        raise RuntimeError(f"Xvfb did not start on {display}")
+
+    # --- the prefix ---------------------------------------------------------
+    def boot(self, version="winxp", desktop=None):
+        """Makes the prefix (or reuses a kept one) and applies the settings.
+        desktop="WxH" runs every program in one Wine virtual desktop, whose
+        windows have the frames and title bars Wine draws itself."""
+        if not os.path.exists(os.path.join(self.prefix, "system.reg")):
+            self.run(["wineboot", "-i"], timeout=180)
+        lines = ["Windows Registry Editor Version 5.00", "",
+                 "[HKEY_CURRENT_USER\\Software\\Wine]", f'"Version"="{version}"', "",
+                 "[HKEY_CURRENT_USER\\Software\\Wine\\Fonts\\Replacements]"]
+        lines += [f'"{face}"="{replacement}"' for face, replacement in FONT_REPLACEMENTS.items()]
+        lines += ["", "[HKEY_CURRENT_USER\\Software\\Wine\\Explorer]",
+                  '"Desktop"="Default"' if desktop else '"Desktop"=-',
+                  "", "[HKEY_CURRENT_USER\\Software\\Wine\\Explorer\\Desktops]",
+                  f'"Default"="{desktop}"' if desktop else '"Default"=-']
+        self.import_registry(lines)
+
+    def import_registry(self, lines):
+        path = os.path.join(self.work_dir, "settings.reg")
+        with open(path, "w", encoding="utf-16") as f:
+            f.write("\r\n".join(lines) + "\r\n")
+        self.run(["wine", "reg", "import", windows_path(path)])
+
+    def set_version(self, version, exe="launcher.exe"):
+        """The Windows version one program sees (Wine's per-program setting)."""
+        self.import_registry([
+            "Windows Registry Editor Version 5.00", "",
+            f"[HKEY_CURRENT_USER\\Software\\Wine\\AppDefaults\\{exe}]", f'"Version"="{version}"'])
+
+    def map_drive(self, letter, unix_folder):
+        link = os.path.join(self.prefix, "dosdevices", letter.lower() + ":")
+        if os.path.lexists(link):
+            os.remove(link)
+        os.symlink(os.path.abspath(unix_folder), link)
+
+    def run(self, command, timeout=60, **kwargs):
+        return subprocess.run(command, env=self.env, timeout=timeout, check=True,
+                              stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, **kwargs)
+
+    def start(self, command, extra_env=None, cwd=None):
+        """Starts a Windows program (wine + arguments) and returns its Popen."""
+        env = dict(self.env)
+        env.update(extra_env or {})
+        process = subprocess.Popen(["wine"] + command, env=env, cwd=cwd or self.work_dir,
+                                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        self._processes.append(process)
+        return process
+
+    def driver(self, driver_exe):
+        return Driver(self, driver_exe)
+
+    def restart_server(self, locale=None):
+        """Ends every Wine process; the next one starts a fresh wineserver."""
+        subprocess.run(["wineserver", "-k"], env=self.env, timeout=60)
+        subprocess.run(["wineserver", "-w"], env=self.env, timeout=60)
+        if locale is not None:
+            self.env["LC_ALL"] = locale
+
+    def close(self):
+        for process in self._processes:
+            if process.poll() is None:
+                process.kill()
+        try:
+            subprocess.run(["wineserver", "-k"], env=self.env, timeout=60)
+        except (OSError, subprocess.TimeoutExpired):
+            pass
+        if self._xvfb is not None:
+            self._xvfb.terminate()
+            self._xvfb.wait(timeout=10)
+        if not self.keep_prefix:
+            shutil.rmtree(self.prefix, ignore_errors=True)
+
+
+class Driver:
+    """Our Win32 test driver, kept running; one JSON reply a command."""
+
+    def __init__(self, lab, driver_exe):
+        env = dict(lab.env)
+        self._process = subprocess.Popen(
+            ["wine", os.path.abspath(driver_exe)], env=env, cwd=lab.work_dir, stdin=subprocess.PIPE,
+            stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True, encoding="latin-1")
+
+    def send(self, command):
+        self._process.stdin.write(command + "\n")
+        self._process.stdin.flush()
+        line = self._process.stdout.readline()
+        if not line:
+            raise RuntimeError(f"driver ended while running: {command}")
+        return json.loads(line)
+
+    def state(self):
+        return self.send("state")["state"]
+
+    def wait(self, what, milliseconds=10000):
+        return self.send(f"wait {what} {milliseconds}")
+
+    def close(self):
+        try:
+            self._process.stdin.write("quit\n")
+            self._process.stdin.flush()
+            self._process.wait(timeout=10)
+        except (OSError, subprocess.TimeoutExpired):
+            self._process.kill()

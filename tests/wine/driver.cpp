@@ -1,0 +1,448 @@
+// Test driver: runs in the same Wine prefix as the launcher, finds its
+// windows and message boxes, reads them and answers them.
+//
+// It reads one command a line on standard input and writes one line of JSON
+// for each on standard output, so the test script can drive a whole scenario
+// through one process:
+//   state                       the launcher's window, its boxes, installers
+//   wait <what> <ms>            until form|noform|box|nobox|installer holds
+//   click <1|2>                 Command1 or Command2 clicked (BN_CLICKED)
+//   answer <ok|yes|no>          the one open message box answered
+//   post <close|sysclose>       WM_CLOSE, or the close box (SC_CLOSE)
+//   queryend <yes|no|none>      WM_QUERYENDSESSION sent from a thread while
+//                               this one answers the question it raises
+//   endsession                  WM_ENDSESSION (TRUE)
+//   capture <file.bmp>          the client area saved as a 24-bit bitmap
+//   closeinstallers             WM_CLOSE to every sample installer window
+//   quit
+#include <windows.h>
+
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+const char kFormClass[] = "TavrinexLauncherForm1";
+const char kBoxClass[] = "#32770";
+const char kInstallerClass[] = "TavrinexSampleInstaller";
+
+DWORD g_launcherProcess = 0;  // remembered, so boxes outlive the form's lookup
+
+std::string Json(const std::string& text)
+{
+    std::string out = "\"";
+    for (unsigned char c : text) {
+        switch (c) {
+        case '"': out += "\\\""; break;
+        case '\\': out += "\\\\"; break;
+        case '\r': out += "\\r"; break;
+        case '\n': out += "\\n"; break;
+        case '\t': out += "\\t"; break;
+        default:
+            if (c < 0x20) {
+                char buffer[8];
+                snprintf(buffer, sizeof buffer, "\\u%04x", c);
+                out += buffer;
+            } else {
+                out += static_cast<char>(c);
+            }
+        }
+    }
+    return out + "\"";
+}
+
+std::string Hex(HWND window)
+{
+    char buffer[32];
+    snprintf(buffer, sizeof buffer, "\"%p\"", static_cast<void*>(window));
+    return buffer;
+}
+
+std::string WindowText(HWND window)
+{
+    char buffer[4096];
+    int length = GetWindowTextA(window, buffer, sizeof buffer);
+    return std::string(buffer, length > 0 ? length : 0);
+}
+
+std::string ClassOf(HWND window)
+{
+    char buffer[256];
+    int length = GetClassNameA(window, buffer, sizeof buffer);
+    return std::string(buffer, length > 0 ? length : 0);
+}
+
+BOOL CALLBACK CollectWindow(HWND window, LPARAM list)
+{
+    reinterpret_cast<std::vector<HWND>*>(list)->push_back(window);
+    return TRUE;
+}
+
+std::vector<HWND> TopLevelWindows()
+{
+    std::vector<HWND> windows;
+    EnumWindows(CollectWindow, reinterpret_cast<LPARAM>(&windows));
+    return windows;
+}
+
+std::vector<HWND> Children(HWND parent)
+{
+    std::vector<HWND> children;
+    for (HWND child = GetWindow(parent, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
+        children.push_back(child);
+    return children;
+}
+
+HWND FindForm()
+{
+    for (HWND window : TopLevelWindows()) {
+        if (ClassOf(window) == kFormClass) {
+            GetWindowThreadProcessId(window, &g_launcherProcess);
+            return window;
+        }
+    }
+    return nullptr;
+}
+
+std::vector<HWND> FindBoxes()
+{
+    std::vector<HWND> boxes;
+    if (g_launcherProcess == 0)
+        return boxes;
+    for (HWND window : TopLevelWindows()) {
+        DWORD process = 0;
+        GetWindowThreadProcessId(window, &process);
+        if (process == g_launcherProcess && ClassOf(window) == kBoxClass && IsWindowVisible(window))
+            boxes.push_back(window);
+    }
+    return boxes;
+}
+
+std::vector<HWND> FindInstallers()
+{
+    std::vector<HWND> found;
+    for (HWND window : TopLevelWindows())
+        if (ClassOf(window) == kInstallerClass)
+            found.push_back(window);
+    return found;
+}
+
+std::string RectJson(const RECT& r)
+{
+    char buffer[96];
+    snprintf(buffer, sizeof buffer, "[%ld,%ld,%ld,%ld]", r.left, r.top, r.right, r.bottom);
+    return buffer;
+}
+
+// A child's rectangle in its parent's client coordinates: [left, top, width, height].
+std::string ChildRectJson(HWND child)
+{
+    RECT r;
+    GetWindowRect(child, &r);
+    MapWindowPoints(nullptr, GetParent(child), reinterpret_cast<POINT*>(&r), 2);
+    char buffer[96];
+    snprintf(buffer, sizeof buffer, "[%ld,%ld,%ld,%ld]", r.left, r.top, r.right - r.left,
+             r.bottom - r.top);
+    return buffer;
+}
+
+std::string FormJson(HWND form)
+{
+    if (form == nullptr)
+        return "null";
+    RECT client;
+    GetClientRect(form, &client);
+    RECT outer;
+    GetWindowRect(form, &outer);
+    POINT origin = {0, 0};
+    ClientToScreen(form, &origin);
+
+    GUITHREADINFO info = {};
+    info.cbSize = sizeof info;
+    GetGUIThreadInfo(GetWindowThreadProcessId(form, nullptr), &info);
+
+    std::string out = "{\"hwnd\":" + Hex(form) + ",\"title\":" + Json(WindowText(form));
+    char buffer[256];
+    snprintf(buffer, sizeof buffer,
+             ",\"visible\":%s,\"enabled\":%s,\"client\":[%ld,%ld],\"origin\":[%ld,%ld]"
+             ",\"style\":%lu,\"exstyle\":%lu,\"active\":%s,\"focus\":%d",
+             IsWindowVisible(form) ? "true" : "false", IsWindowEnabled(form) ? "true" : "false",
+             client.right, client.bottom, origin.x, origin.y,
+             static_cast<unsigned long>(GetWindowLongA(form, GWL_STYLE)),
+             static_cast<unsigned long>(GetWindowLongA(form, GWL_EXSTYLE)),
+             info.hwndActive == form ? "true" : "false",
+             info.hwndFocus ? GetDlgCtrlID(info.hwndFocus) : 0);
+    out += buffer;
+    out += ",\"window\":" + RectJson(outer);
+    snprintf(buffer, sizeof buffer, ",\"screen\":[%d,%d]", GetSystemMetrics(SM_CXSCREEN),
+             GetSystemMetrics(SM_CYSCREEN));
+    out += buffer;
+
+    out += ",\"controls\":[";
+    bool first = true;
+    for (HWND child : Children(form)) {  // top of the stacking order first
+        if (!first)
+            out += ",";
+        first = false;
+        snprintf(buffer, sizeof buffer, ",\"id\":%d,\"style\":%lu,\"visible\":%s",
+                 GetDlgCtrlID(child), static_cast<unsigned long>(GetWindowLongA(child, GWL_STYLE)),
+                 IsWindowVisible(child) ? "true" : "false");
+        out += "{\"class\":" + Json(ClassOf(child)) + buffer + ",\"text\":" +
+               Json(WindowText(child)) + ",\"rect\":" + ChildRectJson(child) + "}";
+    }
+    return out + "]}";
+}
+
+std::string BoxJson(HWND box)
+{
+    std::string text;
+    std::string buttons = "[";
+    bool icon = false;
+    for (HWND child : Children(box)) {
+        std::string cls = ClassOf(child);
+        LONG style = GetWindowLongA(child, GWL_STYLE);
+        if (cls == "Static") {
+            if ((style & SS_TYPEMASK) == SS_ICON)
+                icon = true;
+            else
+                text += WindowText(child);
+        } else if (cls == "Button" && IsWindowVisible(child)) {
+            if (buttons.size() > 1)
+                buttons += ",";
+            buttons += Json(WindowText(child));
+        }
+    }
+    return "{\"hwnd\":" + Hex(box) + ",\"title\":" + Json(WindowText(box)) + ",\"text\":" +
+           Json(text) + ",\"buttons\":" + buttons + "],\"icon\":" + (icon ? "true" : "false") +
+           ",\"owner\":" + Hex(GetWindow(box, GW_OWNER)) + "}";
+}
+
+std::string StateJson()
+{
+    HWND form = FindForm();
+    std::string out = "{\"form\":" + FormJson(form) + ",\"boxes\":[";
+    bool first = true;
+    for (HWND box : FindBoxes()) {
+        if (!first)
+            out += ",";
+        first = false;
+        out += BoxJson(box);
+    }
+    out += "],\"installers\":[";
+    first = true;
+    for (HWND installer : FindInstallers()) {
+        if (!first)
+            out += ",";
+        first = false;
+        out += "{\"hwnd\":" + Hex(installer) + ",\"title\":" + Json(WindowText(installer)) + "}";
+    }
+    return out + "]}";
+}
+
+bool Holds(const std::string& what)
+{
+    HWND form = FindForm();
+    if (what == "form")
+        return form != nullptr && IsWindowVisible(form);
+    if (what == "noform")
+        return form == nullptr;
+    if (what == "box")
+        return !FindBoxes().empty();
+    if (what == "nobox")
+        return FindBoxes().empty();
+    if (what == "installer")
+        return !FindInstallers().empty();
+    return false;
+}
+
+std::string Reply(bool ok, const std::string& detail)
+{
+    return std::string("{\"ok\":") + (ok ? "true" : "false") + ",\"detail\":" + Json(detail) +
+           ",\"state\":" + StateJson() + "}";
+}
+
+int AnswerId(const std::string& answer)
+{
+    if (answer == "yes")
+        return IDYES;
+    if (answer == "no")
+        return IDNO;
+    return IDOK;
+}
+
+struct QueryEnd {
+    HWND form;
+    DWORD_PTR result;
+    BOOL sent;
+};
+
+DWORD WINAPI SendQueryEnd(void* parameter)
+{
+    auto* query = static_cast<QueryEnd*>(parameter);
+    query->sent = SendMessageTimeoutA(query->form, WM_QUERYENDSESSION, 0, 0, SMTO_NORMAL, 20000,
+                                      &query->result) != 0;
+    return 0;
+}
+
+bool WaitFor(const std::string& what, int milliseconds)
+{
+    DWORD start = GetTickCount();
+    for (;;) {
+        if (Holds(what))
+            return true;
+        if (static_cast<int>(GetTickCount() - start) > milliseconds)
+            return false;
+        Sleep(25);
+    }
+}
+
+std::string QueryEndSession(const std::string& answer)
+{
+    QueryEnd query = {FindForm(), 0, FALSE};
+    if (query.form == nullptr)
+        return Reply(false, "no form");
+    HANDLE thread = CreateThread(nullptr, 0, SendQueryEnd, &query, 0, nullptr);
+    size_t boxesSeen = 0;
+    std::string boxJson = "null";
+    if (answer != "none") {
+        if (WaitFor("box", 10000)) {
+            std::vector<HWND> boxes = FindBoxes();
+            boxesSeen = boxes.size();
+            boxJson = BoxJson(boxes[0]);
+            PostMessageA(boxes[0], WM_COMMAND, AnswerId(answer), 0);
+        }
+    }
+    WaitForSingleObject(thread, 25000);
+    CloseHandle(thread);
+    char buffer[128];
+    snprintf(buffer, sizeof buffer, "{\"sent\":%s,\"result\":%lu,\"boxes\":%u,\"box\":",
+             query.sent ? "true" : "false", static_cast<unsigned long>(query.result),
+             static_cast<unsigned>(boxesSeen));
+    return std::string(buffer) + boxJson + ",\"state\":" + StateJson() + "}";
+}
+
+bool Capture(HWND form, const char* path)
+{
+    RECT client;
+    GetClientRect(form, &client);
+    int width = client.right;
+    int height = client.bottom;
+    BITMAPINFO info = {};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = height;  // bottom-up, as in the file
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 24;
+    void* bits = nullptr;
+    HDC screen = GetDC(form);
+    HDC memory = CreateCompatibleDC(screen);
+    HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HGDIOBJ old = SelectObject(memory, bitmap);
+    BitBlt(memory, 0, 0, width, height, screen, 0, 0, SRCCOPY);
+    GdiFlush();
+
+    int stride = (width * 3 + 3) & ~3;
+    BITMAPFILEHEADER header = {};
+    header.bfType = 0x4D42;
+    header.bfOffBits = sizeof header + sizeof info.bmiHeader;
+    header.bfSize = header.bfOffBits + stride * height;
+    info.bmiHeader.biSizeImage = stride * height;
+    bool ok = false;
+    if (FILE* file = fopen(path, "wb")) {
+        ok = fwrite(&header, sizeof header, 1, file) == 1 &&
+             fwrite(&info.bmiHeader, sizeof info.bmiHeader, 1, file) == 1 &&
+             fwrite(bits, stride * height, 1, file) == 1;
+        ok = fclose(file) == 0 && ok;
+    }
+    SelectObject(memory, old);
+    DeleteObject(bitmap);
+    DeleteDC(memory);
+    ReleaseDC(form, screen);
+    return ok;
+}
+
+std::string Run(const std::string& command, const std::string& argument, const std::string& more)
+{
+    if (command == "state")
+        return Reply(true, "");
+    if (command == "wait") {
+        bool ok = WaitFor(argument, atoi(more.c_str()));
+        return Reply(ok, ok ? "" : "timed out waiting for " + argument);
+    }
+    if (command == "queryend")
+        return QueryEndSession(argument);
+
+    HWND form = FindForm();
+    if (command == "closeinstallers") {
+        for (HWND installer : FindInstallers())
+            PostMessageA(installer, WM_CLOSE, 0, 0);
+        return Reply(true, "");
+    }
+    if (command == "answer") {
+        std::vector<HWND> boxes = FindBoxes();
+        if (boxes.size() != 1)
+            return Reply(false, "expected one box, found " + std::to_string(boxes.size()));
+        PostMessageA(boxes[0], WM_COMMAND, AnswerId(argument), 0);
+        return Reply(true, "");
+    }
+    if (form == nullptr)
+        return Reply(false, "no launcher window");
+    if (command == "click") {
+        int id = argument == "1" ? 101 : 102;
+        PostMessageA(form, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
+                     reinterpret_cast<LPARAM>(GetDlgItem(form, id)));
+        return Reply(true, "");
+    }
+    if (command == "post") {
+        if (argument == "sysclose")
+            PostMessageA(form, WM_SYSCOMMAND, SC_CLOSE, 0);
+        else
+            PostMessageA(form, WM_CLOSE, 0, 0);
+        return Reply(true, "");
+    }
+    if (command == "endsession") {
+        DWORD_PTR result = 0;
+        SendMessageTimeoutA(form, WM_ENDSESSION, TRUE, 0, SMTO_NORMAL, 5000, &result);
+        return Reply(true, "");
+    }
+    if (command == "capture")
+        return Reply(Capture(form, argument.c_str()), argument);
+    return Reply(false, "unknown command " + command);
+}
+
+}  // namespace
+
+int main()
+{
+    setvbuf(stdout, nullptr, _IONBF, 0);
+    char line[4096];
+    while (fgets(line, sizeof line, stdin) != nullptr) {
+        line[strcspn(line, "\r\n")] = 0;
+        // The command, then its argument (the rest of the line for capture,
+        // whose path may hold spaces), then one more word for wait.
+        std::string text = line;
+        size_t split = text.find(' ');
+        std::string command = text.substr(0, split);
+        std::string argument = split == std::string::npos ? "" : text.substr(split + 1);
+        std::string more;
+        if (command == "wait") {
+            size_t space = argument.find(' ');
+            if (space != std::string::npos) {
+                more = argument.substr(space + 1);
+                argument.resize(space);
+            }
+        }
+        if (command == "quit")
+            break;
+        if (command.empty())
+            continue;
+        std::string reply = Run(command, argument, more) + "\n";
+        fwrite(reply.data(), 1, reply.size(), stdout);
+        fflush(stdout);
+    }
+    return 0;
+}

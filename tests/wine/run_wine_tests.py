@@ -1,0 +1,336 @@
+#!/usr/bin/python3
+"""The launcher run for real under Wine and Xvfb, driven by our test driver.
+
+One throw-away prefix for the whole run. Each scenario starts launcher.exe
+from a sample medium, acts through driver.exe (clicks, close requests,
+answers to message boxes) and checks what the launcher shows and does.
+Failures say what was expected and what was seen.
+"""
+import argparse
+import os
+import shutil
+import sys
+import time
+import traceback
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "scripts"))
+from winelab import WineLab, windows_path  # noqa: E402
+
+QUIT_TITLE = "Install"
+QUIT_TEXT = ("Setup is not complete. If you quit the setup\r\n"
+             "program now, the program will not be installed.\r\n"
+             "\r\n"
+             "To continue installing, click No. To quit\r\n"
+             "the Setup program, click Yes.")
+TITLE = "Installation"
+
+# Every version Wine can report, and whether the launcher runs there.
+VERSIONS = [
+    ("win95", False), ("win98", True), ("winme", True), ("nt40", True), ("win2k", True),
+    ("winxp", True), ("win2003", False), ("vista", False), ("win7", False), ("win10", False),
+]
+
+
+class Failure(Exception):
+    pass
+
+
+def expect(condition, what):
+    if not condition:
+        raise Failure(what)
+
+
+def expect_eq(what, expected, got):
+    if expected != got:
+        raise Failure(f"{what}: expected {expected!r}, got {got!r}")
+
+
+def buttons_of(box):
+    return [b.replace("&", "") for b in box["buttons"]]
+
+
+class Run:
+    """Everything one scenario needs: the lab, the driver, the media."""
+
+    def __init__(self, lab, driver, media, log):
+        self.lab = lab
+        self.driver = driver
+        self.media = media
+        self.log = log
+        self.process = None
+
+    def launch(self, path):
+        """Starts the launcher and waits until its window is up."""
+        self.process = self.lab.start([path], {"SAMPLE_INSTALLER_LOG": windows_path(self.log)})
+        reply = self.driver.wait("form", 20000)
+        expect(reply["ok"], f"launcher window did not appear for {path}")
+        return reply["state"]
+
+    def ended(self, timeout=15):
+        """Waits for the launcher process to end and returns its exit code."""
+        try:
+            return self.process.wait(timeout=timeout)
+        except Exception:
+            raise Failure(f"launcher still running after {timeout} s: {self.driver.state()}")
+
+    def expect_running(self):
+        time.sleep(0.3)
+        expect(self.process.poll() is None, "launcher ended but should still run")
+        state = self.driver.state()
+        expect(state["form"] is not None and state["form"]["visible"], "launcher window gone")
+        return state
+
+    def open_box(self):
+        reply = self.driver.wait("box", 10000)
+        expect(reply["ok"], "expected a message box, none appeared")
+        boxes = reply["state"]["boxes"]
+        expect_eq("number of open boxes", 1, len(boxes))
+        return boxes[0], reply["state"]
+
+    def expect_quit_question(self, box, form):
+        expect_eq("question title", QUIT_TITLE, box["title"])
+        expect_eq("question text", QUIT_TEXT, box["text"])
+        expect_eq("question buttons", ["Yes", "No"], buttons_of(box))
+        expect(box["icon"], "question box has no icon")
+        expect_eq("question owner", form["hwnd"], box["owner"])
+
+    def answer_question(self, answer):
+        box, state = self.open_box()
+        self.expect_quit_question(box, state["form"])
+        self.driver.send(f"answer {answer}")
+        reply = self.driver.wait("nobox", 5000)
+        expect(reply["ok"], "question still open after the answer")
+
+    def exit_with_yes(self):
+        self.driver.send("click 2")
+        self.answer_question("yes")
+        expect_eq("exit code after Exit, Yes", 0, self.ended())
+
+    def installer_log(self):
+        if not os.path.exists(self.log):
+            return []
+        with open(self.log, "rb") as f:
+            return f.read().decode("latin-1").splitlines()
+
+    def expect_installer_started(self, expected_path, encoding="latin-1"):
+        reply = self.driver.wait("installer", 15000)
+        expect(reply["ok"], "sample installer window did not appear")
+        for _ in range(50):
+            lines = self.installer_log()
+            if lines:
+                break
+            time.sleep(0.1)
+        expect_eq("installer starts", 1, len(lines))
+        module, _, arguments = lines[0].encode("latin-1").decode(encoding).partition("\t")
+        expect_eq("installer path", expected_path, module)
+        expect_eq("installer parameters", "", arguments)
+        self.driver.send("closeinstallers")
+        os.remove(self.log)
+
+
+# --- scenarios ---------------------------------------------------------------
+
+def version_gate(run):
+    """Only 98, Me, NT 4.0, 2000 and XP run; others see one error, then the end."""
+    for version, accepted in VERSIONS:
+        run.lab.set_version(version)
+        state = run.launch("D:\\launcher.exe")
+        if accepted:
+            reply = run.driver.wait("box", 1500)
+            expect(not reply["ok"], f"{version}: unexpected box {reply['state']['boxes']}")
+            run.exit_with_yes()
+        else:
+            box, state = run.open_box()
+            expect(state["form"]["visible"], f"{version}: window not shown before the error")
+            expect_eq(f"{version}: error text", "Error Windows Version!", box["text"])
+            expect_eq(f"{version}: error title", TITLE, box["title"])
+            expect_eq(f"{version}: error buttons", ["OK"], buttons_of(box))
+            expect(box["icon"], f"{version}: error box has no icon")
+            run.driver.send("answer ok")
+            expect_eq(f"{version}: exit code after refusal", 0, run.ended())
+        print(f"  {version}: {'runs' if accepted else 'refused'}")
+    run.lab.set_version("winxp")
+
+
+def window_and_captions(run):
+    """The window: title, captions from the string table, size, frame, place."""
+    state = run.launch("D:\\launcher.exe")
+    form = state["form"]
+    expect_eq("title", TITLE, form["title"])
+    expect_eq("client size", [349, 348], form["client"])
+    texts = {c["id"]: c["text"] for c in form["controls"]}
+    expect_eq("Setup caption", "&Setup", texts.get(101))
+    expect_eq("Exit caption", "E&xit", texts.get(102))
+    style = form["style"]
+    WS_THICKFRAME, WS_MINIMIZEBOX, WS_MAXIMIZEBOX, WS_SYSMENU, WS_CAPTION = (
+        0x40000, 0x20000, 0x10000, 0x80000, 0xC00000)
+    expect(style & WS_CAPTION == WS_CAPTION and style & WS_SYSMENU, f"no caption/system menu: {style:#x}")
+    expect(not style & (WS_THICKFRAME | WS_MINIMIZEBOX | WS_MAXIMIZEBOX), f"resizable or min/max: {style:#x}")
+    left, top, right, bottom = form["window"]
+    screen_w, screen_h = form["screen"]
+    expect(abs((left + right) - screen_w) <= 1 and abs((top + bottom) - screen_h) <= 1,
+           f"window {form['window']} not centred on a {screen_w}x{screen_h} screen")
+    run.exit_with_yes()
+
+
+def setup_from_drive_root(run):
+    """Setup on D:\\ starts D:\\Tavrinex\\Setup.exe and ends without a question."""
+    run.launch("D:\\launcher.exe")
+    run.driver.send("click 1")
+    expect_eq("exit code after Setup", 0, run.ended())
+    run.expect_installer_started("D:\\Tavrinex\\Setup.exe")
+
+
+def setup_from_folder_with_spaces(run):
+    """Setup from a deeper folder whose names hold spaces."""
+    run.launch("E:\\My Disc\\Disk 1\\launcher.exe")
+    run.driver.send("click 1")
+    expect_eq("exit code after Setup", 0, run.ended())
+    run.expect_installer_started("E:\\My Disc\\Disk 1\\Tavrinex\\Setup.exe")
+
+
+def exit_no_then_yes(run):
+    """Exit, No keeps the window; Exit asks again; Yes ends the launcher."""
+    run.launch("D:\\launcher.exe")
+    run.driver.send("click 2")
+    run.answer_question("no")
+    state = run.expect_running()
+    expect(state["form"]["enabled"], "window left disabled after No")
+    run.exit_with_yes()
+
+
+def every_close_asks(run):
+    """Close box, WM_CLOSE and WM_QUERYENDSESSION ask the question Exit asks."""
+    run.launch("D:\\launcher.exe")
+    for how in ("sysclose", "close"):
+        run.driver.send(f"post {how}")
+        run.answer_question("no")
+        run.expect_running()
+    reply = run.driver.send("queryend no")
+    expect(reply["box"] is not None, "no question on WM_QUERYENDSESSION")
+    run.expect_quit_question(reply["box"], reply["state"]["form"])
+    expect_eq("WM_QUERYENDSESSION answer after No", 0, reply["result"])
+    run.expect_running()
+    reply = run.driver.send("queryend yes")
+    expect_eq("WM_QUERYENDSESSION answer after Yes", 1, reply["result"])
+    run.driver.send("endsession")
+    expect_eq("exit code after the session end", 0, run.ended())
+
+    run.launch("D:\\launcher.exe")
+    run.driver.send("post sysclose")
+    run.answer_question("yes")
+    expect_eq("exit code after close box, Yes", 0, run.ended())
+
+
+def missing_installer(run):
+    """No Tavrinex folder: the launcher says so and stays; Exit still asks."""
+    run.launch("F:\\launcher.exe")
+    run.driver.send("click 1")
+    box, state = run.open_box()
+    expect_eq("failure title", TITLE, box["title"])
+    expect_eq("failure text", "Setup could not be started.\r\n\r\nF:\\Tavrinex\\Setup.exe", box["text"])
+    expect_eq("failure buttons", ["OK"], buttons_of(box))
+    expect(box["icon"], "failure box has no icon")
+    run.driver.send("answer ok")
+    run.driver.wait("nobox", 5000)
+    run.expect_running()
+    expect(not run.installer_log(), "something was started")
+    run.exit_with_yes()
+
+
+def no_second_box(run):
+    """While the question is open nothing else the window gets is handled."""
+    run.launch("D:\\launcher.exe")
+    run.driver.send("click 2")
+    run.open_box()
+    for command in ("post close", "post sysclose", "click 1", "click 2"):
+        run.driver.send(command)
+    reply = run.driver.send("queryend none")
+    expect_eq("WM_QUERYENDSESSION while the question is open", 0, reply["result"])
+    time.sleep(0.5)
+    state = run.driver.state()
+    expect_eq("boxes open", 1, len(state["boxes"]))
+    run.driver.send("answer no")
+    reply = run.driver.wait("box", 1500)
+    expect(not reply["ok"], f"a second box followed: {reply['state']['boxes']}")
+    run.expect_running()
+    expect(not run.installer_log(), "Setup ran while the question was open")
+    run.exit_with_yes()
+
+
+SCENARIOS = [
+    window_and_captions,
+    setup_from_drive_root,
+    setup_from_folder_with_spaces,
+    exit_no_then_yes,
+    every_close_asks,
+    missing_installer,
+    no_second_box,
+    version_gate,
+]
+
+
+def make_media(build, work):
+    """The sample medium on D:, a copy in folders with spaces on E:, and a
+    medium without its installer on F:."""
+    medium = os.path.join(build, "medium")
+    media = {}
+    for letter, sub in (("d", "root"), ("e", "spaces"), ("f", "bare")):
+        media[letter] = os.path.join(work, "media", sub)
+        shutil.rmtree(media[letter], ignore_errors=True)
+    shutil.copytree(medium, media["d"])
+    shutil.copytree(medium, os.path.join(media["e"], "My Disc", "Disk 1"))
+    os.makedirs(media["f"])
+    shutil.copy(os.path.join(medium, "launcher.exe"), media["f"])
+    return media
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__)
+    parser.add_argument("--build", required=True, help="the Windows build folder")
+    parser.add_argument("--work", required=True, help="scratch folder for this run")
+    parser.add_argument("--only", help="run only scenarios whose name contains this")
+    args = parser.parse_args()
+
+    started = time.time()
+    shutil.rmtree(args.work, ignore_errors=True)
+    os.makedirs(args.work)
+    media = make_media(args.build, args.work)
+    log = os.path.join(args.work, "installer.log")
+
+    lab = WineLab(os.path.join(args.work, "lab"))
+    failures = []
+    try:
+        lab.boot("winxp")
+        for letter, folder in media.items():
+            lab.map_drive(letter, folder)
+        driver = lab.driver(os.path.join(args.build, "driver.exe"))
+        print(f"prefix ready in {time.time() - started:.1f} s")
+        run = Run(lab, driver, media, log)
+        for scenario in SCENARIOS:
+            if args.only and args.only not in scenario.__name__:
+                continue
+            t = time.time()
+            try:
+                scenario(run)
+                print(f"ok - {scenario.__name__} ({time.time() - t:.1f} s)")
+            except Exception as e:  # a failed scenario must not stop the others
+                failures.append(scenario.__name__)
+                detail = str(e) if isinstance(e, Failure) else traceback.format_exc()
+                print(f"FAIL - {scenario.__name__}: {detail}")
+                if run.process is not None and run.process.poll() is None:
+                    run.process.kill()
+                    run.process.wait()
+                driver.send("closeinstallers")
+                driver.wait("noform", 5000)
+                if os.path.exists(log):
+                    os.remove(log)
+        driver.close()
+    finally:
+        lab.close()
+    print(f"{len(failures)} failed; Wine run took {time.time() - started:.1f} s")
+    return 1 if failures else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
