@@ -10,7 +10,7 @@ PACKAGES=(
     xvfb x11-utils xdotool imagemagick                 # a display, keys, screenshots
     fonts-liberation                                   # metric twin of Times New Roman
     python3 python3-pefile icoutils                    # reading the executable back
-    git
+    locales git                                        # ja_JP.UTF-8 for a code page 932 run
 )
 
 SUDO=
@@ -34,4 +34,10 @@ if [ ${#missing[@]} -gt 0 ]; then
     echo "Installing: ${missing[*]}"
     $SUDO apt-get update -qq
     DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq "${missing[@]}" >/dev/null
+fi
+
+# Wine takes its ANSI code page from the locale; the tests run once in
+# Japanese (code page 932, where a trail byte can equal '\').
+if ! locale -a 2>/dev/null | grep -qx 'ja_JP.utf8'; then
+    $SUDO localedef -i ja_JP -f UTF-8 ja_JP.UTF-8
 fi

@@ -47,6 +47,7 @@ class WineLab:
             "WINEDEBUG": "-all",
             "WINEDLLOVERRIDES": "mscoree,mshtml=",
         })
+        self._locale = locale
         if locale:
             self.env["LC_ALL"] = locale
         if display is None:
@@ -118,11 +119,16 @@ class WineLab:
         return Driver(self, driver_exe)
 
     def restart_server(self, locale=None):
-        """Ends every Wine process; the next one starts a fresh wineserver."""
+        """Ends every Wine process; the next one starts a fresh wineserver,
+        in the given locale (None: the locale this lab started with)."""
         subprocess.run(["wineserver", "-k"], env=self.env, timeout=60)
         subprocess.run(["wineserver", "-w"], env=self.env, timeout=60)
         if locale is not None:
             self.env["LC_ALL"] = locale
+        elif self._locale is not None:
+            self.env["LC_ALL"] = self._locale
+        else:
+            self.env.pop("LC_ALL", None)
 
     def close(self):
         for process in self._processes:

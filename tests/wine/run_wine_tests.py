@@ -52,12 +52,20 @@ def buttons_of(box):
 class Run:
     """Everything one scenario needs: the lab, the driver, the media."""
 
-    def __init__(self, lab, driver, media, log):
+    def __init__(self, lab, driver_exe, media, log):
         self.lab = lab
-        self.driver = driver
+        self.driver_exe = driver_exe
+        self.driver = lab.driver(driver_exe)
         self.media = media
         self.log = log
         self.process = None
+
+    def restart_wine(self, locale=None):
+        """A fresh wineserver (and driver) in another locale, or back in the
+        one the run started with."""
+        self.driver.close()
+        self.lab.restart_server(locale)
+        self.driver = self.lab.driver(self.driver_exe)
 
     def launch(self, path):
         """Starts the launcher and waits until its window is up."""
@@ -258,6 +266,49 @@ def no_second_box(run):
     run.exit_with_yes()
 
 
+def long_folder_path(run):
+    """A module path past MAX_PATH is read whole: the installer starts from
+    exactly that folder, or, where the shell cannot take so long a path, the
+    failure names the whole path. Never a truncated one."""
+    folder = "G:\\" + "\\".join(LONG_FOLDERS)
+    expected = folder + "\\Tavrinex\\Setup.exe"
+    expect(len(folder) > 300, "the folder path must be longer than MAX_PATH")
+    run.launch(folder + "\\launcher.exe")
+    run.driver.send("click 1")
+    for _ in range(100):
+        if run.process.poll() is not None:
+            expect_eq("exit code after Setup", 0, run.process.returncode)
+            run.expect_installer_started(expected)
+            print("  the installer started from the long path")
+            return
+        state = run.driver.state()
+        if state["boxes"]:
+            box = state["boxes"][0]
+            expect_eq("failure text", "Setup could not be started.\r\n\r\n" + expected, box["text"])
+            run.driver.send("answer ok")
+            run.driver.wait("nobox", 5000)
+            run.expect_running()
+            print("  the shell refused the long path; the failure named all of it")
+            run.exit_with_yes()
+            return
+        time.sleep(0.1)
+    raise Failure("Setup neither started the installer nor reported a failure")
+
+
+def code_page_932(run):
+    """In code page 932 a double-byte character can end in the byte of '\\'
+    (0x5C). The launcher named \u8868.exe (0x95 0x5C) in a folder named
+    \u30bd (0x83 0x5C) still finds its folder and starts the right installer."""
+    run.restart_wine("ja_JP.UTF-8")
+    try:
+        run.launch("H:\\\u30bd\\\u8868.exe")
+        run.driver.send("click 1")
+        expect_eq("exit code after Setup", 0, run.ended())
+        run.expect_installer_started("H:\\\u30bd\\Tavrinex\\Setup.exe", encoding="cp932")
+    finally:
+        run.restart_wine()
+
+
 SCENARIOS = [
     window_and_captions,
     setup_from_drive_root,
@@ -266,22 +317,31 @@ SCENARIOS = [
     every_close_asks,
     missing_installer,
     no_second_box,
+    long_folder_path,
     version_gate,
+    code_page_932,
 ]
+
+LONG_FOLDERS = [f"folder {n} with a long name, to go past the old limit of paths" for n in range(1, 6)]
 
 
 def make_media(build, work):
-    """The sample medium on D:, a copy in folders with spaces on E:, and a
-    medium without its installer on F:."""
+    """The sample medium on D:; a copy in folders with spaces on E:; a
+    medium without its installer on F:; one deeper than MAX_PATH on G:; one
+    with double-byte names on H:."""
     medium = os.path.join(build, "medium")
     media = {}
-    for letter, sub in (("d", "root"), ("e", "spaces"), ("f", "bare")):
+    for letter, sub in (("d", "root"), ("e", "spaces"), ("f", "bare"), ("g", "long"), ("h", "dbcs")):
         media[letter] = os.path.join(work, "media", sub)
         shutil.rmtree(media[letter], ignore_errors=True)
     shutil.copytree(medium, media["d"])
     shutil.copytree(medium, os.path.join(media["e"], "My Disc", "Disk 1"))
     os.makedirs(media["f"])
     shutil.copy(os.path.join(medium, "launcher.exe"), media["f"])
+    shutil.copytree(medium, os.path.join(media["g"], *LONG_FOLDERS))
+    dbcs = os.path.join(media["h"], "\u30bd")
+    shutil.copytree(os.path.join(medium, "Tavrinex"), os.path.join(dbcs, "Tavrinex"))
+    shutil.copy(os.path.join(medium, "launcher.exe"), os.path.join(dbcs, "\u8868.exe"))
     return media
 
 
@@ -304,9 +364,8 @@ def main():
         lab.boot("winxp")
         for letter, folder in media.items():
             lab.map_drive(letter, folder)
-        driver = lab.driver(os.path.join(args.build, "driver.exe"))
+        run = Run(lab, os.path.join(args.build, "driver.exe"), media, log)
         print(f"prefix ready in {time.time() - started:.1f} s")
-        run = Run(lab, driver, media, log)
         for scenario in SCENARIOS:
             if args.only and args.only not in scenario.__name__:
                 continue
@@ -321,11 +380,11 @@ def main():
                 if run.process is not None and run.process.poll() is None:
                     run.process.kill()
                     run.process.wait()
-                driver.send("closeinstallers")
-                driver.wait("noform", 5000)
+                run.driver.send("closeinstallers")
+                run.driver.wait("noform", 5000)
                 if os.path.exists(log):
                     os.remove(log)
-        driver.close()
+        run.driver.close()
     finally:
         lab.close()
     print(f"{len(failures)} failed; Wine run took {time.time() - started:.1f} s")
