@@ -83,6 +83,9 @@ class WineLab:
                   "", "[HKEY_CURRENT_USER\\Software\\Wine\\Explorer\\Desktops]",
                   f'"Default"="{desktop}"' if desktop else '"Default"=-']
         self.import_registry(lines)
+        # The desktop process wineboot left running keeps its old mode; the
+        # next program starts a new one with these settings.
+        self.restart_server()
 
     def import_registry(self, lines):
         path = os.path.join(self.work_dir, "settings.reg")

@@ -9,6 +9,7 @@ Failures say what was expected and what was seen.
 import argparse
 import os
 import shutil
+import subprocess
 import sys
 import time
 import traceback
@@ -23,6 +24,7 @@ QUIT_TEXT = ("Setup is not complete. If you quit the setup\r\n"
              "To continue installing, click No. To quit\r\n"
              "the Setup program, click Yes.")
 TITLE = "Installation"
+IDC_COMMAND1, IDC_COMMAND2 = 101, 102
 
 # Every version Wine can report, and whether the launcher runs there.
 VERSIONS = [
@@ -113,6 +115,23 @@ class Run:
         self.driver.send("click 2")
         self.answer_question("yes")
         expect_eq("exit code after Exit, Yes", 0, self.ended())
+
+    def key(self, keys):
+        """Real key presses, through X, to the Wine desktop window."""
+        desktop = subprocess.run(["xdotool", "search", "--name", "Wine desktop$"], env=self.lab.env,
+                                 capture_output=True, text=True).stdout.split()
+        expect(desktop, "no Wine desktop window to type into")
+        subprocess.run(["xdotool", "windowfocus", "--sync", desktop[0], "key", "--delay", "50", keys],
+                       env=self.lab.env, check=True, timeout=20)
+
+    def focus_when_active(self):
+        """The focused control's id once Form1 is the active window again."""
+        for _ in range(100):
+            form = self.driver.state()["form"]
+            if form and form["active"]:
+                return form["focus"]
+            time.sleep(0.05)
+        raise Failure("Form1 did not become active again")
 
     def installer_log(self):
         if not os.path.exists(self.log):
@@ -230,6 +249,23 @@ def every_close_asks(run):
     expect_eq("exit code after close box, Yes", 0, run.ended())
 
 
+def keyboard(run):
+    """Tab between the buttons; Alt+X, Space, Enter and Alt+F4 reach Exit's
+    question; Alt+S starts the installer. The focus comes back where it was."""
+    run.launch("D:\\launcher.exe")
+    expect_eq("focus at first display", IDC_COMMAND1, run.focus_when_active())
+    for keys, focus in (("Tab", IDC_COMMAND2), ("Tab", IDC_COMMAND1), ("shift+Tab", IDC_COMMAND2)):
+        run.key(keys)
+        expect_eq(f"focus after {keys}", focus, run.focus_when_active())
+    for keys in ("alt+x", "space", "Return", "alt+F4"):
+        run.key(keys)
+        run.answer_question("no")
+        expect_eq(f"focus after {keys} and No", IDC_COMMAND2, run.focus_when_active())
+    run.key("alt+s")
+    expect_eq("exit code after Alt+S", 0, run.ended())
+    run.expect_installer_started("D:\\Tavrinex\\Setup.exe")
+
+
 def missing_installer(run):
     """No Tavrinex folder: the launcher says so and stays; Exit still asks."""
     run.launch("F:\\launcher.exe")
@@ -315,6 +351,7 @@ SCENARIOS = [
     setup_from_folder_with_spaces,
     exit_no_then_yes,
     every_close_asks,
+    keyboard,
     missing_installer,
     no_second_box,
     long_folder_path,
@@ -361,7 +398,7 @@ def main():
     lab = WineLab(os.path.join(args.work, "lab"))
     failures = []
     try:
-        lab.boot("winxp")
+        lab.boot("winxp", desktop="1024x768")
         for letter, folder in media.items():
             lab.map_drive(letter, folder)
         run = Run(lab, os.path.join(args.build, "driver.exe"), media, log)
