@@ -22,9 +22,8 @@ target_link_libraries(unit_tests PRIVATE launcher_core GTest::gtest_main)
 target_compile_options(unit_tests PRIVATE -Wall -Wextra -Werror)
 gtest_discover_tests(unit_tests)
 
-if(EXISTS ${PROJECT_SOURCE_DIR}/resources/generator/CMakeLists.txt)
-    add_subdirectory(resources/generator)
-endif()
+# The generator of the disc artwork and the icons, with its checks.
+add_subdirectory(resources/generator)
 
 # The Windows build, with the cross compiler, in a build folder of its own.
 include(ExternalProject)
@@ -47,6 +46,10 @@ set(PYTHON /usr/bin/python3)
 add_test(NAME pe_imports_and_headers
     COMMAND ${PYTHON} ${PROJECT_SOURCE_DIR}/tests/pe/check_pe.py
             --exports ${PROJECT_SOURCE_DIR}/tests/pe/win9x-nt4-exports.txt ${LAUNCHER_EXE})
+
+add_test(NAME pe_resources
+    COMMAND ${PYTHON} ${PROJECT_SOURCE_DIR}/tests/pe/check_resources.py
+            --resources ${PROJECT_SOURCE_DIR}/resources ${LAUNCHER_EXE})
 
 add_test(NAME reproducible_build
     COMMAND ${PROJECT_SOURCE_DIR}/tests/pe/check_reproducible.sh ${PROJECT_SOURCE_DIR}
