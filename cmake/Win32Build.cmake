@@ -39,6 +39,21 @@ set(LAUNCHER_LINK_OPTIONS
     -Wl,--file-alignment,512 -Wl,--section-alignment,4096
 )
 
+# The icons as raw resources with fixed identifiers (see IconResource.cmake).
+set(GENERATED_RC_DIR ${CMAKE_BINARY_DIR}/generated)
+set(ICON_FRAGMENTS "")
+foreach(icon setup exit)
+    string(TOUPPER ${icon} upper)
+    set(fragment ${GENERATED_RC_DIR}/${icon}_icon.rc)
+    add_custom_command(OUTPUT ${fragment}
+        COMMAND ${CMAKE_COMMAND} -DICON=${PROJECT_SOURCE_DIR}/resources/${icon}.ico
+                -DGROUP=IDI_${upper} -DIMAGE=IDI_${upper}_IMAGE -DOUTPUT=${fragment}
+                -P ${PROJECT_SOURCE_DIR}/cmake/IconResource.cmake
+        DEPENDS ${PROJECT_SOURCE_DIR}/resources/${icon}.ico ${PROJECT_SOURCE_DIR}/cmake/IconResource.cmake
+        COMMENT "Icon resources from ${icon}.ico")
+    list(APPEND ICON_FRAGMENTS ${fragment})
+endforeach()
+
 add_executable(launcher WIN32
     ${LAUNCHER_CORE_SOURCES}
     platform/win32/Entry.cpp
@@ -58,7 +73,8 @@ target_link_options(launcher PRIVATE ${LAUNCHER_LINK_OPTIONS})
 target_link_libraries(launcher PRIVATE kernel32 user32 gdi32 shell32 gcc)
 set_target_properties(launcher PROPERTIES OUTPUT_NAME launcher)
 set_source_files_properties(resources/launcher.rc PROPERTIES
-    OBJECT_DEPENDS ${PROJECT_SOURCE_DIR}/resources/resource.h)
+    OBJECT_DEPENDS "${PROJECT_SOURCE_DIR}/resources/resource.h;${PROJECT_SOURCE_DIR}/resources/disc.bmp;${ICON_FRAGMENTS}")
+target_include_directories(launcher PRIVATE $<$<COMPILE_LANGUAGE:RC>:${GENERATED_RC_DIR}>)
 
 # --- test programs (ordinary mingw programs; they never ship) ---------------
 set(TEST_PROGRAM_OPTIONS -Os -Wall -Wextra -Werror)
@@ -73,7 +89,7 @@ set_target_properties(sample_installer PROPERTIES OUTPUT_NAME Setup)
 add_executable(wine_driver tests/wine/driver.cpp)
 target_compile_options(wine_driver PRIVATE ${TEST_PROGRAM_OPTIONS})
 target_link_options(wine_driver PRIVATE ${TEST_PROGRAM_LINK_OPTIONS})
-target_link_libraries(wine_driver PRIVATE kernel32 user32 gdi32)
+target_link_libraries(wine_driver PRIVATE kernel32 user32 gdi32 shell32)
 set_target_properties(wine_driver PROPERTIES OUTPUT_NAME driver)
 
 # --- the sample installation medium: launcher at the root, installer beside ---

@@ -9,6 +9,21 @@
 #define IDS_EXIT_CAPTION  11 /* caption of the Exit button */
 #define IDS_TITLE         12 /* title of the launcher window */
 
+/* Icons: each icon group holds one 32 x 32 image, numbered apart from the
+   groups. The setup icon is the program's icon (the first group), the
+   window's icon and the Setup button's picture; the exit icon is the Exit
+   button's picture. */
+#define IDI_SETUP         1
+#define IDI_SETUP_IMAGE   30001
+#define IDI_EXIT          2
+#define IDI_EXIT_IMAGE    30002
+
+/* The disc artwork behind the window's controls. */
+#define IDB_DISC          1
+
+/* The version record. */
+#define IDV_VERSION       1
+
 /* Controls of the launcher window. Kept clear of IDOK (1) and IDCANCEL (2),
    which dialog keyboard handling sends on Enter and Escape. */
 #define IDC_COMMAND1 101 /* Setup */

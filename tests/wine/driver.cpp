@@ -13,6 +13,8 @@
 //                               this one answers the question it raises
 //   endsession                  WM_ENDSESSION (TRUE)
 //   capture <file.bmp>          the client area saved as a 24-bit bitmap
+//   capturewindow <file.bmp>    the same for the whole window, frame included
+//   resources <launcher.exe>    what Windows loads from the file's resources
 //   closeinstallers             WM_CLOSE to every sample installer window
 //   quit
 #include <windows.h>
@@ -325,12 +327,19 @@ std::string QueryEndSession(const std::string& answer)
     return std::string(buffer) + boxJson + ",\"state\":" + StateJson() + "}";
 }
 
-bool Capture(HWND form, const char* path)
+// Saves the client area, or with whole set the window with its frame and
+// title bar, as a 24-bit bottom-up bitmap file.
+bool Capture(HWND form, const char* path, bool whole)
 {
-    RECT client;
-    GetClientRect(form, &client);
-    int width = client.right;
-    int height = client.bottom;
+    RECT area;
+    if (whole) {
+        GetWindowRect(form, &area);
+        OffsetRect(&area, -area.left, -area.top);
+    } else {
+        GetClientRect(form, &area);
+    }
+    int width = area.right;
+    int height = area.bottom;
     BITMAPINFO info = {};
     info.bmiHeader.biSize = sizeof info.bmiHeader;
     info.bmiHeader.biWidth = width;
@@ -338,7 +347,7 @@ bool Capture(HWND form, const char* path)
     info.bmiHeader.biPlanes = 1;
     info.bmiHeader.biBitCount = 24;
     void* bits = nullptr;
-    HDC screen = GetDC(form);
+    HDC screen = whole ? GetWindowDC(form) : GetDC(form);
     HDC memory = CreateCompatibleDC(screen);
     HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
     HGDIOBJ old = SelectObject(memory, bitmap);
@@ -365,8 +374,79 @@ bool Capture(HWND form, const char* path)
     return ok;
 }
 
+// The pixels an icon draws on a white 32 x 32 square, to compare icons.
+std::string IconPixels(HICON icon)
+{
+    HDC screen = GetDC(nullptr);
+    HDC memory = CreateCompatibleDC(screen);
+    BITMAPINFO info = {};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = 32;
+    info.bmiHeader.biHeight = 32;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 24;
+    void* bits = nullptr;
+    HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HGDIOBJ old = SelectObject(memory, bitmap);
+    RECT square = {0, 0, 32, 32};
+    FillRect(memory, &square, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+    DrawIconEx(memory, 0, 0, icon, 32, 32, 0, nullptr, DI_NORMAL);
+    GdiFlush();
+    std::string pixels(static_cast<const char*>(bits), 32 * 32 * 3);
+    SelectObject(memory, old);
+    DeleteObject(bitmap);
+    DeleteDC(memory);
+    ReleaseDC(nullptr, screen);
+    return pixels;
+}
+
+// Loads the launcher's resources the way Windows does and reports them: the
+// bitmap's size, whether each icon group loads, whether the shell's icon for
+// the file is the setup icon, and the three strings.
+std::string Resources(const std::string& path)
+{
+    HMODULE module = LoadLibraryExA(path.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    if (module == nullptr)
+        return Reply(false, "cannot load " + path);
+    std::string out = "{\"ok\":true";
+    char buffer[256];
+
+    HBITMAP disc = static_cast<HBITMAP>(
+        LoadImageA(module, MAKEINTRESOURCEA(1), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
+    BITMAP info = {};
+    if (disc != nullptr)
+        GetObjectA(disc, sizeof info, &info);
+    snprintf(buffer, sizeof buffer, ",\"bitmap\":[%ld,%ld,%d]", info.bmWidth, info.bmHeight,
+             info.bmBitsPixel);
+    out += buffer;
+
+    HICON setup = static_cast<HICON>(LoadImageA(module, MAKEINTRESOURCEA(1), IMAGE_ICON, 32, 32, 0));
+    HICON exit = static_cast<HICON>(LoadImageA(module, MAKEINTRESOURCEA(2), IMAGE_ICON, 32, 32, 0));
+    HICON shell = ExtractIconA(GetModuleHandleA(nullptr), path.c_str(), 0);
+    bool shellIsSetup = setup && shell && reinterpret_cast<UINT_PTR>(shell) > 1 &&
+                        IconPixels(shell) == IconPixels(setup);
+    bool iconsDiffer = setup && exit && IconPixels(setup) != IconPixels(exit);
+    snprintf(buffer, sizeof buffer,
+             ",\"setup_icon\":%s,\"exit_icon\":%s,\"icons_differ\":%s,\"file_icon_is_setup\":%s",
+             setup ? "true" : "false", exit ? "true" : "false", iconsDiffer ? "true" : "false",
+             shellIsSetup ? "true" : "false");
+    out += buffer;
+
+    out += ",\"strings\":[";
+    for (UINT id = 10; id <= 12; ++id) {
+        char text[256];
+        int length = LoadStringA(module, id, text, sizeof text);
+        out += Json(std::string(text, length > 0 ? length : 0)) + (id < 12 ? "," : "");
+    }
+    out += "]}";
+    FreeLibrary(module);
+    return out;
+}
+
 std::string Run(const std::string& command, const std::string& argument, const std::string& more)
 {
+    if (command == "resources")
+        return Resources(argument);
     if (command == "state")
         return Reply(true, "");
     if (command == "wait") {
@@ -410,7 +490,9 @@ std::string Run(const std::string& command, const std::string& argument, const s
         return Reply(true, "");
     }
     if (command == "capture")
-        return Reply(Capture(form, argument.c_str()), argument);
+        return Reply(Capture(form, argument.c_str(), false), argument);
+    if (command == "capturewindow")
+        return Reply(Capture(form, argument.c_str(), true), argument);
     return Reply(false, "unknown command " + command);
 }
 

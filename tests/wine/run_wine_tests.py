@@ -16,6 +16,7 @@ import traceback
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "scripts"))
 from winelab import WineLab, windows_path  # noqa: E402
+from bitmap import Bitmap  # noqa: E402
 
 QUIT_TITLE = "Install"
 QUIT_TEXT = ("Setup is not complete. If you quit the setup\r\n"
@@ -200,6 +201,29 @@ def window_and_captions(run):
     run.exit_with_yes()
 
 
+def resources_and_window_icon(run):
+    """Windows loads the bitmap, both icons and the strings from the file; the
+    file's icon and the window's title-bar icon are the setup icon."""
+    reply = run.driver.send("resources D:\\launcher.exe")
+    expect_eq("bitmap width, height, bits", [350, 350, 24], reply["bitmap"])
+    for key in ("setup_icon", "exit_icon", "icons_differ", "file_icon_is_setup"):
+        expect(reply[key], f"{key}: expected true, got {reply[key]}")
+    expect_eq("strings 10 to 12", ["&Setup", "E&xit", "Installation"], reply["strings"])
+
+    state = run.launch("D:\\launcher.exe")
+    time.sleep(0.5)
+    shot = os.path.join(run.lab.work_dir, "window.bmp")
+    expect(run.driver.send(f"capturewindow {windows_path(shot)}")["ok"], "window capture failed")
+    # The small icon sits at the left of the title bar: look there for the
+    # setup icon's yellow box and teal screen, which no default icon has.
+    window = Bitmap(shot)
+    caption_height = state["form"]["origin"][1] - state["form"]["window"][1]
+    colours = [p for _, _, p in window.pixels(0, 0, 24, caption_height)]
+    for name, colour in (("yellow", (255, 255, 0)), ("teal", (0, 128, 128))):
+        expect(colours.count(colour) >= 4, f"title-bar icon shows no {name}: not the setup icon")
+    run.exit_with_yes()
+
+
 def setup_from_drive_root(run):
     """Setup on D:\\ starts D:\\Tavrinex\\Setup.exe and ends without a question."""
     run.launch("D:\\launcher.exe")
@@ -347,6 +371,7 @@ def code_page_932(run):
 
 SCENARIOS = [
     window_and_captions,
+    resources_and_window_icon,
     setup_from_drive_root,
     setup_from_folder_with_spaces,
     exit_no_then_yes,

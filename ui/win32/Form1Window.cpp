@@ -28,6 +28,7 @@ bool Form1Window::Create(launcher::Form1Controller& controller)
     WNDCLASSA windowClass = {};
     windowClass.lpfnWndProc = WindowProc;
     windowClass.hInstance = instance_;
+    windowClass.hIcon = LoadIconA(instance_, MAKEINTRESOURCEA(IDI_SETUP));
     windowClass.hCursor = LoadCursorA(nullptr, MAKEINTRESOURCEA(32512));  // IDC_ARROW
     windowClass.hbrBackground = CreateSolidBrush(kForm1BackColor);
     windowClass.lpszClassName = kClassName;
