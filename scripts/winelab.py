@@ -15,6 +15,7 @@ import time
 # drawn with Liberation Serif, which has the same metrics, so the window
 # looks under Wine as it does on Windows.
 FONT_REPLACEMENTS = {"Times New Roman": "Liberation Serif"}
+WINE_FONTS = "/usr/share/wine/fonts"
 
 
 def windows_path(unix_path):
@@ -74,6 +75,7 @@ class WineLab:
         windows have the frames and title bars Wine draws itself."""
         if not os.path.exists(os.path.join(self.prefix, "system.reg")):
             self.run(["wineboot", "-i"], timeout=180)
+        self._link_wine_fonts()
         lines = ["Windows Registry Editor Version 5.00", "",
                  "[HKEY_CURRENT_USER\\Software\\Wine]", f'"Version"="{version}"', "",
                  "[HKEY_CURRENT_USER\\Software\\Wine\\Fonts\\Replacements]"]
@@ -86,6 +88,15 @@ class WineLab:
         # The desktop process wineboot left running keeps its old mode; the
         # next program starts a new one with these settings.
         self.restart_server()
+
+    def _link_wine_fonts(self):
+        """Debian keeps Wine's own fonts (Tahoma, and Marlett for the caption
+        buttons) where this Wine does not look; show them to the prefix."""
+        fonts = os.path.join(self.prefix, "drive_c", "windows", "Fonts")
+        for name in sorted(os.listdir(WINE_FONTS)) if os.path.isdir(WINE_FONTS) else []:
+            link = os.path.join(fonts, name)
+            if name.endswith(".ttf") and not os.path.lexists(link):
+                os.symlink(os.path.join(WINE_FONTS, name), link)
 
     def import_registry(self, lines):
         path = os.path.join(self.work_dir, "settings.reg")

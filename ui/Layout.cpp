@@ -16,6 +16,19 @@ const ControlLayout kControls[kControlCount] = {
     {"Image1",   ControlKind::Picture,    {0, 0, 5250, 5250},      -1, nullptr, nullptr},
 };
 
+ButtonFace LayOutButtonFace(int width, int height, int captionHeight, bool pressed)
+{
+    int shift = pressed ? 1 : 0;
+    int content = kButtonIconSize + kButtonIconCaptionGap + captionHeight;
+    int top = (height - content) / 2 + shift;
+    ButtonFace face;
+    face.icon = Rect{(width - kButtonIconSize) / 2 + shift, top, kButtonIconSize, kButtonIconSize};
+    face.caption = Rect{shift, top + kButtonIconSize + kButtonIconCaptionGap, width, captionHeight};
+    face.focus = Rect{kButtonFocusInset, kButtonFocusInset, width - 2 * kButtonFocusInset,
+                      height - 2 * kButtonFocusInset};
+    return face;
+}
+
 Rect ClipTo(const Rect& rect, int clientWidth, int clientHeight)
 {
     int left = rect.left < 0 ? 0 : rect.left;

@@ -82,6 +82,19 @@ constexpr int kArtworkHeight = 350;
 extern const Font kButtonFont;
 extern const Font kLabelFont;
 
+// Inside a picture button: the icon centred above the caption, the two
+// centred together; a pressed button shows both one pixel right and down.
+constexpr int kButtonIconSize = 32;
+constexpr int kButtonIconCaptionGap = 2;
+constexpr int kButtonFocusInset = 4;   // the dotted focus frame, as on push buttons
+
+struct ButtonFace {
+    Rect icon;
+    Rect caption;
+    Rect focus;
+};
+ButtonFace LayOutButtonFace(int width, int height, int captionHeight, bool pressed);
+
 // The controls, from the top of the stacking order to the bottom.
 enum ControlIndex { kCommand1, kCommand2, kLabel1, kImage1, kControlCount };
 extern const ControlLayout kControls[kControlCount];

@@ -123,3 +123,37 @@ TEST(Layout, FontsAndColours)
 }
 
 }  // namespace
+
+namespace {
+
+TEST(Layout, ButtonFaceCentresTheIconAboveTheCaption)
+{
+    const Rect button = ToPixels(kControls[ui::kCommand1].twips);
+    for (int captionHeight : {13, 15, 19}) {
+        SCOPED_TRACE(captionHeight);
+        ui::ButtonFace face = ui::LayOutButtonFace(button.width, button.height, captionHeight, false);
+        EXPECT_EQ(face.icon.width, 32);
+        EXPECT_EQ(face.icon.left, (81 - 32) / 2);
+        EXPECT_EQ(face.caption.top, face.icon.Bottom() + ui::kButtonIconCaptionGap);
+        EXPECT_EQ(face.caption.width, button.width);
+        // Icon and caption together sit in the middle, inside the focus frame.
+        int above = face.icon.top;
+        int below = button.height - face.caption.Bottom();
+        EXPECT_LE(above - below, 1);
+        EXPECT_GE(above - below, 0);
+        EXPECT_TRUE(Inside(face.icon, face.focus));
+        EXPECT_TRUE(Inside(face.focus, Rect{0, 0, button.width, button.height}));
+    }
+}
+
+TEST(Layout, PressedButtonFaceMovesOnePixelRightAndDown)
+{
+    ui::ButtonFace up = ui::LayOutButtonFace(81, 65, 15, false);
+    ui::ButtonFace down = ui::LayOutButtonFace(81, 65, 15, true);
+    EXPECT_EQ(down.icon, (Rect{up.icon.left + 1, up.icon.top + 1, 32, 32}));
+    EXPECT_EQ(down.caption.left, up.caption.left + 1);
+    EXPECT_EQ(down.caption.top, up.caption.top + 1);
+    EXPECT_EQ(down.focus, up.focus);
+}
+
+}  // namespace

@@ -8,6 +8,7 @@
 //   wait <what> <ms>            until form|noform|box|nobox|installer holds
 //   click <1|2>                 Command1 or Command2 clicked (BN_CLICKED)
 //   answer <ok|yes|no>          the one open message box answered
+//   press <1|2> <1|0>           a button shown held down, or released
 //   post <close|sysclose>       WM_CLOSE, or the close box (SC_CLOSE)
 //   queryend <yes|no|none>      WM_QUERYENDSESSION sent from a thread while
 //                               this one answers the question it raises
@@ -180,8 +181,10 @@ std::string FormJson(HWND form)
              info.hwndFocus ? GetDlgCtrlID(info.hwndFocus) : 0);
     out += buffer;
     out += ",\"window\":" + RectJson(outer);
-    snprintf(buffer, sizeof buffer, ",\"screen\":[%d,%d]", GetSystemMetrics(SM_CXSCREEN),
-             GetSystemMetrics(SM_CYSCREEN));
+    HDC screen = GetDC(nullptr);
+    snprintf(buffer, sizeof buffer, ",\"screen\":[%d,%d],\"dpi\":%d", GetSystemMetrics(SM_CXSCREEN),
+             GetSystemMetrics(SM_CYSCREEN), GetDeviceCaps(screen, LOGPIXELSY));
+    ReleaseDC(nullptr, screen);
     out += buffer;
 
     out += ",\"controls\":[";
@@ -475,6 +478,14 @@ std::string Run(const std::string& command, const std::string& argument, const s
         int id = argument == "1" ? 101 : 102;
         PostMessageA(form, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
                      reinterpret_cast<LPARAM>(GetDlgItem(form, id)));
+        return Reply(true, "");
+    }
+    if (command == "press") {
+        // The look of a button held down (BM_SETSTATE), or released again.
+        int id = argument.substr(0, 1) == "1" ? 101 : 102;
+        bool down = argument.size() > 2 && argument[2] == '1';
+        SendMessageA(GetDlgItem(form, id), BM_SETSTATE, down ? TRUE : FALSE, 0);
+        UpdateWindow(GetDlgItem(form, id));
         return Reply(true, "");
     }
     if (command == "post") {

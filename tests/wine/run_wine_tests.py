@@ -26,6 +26,7 @@ QUIT_TEXT = ("Setup is not complete. If you quit the setup\r\n"
              "the Setup program, click Yes.")
 TITLE = "Installation"
 IDC_COMMAND1, IDC_COMMAND2 = 101, 102
+RESOURCES = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "resources")
 
 # Every version Wine can report, and whether the launcher runs there.
 VERSIONS = [
@@ -117,6 +118,12 @@ class Run:
         self.answer_question("yes")
         expect_eq("exit code after Exit, Yes", 0, self.ended())
 
+    def capture(self, name):
+        """The client area now, as a Bitmap."""
+        path = os.path.join(self.lab.work_dir, name)
+        expect(self.driver.send(f"capture {windows_path(path)}")["ok"], "capture failed")
+        return Bitmap(path)
+
     def key(self, keys):
         """Real key presses, through X, to the Wine desktop window."""
         desktop = subprocess.run(["xdotool", "search", "--name", "Wine desktop$"], env=self.lab.env,
@@ -199,6 +206,88 @@ def window_and_captions(run):
     expect(abs((left + right) - screen_w) <= 1 and abs((top + bottom) - screen_h) <= 1,
            f"window {form['window']} not centred on a {screen_w}x{screen_h} screen")
     run.exit_with_yes()
+
+
+def window_as_designed(run):
+    """The client area as drawn: the artwork at its natural size wherever no
+    control is, black text on it in the label's place, pale yellow buttons
+    with their icons and captions, and the background colour nowhere."""
+    check_drawn_window(run)
+
+
+def window_at_120_dpi(run):
+    """At 120 dots per inch the frame and the message boxes grow, but the
+    window's content is laid out in pixels and looks exactly as at 96."""
+    run.lab.import_registry(["Windows Registry Editor Version 5.00", "",
+                             "[HKEY_CURRENT_USER\\Control Panel\\Desktop]", '"LogPixels"=dword:00000078'])
+    run.restart_wine()
+    try:
+        state = check_drawn_window(run)
+        expect_eq("screen resolution", 120, state["form"]["dpi"])
+    finally:
+        run.lab.import_registry(["Windows Registry Editor Version 5.00", "",
+                                 "[HKEY_CURRENT_USER\\Control Panel\\Desktop]", '"LogPixels"=dword:00000060'])
+        run.restart_wine()
+
+
+def check_drawn_window(run):
+    state = run.launch("D:\\launcher.exe")
+    expect_eq("client size", [349, 348], state["form"]["client"])
+    expect_eq("child windows, top first",
+              [(IDC_COMMAND1, [72, 232, 81, 65]), (IDC_COMMAND2, [192, 232, 81, 65])],
+              [(c["id"], c["rect"]) for c in state["form"]["controls"]])
+    time.sleep(0.3)
+    shot = run.capture("client.bmp")
+    disc = Bitmap(os.path.join(RESOURCES, "disc.bmp"))
+    expect_eq("captured size", (349, 348), (shot.width, shot.height))
+
+    buttons = {IDC_COMMAND1: (72, 232, 81, 65), IDC_COMMAND2: (192, 232, 81, 65)}
+    label = (56, 64, 244, 24)
+    inside = lambda r, x, y: r[0] <= x < r[0] + r[2] and r[1] <= y < r[1] + r[3]  # noqa: E731
+    wrong, dark_in_label, artwork_in_label = [], 0, 0
+    for x, y, colour in shot.pixels(0, 0, 349, 348):
+        if any(inside(b, x, y) for b in buttons.values()):
+            continue
+        if inside(label, x, y):
+            dark_in_label += max(colour) < 64
+            artwork_in_label += colour == disc.pixel(x, y)
+        elif colour != disc.pixel(x, y):
+            wrong.append((x, y, colour, disc.pixel(x, y)))
+    expect(not wrong, f"{len(wrong)} pixels differ from the artwork, first {wrong[:3]}")
+    for corner in ((0, 0), (348, 0), (0, 347), (348, 347)):
+        expect_eq(f"artwork corner {corner}", (255, 255, 255), shot.pixel(*corner))
+    expect(dark_in_label > 300, f"only {dark_in_label} black pixels of text in the label")
+    expect(artwork_in_label > 244 * 24 // 2, "the label hides the artwork: expected a transparent label")
+    grey = [(x, y) for x, y, c in shot.pixels(0, 0, 349, 348)
+            if c == (192, 192, 192) and not any(inside(b, x, y) for b in buttons.values())]
+    expect(not grey, f"the background colour shows at {grey[:5]}")
+
+    for id_, (left, top, width, height) in buttons.items():
+        for x, y in ((left + 6, top + 6), (left + width - 7, top + height - 7), (left + 6, top + height - 7)):
+            expect_eq(f"button {id_} face at {x},{y}", (255, 255, 192), shot.pixel(x, y))
+        icon = list(c for _, _, c in shot.pixels(left + 24, top + 6, 32, 36))
+        caption = list(c for _, _, c in shot.pixels(left + 8, top + 44, width - 16, 16))
+        expect(sum(max(c) < 64 for c in caption) > 20, f"button {id_}: no caption text below the icon")
+        if id_ == IDC_COMMAND1:
+            expect(icon.count((255, 255, 0)) > 10 and icon.count((0, 128, 128)) > 10,
+                   "Setup button: no setup icon (its yellow box and teal screen)")
+        else:
+            green = sum(g > 150 and r < 120 and b < 120 for r, g, b in icon)
+            expect(green > 20, "Exit button: no exit icon (its green arrow)")
+
+    # Held down, a button looks pressed: a shadow edge, the picture moved
+    # one pixel right and down.
+    run.driver.send("press 1 1")
+    pressed = run.capture("pressed.bmp")
+    run.driver.send("press 1 0")
+    left, top = 72 + 24, 232 + 6
+    moved = all(pressed.pixel(x + 1, y + 1) == shot.pixel(x, y)
+                for x, y, _ in shot.pixels(left, top, 32, 32))
+    expect(moved, "pressed Setup button: the icon did not move one pixel right and down")
+    expect(sum(pressed.pixel(72 + 1, y)[0] < shot.pixel(72 + 1, y)[0] for y in range(240, 290)) > 40,
+           "pressed Setup button: the left edge did not turn to shadow")
+    run.exit_with_yes()
+    return state
 
 
 def resources_and_window_icon(run):
@@ -371,6 +460,8 @@ def code_page_932(run):
 
 SCENARIOS = [
     window_and_captions,
+    window_as_designed,
+    window_at_120_dpi,
     resources_and_window_icon,
     setup_from_drive_root,
     setup_from_folder_with_spaces,

@@ -17,7 +17,28 @@ constexpr DWORD kFormStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_CLIPCH
 constexpr DWORD kFormExStyle = WS_EX_CONTROLPARENT;
 
 const int kButtonIds[2] = {IDC_COMMAND1, IDC_COMMAND2};
+const int kButtonIcons[2] = {IDI_SETUP, IDI_EXIT};
 const ControlIndex kButtonControls[2] = {kCommand1, kCommand2};
+
+RECT ToRect(const Rect& r)
+{
+    return RECT{r.left, r.top, r.Right(), r.Bottom()};
+}
+
+// The layout's fonts at their design size in pixels. The height is given
+// in pixels, not points, so the text keeps its size at every screen
+// resolution, as the artwork and the control positions do.
+HFONT CreateLayoutFont(const Font& font)
+{
+    return CreateFontA(-PointsToPixels(font.hundredthsOfPoint), 0, 0, 0, font.weight,
+                       FALSE, FALSE, FALSE,
+                       static_cast<DWORD>(font.charset),
+                       OUT_DEFAULT_PRECIS,
+                       CLIP_DEFAULT_PRECIS,
+                       DEFAULT_QUALITY,
+                       DEFAULT_PITCH | FF_ROMAN,
+                       font.face);
+}
 
 }  // namespace
 
@@ -58,7 +79,11 @@ bool Form1Window::Create(launcher::Form1Controller& controller)
     if (window_ == nullptr)
         return false;
 
+    LoadPictures();
+
     // Created in tab order: each new child goes below the one before it.
+    // The label and the picture are no windows of their own: Form1 paints
+    // them below its children, and neither can take the focus.
     for (int i = 0; i < 2; ++i) {
         const ControlLayout& layout = kControls[kButtonControls[i]];
         Rect pixels = ToPixels(layout.twips);
@@ -66,7 +91,7 @@ bool Form1Window::Create(launcher::Form1Controller& controller)
         buttons_[i] = CreateWindowExA(0,
                                       "BUTTON",
                                       caption.Ok() ? caption.Chars() : "",
-                                      WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON,
+                                      WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_OWNERDRAW,
                                       pixels.left, pixels.top, pixels.width, pixels.height,
                                       window_,
                                       reinterpret_cast<HMENU>(static_cast<INT_PTR>(kButtonIds[i])),
@@ -74,8 +99,23 @@ bool Form1Window::Create(launcher::Form1Controller& controller)
                                       nullptr);
         if (buttons_[i] == nullptr)
             return false;
+        SendMessageA(buttons_[i], WM_SETFONT, reinterpret_cast<WPARAM>(buttonFont_), FALSE);
     }
     return true;
+}
+
+// The pictures and fonts come from the program itself. If one cannot be
+// made, the window goes without it rather than not at all.
+void Form1Window::LoadPictures()
+{
+    disc_ = LoadBitmapA(instance_, MAKEINTRESOURCEA(IDB_DISC));
+    for (int i = 0; i < 2; ++i) {
+        icons_[i] = static_cast<HICON>(LoadImageA(instance_, MAKEINTRESOURCEA(kButtonIcons[i]),
+                                                  IMAGE_ICON, kButtonIconSize, kButtonIconSize,
+                                                  LR_DEFAULTCOLOR));
+    }
+    buttonFont_ = CreateLayoutFont(kButtonFont);
+    labelFont_ = CreateLayoutFont(kLabelFont);
 }
 
 int Form1Window::Run(int showCommand)
@@ -134,7 +174,10 @@ LRESULT Form1Window::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
     case WM_CLOSE:           RequestClose(launcher::CloseCause::User); return 0;
     case WM_QUERYENDSESSION: return OnQueryEndSession();
     case WM_ENDSESSION:      OnEndSession(wParam != FALSE); return 0;
-    case WM_DESTROY:         PostQuitMessage(0); return 0;
+    case WM_ERASEBKGND:      return 1;  // the paint covers the whole client area
+    case WM_PAINT:           OnPaint(); return 0;
+    case WM_DRAWITEM:        OnDrawItem(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam)); return TRUE;
+    case WM_DESTROY:         OnDestroy(); return 0;
     }
     return DefWindowProcA(window_, message, wParam, lParam);
 }
@@ -191,6 +234,130 @@ void Form1Window::OnEndSession(bool)
     // (or the installer is already running), so the launcher goes.
     if (sessionEndGranted_ && window_ != nullptr)
         DestroyWindow(window_);
+}
+
+void Form1Window::OnPaint()
+{
+    PAINTSTRUCT paint;
+    HDC dc = BeginPaint(window_, &paint);
+    if (dc != nullptr) {
+        PaintContent(dc);
+        EndPaint(window_, &paint);
+    }
+}
+
+// Image1, then Label1 over it. The disc artwork is drawn at its natural
+// size from the top-left corner; the client area is one column and two rows
+// smaller, and those are simply clipped. The label has no background of its
+// own: its text lies on the artwork.
+void Form1Window::PaintContent(HDC dc)
+{
+    RECT client;
+    GetClientRect(window_, &client);
+    if (disc_ != nullptr) {
+        HDC memory = CreateCompatibleDC(dc);
+        if (memory != nullptr) {
+            HGDIOBJ old = SelectObject(memory, disc_);
+            BitBlt(dc, 0, 0, kArtworkWidth, kArtworkHeight, memory, 0, 0, SRCCOPY);
+            SelectObject(memory, old);
+            DeleteDC(memory);
+        }
+    } else {
+        // Without the artwork, the form's own background.
+        HBRUSH back = CreateSolidBrush(kForm1BackColor);
+        FillRect(dc, &client, back);
+        DeleteObject(back);
+    }
+
+    const ControlLayout& label = kControls[kLabel1];
+    RECT labelRect = ToRect(ToPixels(label.twips));
+    HGDIOBJ oldFont = SelectObject(dc, labelFont_ ? labelFont_ : GetStockObject(SYSTEM_FONT));
+    SetBkMode(dc, TRANSPARENT);
+    SetTextColor(dc, kLabelTextColor);
+    SetTextAlign(dc, TA_LEFT | TA_TOP);
+    // ExtTextOutW is one of the wide functions Windows 98 implements, so the
+    // label's UTF-16 text is drawn as it is.
+    ExtTextOutW(dc, labelRect.left, labelRect.top, ETO_CLIPPED, &labelRect,
+                reinterpret_cast<const WCHAR*>(label.text),
+                static_cast<UINT>(launcher::TextLength(label.text)), nullptr);
+    SelectObject(dc, oldFont);
+}
+
+// Command1 and Command2 are push buttons that Form1 draws: a pale yellow
+// face, the icon centred above the caption, the access key underlined. They
+// look and behave as push buttons: raised, sunken while pressed, a dark
+// frame and a dotted rectangle while they have the focus.
+void Form1Window::OnDrawItem(const DRAWITEMSTRUCT& item)
+{
+    int index = item.hwndItem == buttons_[0] ? 0 : item.hwndItem == buttons_[1] ? 1 : -1;
+    if (index < 0 || item.CtlType != ODT_BUTTON)
+        return;
+    HDC dc = item.hDC;
+    RECT frame = item.rcItem;
+    bool pressed = (item.itemState & ODS_SELECTED) != 0;
+    bool focused = (item.itemState & ODS_FOCUS) != 0;
+
+    HBRUSH face = CreateSolidBrush(kButtonFaceColor);
+    FillRect(dc, &frame, face);
+    DeleteObject(face);
+
+    if (focused || pressed) {
+        // The button the keyboard acts on gets the dark outer frame.
+        FrameRect(dc, &frame, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
+        InflateRect(&frame, -1, -1);
+    }
+    if (pressed) {
+        HBRUSH shadow = CreateSolidBrush(GetSysColor(COLOR_BTNSHADOW));
+        FrameRect(dc, &frame, shadow);
+        DeleteObject(shadow);
+    } else {
+        DrawEdge(dc, &frame, EDGE_RAISED, BF_RECT);
+    }
+
+    int width = item.rcItem.right - item.rcItem.left;
+    int height = item.rcItem.bottom - item.rcItem.top;
+    HGDIOBJ oldFont = SelectObject(dc, buttonFont_ ? buttonFont_ : GetStockObject(SYSTEM_FONT));
+    TEXTMETRICA metrics;
+    GetTextMetricsA(dc, &metrics);
+    ButtonFace layout = LayOutButtonFace(width, height, metrics.tmHeight, pressed);
+
+    if (icons_[index] != nullptr) {
+        DrawIconEx(dc, layout.icon.left, layout.icon.top, icons_[index], layout.icon.width,
+                   layout.icon.height, 0, nullptr, DI_NORMAL);
+    }
+
+    // The caption as the button holds it (from the string table); DrawText
+    // underlines the letter after the ampersand.
+    char caption[2 * launcher::CaptionText::kCapacity + 1];
+    int length = GetWindowTextA(item.hwndItem, caption, static_cast<int>(sizeof caption));
+    RECT captionRect = ToRect(layout.caption);
+    SetBkMode(dc, TRANSPARENT);
+    SetTextColor(dc, GetSysColor(COLOR_BTNTEXT));
+    DrawTextA(dc, caption, length > 0 ? length : 0, &captionRect, DT_CENTER | DT_TOP | DT_SINGLELINE);
+    SelectObject(dc, oldFont);
+
+    if (focused) {
+        RECT focusRect = ToRect(layout.focus);
+        DrawFocusRect(dc, &focusRect);
+    }
+}
+
+void Form1Window::OnDestroy()
+{
+    if (disc_ != nullptr)
+        DeleteObject(disc_);
+    for (HICON& icon : icons_) {
+        if (icon != nullptr)
+            DestroyIcon(icon);
+        icon = nullptr;
+    }
+    if (buttonFont_ != nullptr)
+        DeleteObject(buttonFont_);
+    if (labelFont_ != nullptr)
+        DeleteObject(labelFont_);
+    disc_ = nullptr;
+    buttonFont_ = labelFont_ = nullptr;
+    PostQuitMessage(0);
 }
 
 }  // namespace ui

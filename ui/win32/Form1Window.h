@@ -35,11 +35,22 @@ private:
     void OnCommand(WPARAM wParam, LPARAM lParam);
     BOOL OnQueryEndSession();
     void OnEndSession(bool ending);
+    void OnPaint();
+    void OnDrawItem(const DRAWITEMSTRUCT& item);
+    void OnDestroy();
+
+    void LoadPictures();
+    void PaintContent(HDC dc);
 
     HINSTANCE instance_;
     launcher::Form1Controller* controller_ = nullptr;
     HWND window_ = nullptr;
     HWND buttons_[2] = {nullptr, nullptr};
+    // What the window draws with; made once, released when it is destroyed.
+    HBITMAP disc_ = nullptr;
+    HICON icons_[2] = {nullptr, nullptr};
+    HFONT buttonFont_ = nullptr;
+    HFONT labelFont_ = nullptr;
     HWND lastFocus_ = nullptr;       // restored when Form1 is activated again
     bool sessionEndGranted_ = false;
 };
