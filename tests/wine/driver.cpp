@@ -343,6 +343,11 @@ bool Capture(HWND form, const char* path, bool whole)
     }
     int width = area.right;
     int height = area.bottom;
+    // Any paint still pending is done first: UpdateWindow sends WM_PAINT
+    // to the launcher's thread and waits for it.
+    UpdateWindow(form);
+    for (HWND child : Children(form))
+        UpdateWindow(child);
     BITMAPINFO info = {};
     info.bmiHeader.biSize = sizeof info.bmiHeader;
     info.bmiHeader.biWidth = width;
