@@ -10,13 +10,4 @@ size_t TextLength(const char16_t* text)
     return length;
 }
 
-bool TextEquals(const char16_t* a, const char16_t* b)
-{
-    while (*a != 0 && *a == *b) {
-        ++a;
-        ++b;
-    }
-    return *a == *b;
-}
-
 }  // namespace launcher

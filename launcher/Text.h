@@ -16,7 +16,6 @@ namespace launcher {
 constexpr size_t kMaxPathChars = 32767;
 
 size_t TextLength(const char16_t* text);
-bool TextEquals(const char16_t* a, const char16_t* b);
 
 template <size_t Capacity>
 class FixedText {
@@ -29,7 +28,6 @@ public:
     size_t Length() const { return length_; }
     bool Empty() const { return length_ == 0; }
     bool Overflowed() const { return overflowed_; }
-    char16_t operator[](size_t index) const { return data_[index]; }
 
     void Clear()
     {

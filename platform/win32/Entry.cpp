@@ -7,6 +7,7 @@
 
 #include "launcher/Form1Controller.h"
 #include "platform/win32/Win32Platform.h"
+#include "ui/Layout.h"
 #include "ui/win32/Form1Window.h"
 
 namespace {
@@ -30,8 +31,8 @@ int RunLauncher()
     if (!window.Create(controller)) {
         // Without its window the launcher can do nothing, but it must not
         // vanish without a word.
-        MessageBoxA(nullptr, "The setup launcher could not create its window.", "Installation",
-                    MB_ICONHAND | MB_OK);
+        MessageBoxW(nullptr, L"The setup launcher could not create its window.",
+                    reinterpret_cast<const WCHAR*>(ui::kForm1DesignTitle), MB_ICONHAND | MB_OK);
         return 1;
     }
     return window.Run(StartupShowCommand());
