@@ -56,8 +56,9 @@ endforeach()
 
 add_executable(launcher WIN32
     ${LAUNCHER_CORE_SOURCES}
-    platform/win32/Entry.cpp
+    ui/win32/Entry.cpp
     platform/win32/Runtime.cpp
+    platform/win32/AnsiText.cpp
     platform/win32/Win32Platform.cpp
     ui/win32/Form1Window.cpp
     resources/launcher.rc

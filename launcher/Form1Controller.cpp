@@ -21,7 +21,7 @@ namespace {
 
 // A string-table caption replaces the design-time one; if the entry is
 // missing, the design-time caption (the same text) simply stays.
-void SetCaptionFromStringTable(platform::Platform& platform, platform::Control control,
+void SetCaptionFromStringTable(Platform& platform, Control control,
                                unsigned id)
 {
     CaptionText text;
@@ -33,9 +33,9 @@ void SetCaptionFromStringTable(platform::Platform& platform, platform::Control c
 
 void Form1Controller::OnLoad()
 {
-    SetCaptionFromStringTable(platform_, platform::Control::Command1, IDS_SETUP_CAPTION);
-    SetCaptionFromStringTable(platform_, platform::Control::Command2, IDS_EXIT_CAPTION);
-    SetCaptionFromStringTable(platform_, platform::Control::Form1, IDS_TITLE);
+    SetCaptionFromStringTable(platform_, Control::Command1, IDS_SETUP_CAPTION);
+    SetCaptionFromStringTable(platform_, Control::Command2, IDS_EXIT_CAPTION);
+    SetCaptionFromStringTable(platform_, Control::Form1, IDS_TITLE);
     WindowsVersionCode = ParseVersionCode(GetWindowsVersionCode());
 }
 
@@ -47,8 +47,8 @@ void Form1Controller::OnActivate()
         return;
 
     CaptionText title;
-    platform_.GetCaption(platform::Control::Form1, title);
-    ShowBox(kVersionErrorText, title.Chars(), platform::kMbIconHand);
+    platform_.GetCaption(Control::Form1, title);
+    ShowBox(kVersionErrorText, title.Chars(), kMbIconHand);
     platform_.Terminate();
 }
 
@@ -66,7 +66,7 @@ void Form1Controller::OnCommand1Click()
     }
 
     intptr_t result = platform_.ShellExecuteA(nullptr, kShellVerbOpen, path.Chars(), u"", u"",
-                                              platform::kSwShowNormal);
+                                              kSwShowNormal);
     // ShellExecute reports success with a value above 32. Closing as if the
     // installer had started when it had not would leave the user with
     // nothing on screen and no idea why, so a failure is reported instead
@@ -91,12 +91,12 @@ bool Form1Controller::OnCloseRequest(CloseCause)
         return true;
     if (SetupLaunched != kFalse16)
         return false;
-    return ShowBox(kQuitText, kQuitTitle, platform::kMbYesNoQuestion) == platform::kIdNo;
+    return ShowBox(kQuitText, kQuitTitle, kMbYesNoQuestion) == kIdNo;
 }
 
 const char16_t* Form1Controller::GetWindowsVersionCode()
 {
-    platform::OsVersionInfoA info;
+    OsVersionInfoA info;
     PrepareVersionRecord(info);
     platform_.GetVersionExA(info);  // on failure the prepared record classifies as "0"
     return ClassifyWindowsVersion(info);
@@ -121,8 +121,8 @@ void Form1Controller::ReportStartFailure(const PathText* path)
         text.Append(*path);
     }
     CaptionText title;
-    platform_.GetCaption(platform::Control::Form1, title);
-    ShowBox(text.Chars(), title.Chars(), platform::kMbIconHand);
+    platform_.GetCaption(Control::Form1, title);
+    ShowBox(text.Chars(), title.Chars(), kMbIconHand);
     SetupLaunched = kFalse16;
 }
 

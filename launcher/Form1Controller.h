@@ -1,14 +1,14 @@
 // The behaviour of the launcher window, Form1.
 //
 // The window procedure turns Windows messages into the five events below;
-// everything the handlers need from Windows goes through platform::Platform,
+// everything the handlers need from Windows goes through Platform,
 // so the whole behaviour runs on the host against a fake.
 #pragma once
 
 #include <stdint.h>
 
 #include "launcher/Text.h"
-#include "platform/Platform.h"
+#include "launcher/Platform.h"
 
 namespace launcher {
 
@@ -34,7 +34,7 @@ extern const char16_t kShellVerbOpen[];
 
 class Form1Controller {
 public:
-    explicit Form1Controller(platform::Platform& platform) : platform_(platform) {}
+    explicit Form1Controller(Platform& platform) : platform_(platform) {}
 
     // Once, before the window is first shown: captions, title, version code.
     void OnLoad();
@@ -64,7 +64,7 @@ private:
     int ShowBox(const char16_t* text, const char16_t* title, unsigned style);
     void ReportStartFailure(const PathText* path);
 
-    platform::Platform& platform_;
+    Platform& platform_;
     bool messageBoxOpen_ = false;
 };
 

@@ -9,7 +9,7 @@ constexpr uint32_t kPlatformWin32Nt = 2;       // NT, 2000, XP and later
 
 }  // namespace
 
-void PrepareVersionRecord(platform::OsVersionInfoA& info)
+void PrepareVersionRecord(OsVersionInfoA& info)
 {
     unsigned char* bytes = reinterpret_cast<unsigned char*>(&info);
     for (size_t i = 0; i < sizeof info; ++i)
@@ -19,7 +19,7 @@ void PrepareVersionRecord(platform::OsVersionInfoA& info)
         c = ' ';
 }
 
-const char16_t* ClassifyWindowsVersion(const platform::OsVersionInfoA& info)
+const char16_t* ClassifyWindowsVersion(const OsVersionInfoA& info)
 {
     switch (info.dwPlatformId) {
     case kPlatformWin32Windows:

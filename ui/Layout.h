@@ -42,14 +42,8 @@ constexpr Rect ToPixels(const Rect& twips)
                 TwipsToPixels(twips.width), TwipsToPixels(twips.height)};
 }
 
-// Visible part of a rectangle inside a w x h client area.
-Rect ClipTo(const Rect& rect, int clientWidth, int clientHeight);
-
 // A Windows COLORREF: 0x00BBGGRR.
 using Color = uint32_t;
-constexpr uint8_t RedOf(Color c) { return c & 0xFF; }
-constexpr uint8_t GreenOf(Color c) { return (c >> 8) & 0xFF; }
-constexpr uint8_t BlueOf(Color c) { return (c >> 16) & 0xFF; }
 
 struct Font {
     const char* face;
@@ -58,15 +52,9 @@ struct Font {
     int charset;
 };
 
-enum class ControlKind { PushButton, Label, Picture };
-
 struct ControlLayout {
-    const char* name;
-    ControlKind kind;
     Rect twips;
-    int tabIndex;            // -1: not in the tab order
     const char16_t* text;    // design-time caption or label text
-    const Font* font;
 };
 
 // Form1 itself.
@@ -95,7 +83,8 @@ struct ButtonFace {
 };
 ButtonFace LayOutButtonFace(int width, int height, int captionHeight, bool pressed);
 
-// The controls, from the top of the stacking order to the bottom.
+// The controls, from the top of the stacking order to the bottom. The two
+// buttons are also the tab order; the label and the picture take no focus.
 enum ControlIndex { kCommand1, kCommand2, kLabel1, kImage1, kControlCount };
 extern const ControlLayout kControls[kControlCount];
 

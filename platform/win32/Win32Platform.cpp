@@ -3,38 +3,14 @@
 #include <shellapi.h>
 
 #include "launcher/InstallerPath.h"
-#include "ui/win32/Form1Window.h"
+#include "platform/win32/AnsiText.h"
 
 namespace platform {
 
 namespace {
 
-static_assert(sizeof(OsVersionInfoA) == sizeof(OSVERSIONINFOA), "record layout");
+static_assert(sizeof(launcher::OsVersionInfoA) == sizeof(OSVERSIONINFOA), "record layout");
 static_assert(sizeof(char16_t) == sizeof(WCHAR), "UTF-16 code units");
-
-// Memory from the process heap, released when the holder goes.
-class HeapBuffer {
-public:
-    explicit HeapBuffer(size_t bytes) : data_(HeapAlloc(GetProcessHeap(), 0, bytes)) {}
-    ~HeapBuffer()
-    {
-        if (data_ != nullptr)
-            HeapFree(GetProcessHeap(), 0, data_);
-    }
-    HeapBuffer(const HeapBuffer&) = delete;
-    HeapBuffer& operator=(const HeapBuffer&) = delete;
-
-    char* Chars() const { return static_cast<char*>(data_); }
-    char* Release()
-    {
-        char* chars = Chars();
-        data_ = nullptr;
-        return chars;
-    }
-
-private:
-    void* data_;
-};
 
 const WCHAR* Wide(const char16_t* text)
 {
@@ -42,29 +18,6 @@ const WCHAR* Wide(const char16_t* text)
 }
 
 }  // namespace
-
-AnsiText::AnsiText(const char16_t* text)
-{
-    // A double-byte code page needs at most two bytes a character.
-    size_t units = launcher::TextLength(text);
-    size_t bytes = units * 2 + 1;
-    HeapBuffer buffer(bytes);
-    if (buffer.Chars() == nullptr)
-        return;
-    BOOL usedDefault = FALSE;
-    int written = WideCharToMultiByte(CP_ACP, 0, Wide(text), static_cast<int>(units + 1),
-                                      buffer.Chars(), static_cast<int>(bytes), nullptr,
-                                      &usedDefault);
-    if (written <= 0 || usedDefault)
-        return;
-    chars_ = buffer.Release();
-}
-
-AnsiText::~AnsiText()
-{
-    if (chars_ != nullptr)
-        HeapFree(GetProcessHeap(), 0, chars_);
-}
 
 int Win32Platform::ShowMessageBox(const char16_t* text, const char16_t* title, unsigned style)
 {
@@ -124,27 +77,17 @@ bool Win32Platform::LookUpString(unsigned id, launcher::CaptionText& text)
     return text.Assign(reinterpret_cast<const char16_t*>(entry + 1), *entry);
 }
 
-HWND Win32Platform::WindowOf(Control control) const
-{
-    switch (control) {
-    case Control::Command1: return window_.ButtonHandle(0);
-    case Control::Command2: return window_.ButtonHandle(1);
-    case Control::Form1: break;
-    }
-    return window_.Handle();
-}
-
-void Win32Platform::SetCaption(Control control, const char16_t* text)
+void Win32Platform::SetCaption(launcher::Control control, const char16_t* text)
 {
     AnsiText ansi(text);
     if (ansi.Ok())
-        SetWindowTextA(WindowOf(control), ansi.Chars());
+        SetWindowTextA(window_.ControlHandle(control), ansi.Chars());
 }
 
-void Win32Platform::GetCaption(Control control, launcher::CaptionText& text)
+void Win32Platform::GetCaption(launcher::Control control, launcher::CaptionText& text)
 {
     char ansi[2 * launcher::CaptionText::kCapacity + 1];
-    int length = GetWindowTextA(WindowOf(control), ansi, static_cast<int>(sizeof ansi));
+    int length = GetWindowTextA(window_.ControlHandle(control), ansi, static_cast<int>(sizeof ansi));
     if (length < 0)
         length = 0;
     AnsiToText(ansi, length, text);
@@ -160,7 +103,7 @@ void Win32Platform::Terminate()
     ExitProcess(0);
 }
 
-bool Win32Platform::GetVersionExA(OsVersionInfoA& info)
+bool Win32Platform::GetVersionExA(launcher::OsVersionInfoA& info)
 {
     return ::GetVersionExA(reinterpret_cast<OSVERSIONINFOA*>(&info)) != FALSE;
 }

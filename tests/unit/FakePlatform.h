@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "launcher/Form1Controller.h"
-#include "platform/Platform.h"
+#include "launcher/Platform.h"
 
 namespace fake {
 
@@ -39,7 +39,7 @@ struct ShellCall {
     launcher::Boolean16 setupLaunchedDuringCall;
 };
 
-class FakePlatform final : public platform::Platform {
+class FakePlatform final : public launcher::Platform {
 public:
     // --- what the fake answers ---
     std::map<unsigned, std::u16string> strings = {
@@ -47,7 +47,7 @@ public:
     bool folderKnown = true;
     std::u16string folder = u"D:\\";
     bool versionCallSucceeds = true;
-    platform::OsVersionInfoA versionAnswer = {148, 5, 1, 2600, 2, "Service Pack 3"};
+    launcher::OsVersionInfoA versionAnswer = {148, 5, 1, 2600, 2, "Service Pack 3"};
     intptr_t shellResult = 42;
     // Answers for successive message boxes; when empty, the first button
     // (OK or Yes) is pressed.
@@ -64,7 +64,7 @@ public:
     int closeRequests = 0;
     bool closed = false;
     bool terminated = false;
-    platform::OsVersionInfoA recordPassed = {};
+    launcher::OsVersionInfoA recordPassed = {};
 
     // The controller whose close request CloseForm raises, as Windows does.
     launcher::Form1Controller* controller = nullptr;
@@ -79,7 +79,7 @@ public:
             reentry();
         }
         if (answers.empty())
-            return style == platform::kMbYesNoQuestion ? platform::kIdYes : platform::kIdOk;
+            return style == launcher::kMbYesNoQuestion ? launcher::kIdYes : launcher::kIdOk;
         int answer = answers.front();
         answers.pop_front();
         return answer;
@@ -102,14 +102,14 @@ public:
         return text.Assign(found->second.c_str());
     }
 
-    void SetCaption(platform::Control control, const char16_t* text) override
+    void SetCaption(launcher::Control control, const char16_t* text) override
     {
         calls.push_back(std::string("SetCaption ") + Name(control) + " " +
                         Narrow(std::u16string(text)));
         captions[static_cast<int>(control)] = text;
     }
 
-    void GetCaption(platform::Control control, launcher::CaptionText& text) override
+    void GetCaption(launcher::Control control, launcher::CaptionText& text) override
     {
         text.Assign(captions[static_cast<int>(control)].c_str());
     }
@@ -128,7 +128,7 @@ public:
         terminated = true;
     }
 
-    bool GetVersionExA(platform::OsVersionInfoA& info) override
+    bool GetVersionExA(launcher::OsVersionInfoA& info) override
     {
         calls.push_back("GetVersionExA");
         recordPassed = info;
@@ -150,12 +150,12 @@ public:
         return shellResult;
     }
 
-    static const char* Name(platform::Control control)
+    static const char* Name(launcher::Control control)
     {
         switch (control) {
-        case platform::Control::Form1: return "Form1";
-        case platform::Control::Command1: return "Command1";
-        case platform::Control::Command2: return "Command2";
+        case launcher::Control::Form1: return "Form1";
+        case launcher::Control::Command1: return "Command1";
+        case launcher::Control::Command2: return "Command2";
         }
         return "?";
     }

@@ -6,10 +6,10 @@
 
 using launcher::CloseCause;
 using launcher::Form1Controller;
-using platform::kIdNo;
-using platform::kIdYes;
-using platform::kMbIconHand;
-using platform::kMbYesNoQuestion;
+using launcher::kIdNo;
+using launcher::kIdYes;
+using launcher::kMbIconHand;
+using launcher::kMbYesNoQuestion;
 
 namespace {
 

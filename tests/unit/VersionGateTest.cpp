@@ -7,7 +7,7 @@
 #include "launcher/VersionGate.h"
 
 using launcher::ClassifyWindowsVersion;
-using platform::OsVersionInfoA;
+using launcher::OsVersionInfoA;
 
 namespace {
 

@@ -1,6 +1,6 @@
 #include "ui/win32/Form1Window.h"
 
-#include "platform/win32/Win32Platform.h"
+#include "platform/win32/AnsiText.h"
 #include "resources/resource.h"
 #include "ui/Layout.h"
 
@@ -137,6 +137,16 @@ int Form1Window::Run(int showCommand)
         TranslateMessage(&message);
         DispatchMessageA(&message);
     }
+}
+
+HWND Form1Window::ControlHandle(launcher::Control control) const
+{
+    switch (control) {
+    case launcher::Control::Command1: return buttons_[0];
+    case launcher::Control::Command2: return buttons_[1];
+    case launcher::Control::Form1: break;
+    }
+    return window_;
 }
 
 void Form1Window::RequestClose(launcher::CloseCause cause)

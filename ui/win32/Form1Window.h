@@ -5,10 +5,11 @@
 #include <windows.h>
 
 #include "launcher/Form1Controller.h"
+#include "platform/win32/Win32Platform.h"
 
 namespace ui {
 
-class Form1Window {
+class Form1Window final : public platform::FormWindow {
 public:
     explicit Form1Window(HINSTANCE instance) : instance_(instance) {}
     Form1Window(const Form1Window&) = delete;
@@ -22,10 +23,10 @@ public:
 
     // Asks the window to close. The controller may veto; otherwise the
     // window is destroyed and the message loop ends.
-    void RequestClose(launcher::CloseCause cause);
+    void RequestClose(launcher::CloseCause cause) override;
 
-    HWND Handle() const { return window_; }
-    HWND ButtonHandle(int index) const { return buttons_[index]; }
+    HWND Handle() const override { return window_; }
+    HWND ControlHandle(launcher::Control control) const override;
 
 private:
     static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);

@@ -9,7 +9,7 @@
 
 #include "launcher/Text.h"
 
-namespace platform {
+namespace launcher {
 
 // Message-box styles and answers, as Windows numbers them.
 constexpr unsigned kMbIconHand = 16;        // stop icon, OK button only
@@ -43,14 +43,14 @@ public:
 
     // Folder holding the running launcher: no trailing backslash, except a
     // drive root, which keeps it (D:\). False if it cannot be determined.
-    virtual bool ApplicationFolder(launcher::PathText& folder) = 0;
+    virtual bool ApplicationFolder(PathText& folder) = 0;
 
     // Entry of the program's own string table. False if it is missing.
-    virtual bool LookUpString(unsigned id, launcher::CaptionText& text) = 0;
+    virtual bool LookUpString(unsigned id, CaptionText& text) = 0;
 
     // Caption of a button, or the title of Form1.
     virtual void SetCaption(Control control, const char16_t* text) = 0;
-    virtual void GetCaption(Control control, launcher::CaptionText& text) = 0;
+    virtual void GetCaption(Control control, CaptionText& text) = 0;
 
     // Asks Form1 to close: raises the close request first, which may veto.
     virtual void CloseForm() = 0;
@@ -74,4 +74,4 @@ protected:
     ~Platform() = default;
 };
 
-}  // namespace platform
+}  // namespace launcher
