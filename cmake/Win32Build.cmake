@@ -90,7 +90,7 @@ set_target_properties(sample_installer PROPERTIES OUTPUT_NAME Setup)
 add_executable(wine_driver tests/wine/driver.cpp)
 target_compile_options(wine_driver PRIVATE ${TEST_PROGRAM_OPTIONS})
 target_link_options(wine_driver PRIVATE ${TEST_PROGRAM_LINK_OPTIONS})
-target_link_libraries(wine_driver PRIVATE kernel32 user32 gdi32 shell32)
+target_link_libraries(wine_driver PRIVATE kernel32 user32 gdi32 shell32 psapi)
 set_target_properties(wine_driver PROPERTIES OUTPUT_NAME driver)
 
 # --- the sample installation medium: launcher at the root, installer beside ---

@@ -17,8 +17,12 @@
 //   capturewindow <file.bmp>    the same for the whole window, frame included
 //   resources <launcher.exe>    what Windows loads from the file's resources
 //   closeinstallers             WM_CLOSE to every sample installer window
+//   memory                      the launcher's private bytes and working set
+//   exitno <n>                  n rounds of Exit then No, with a repaint of
+//                               the window after each; then memory as above
 //   quit
 #include <windows.h>
+#include <psapi.h>
 
 #include <stdio.h>
 #include <stdlib.h>
@@ -301,7 +305,7 @@ bool WaitFor(const std::string& what, int milliseconds)
             return true;
         if (static_cast<int>(GetTickCount() - start) > milliseconds)
             return false;
-        Sleep(25);
+        Sleep(5);
     }
 }
 
@@ -451,6 +455,43 @@ std::string Resources(const std::string& path)
     return out;
 }
 
+// The launcher's memory as Windows counts it. GetGuiResources answers 0
+// under Wine, so private bytes are what shows a leak.
+std::string Memory(bool ok, const std::string& detail)
+{
+    // PagefileUsage is the commit charge: the process's private bytes.
+    PROCESS_MEMORY_COUNTERS counters = {};
+    counters.cb = sizeof counters;
+    HANDLE process = OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, g_launcherProcess);
+    bool read = process != nullptr && GetProcessMemoryInfo(process, &counters, sizeof counters);
+    if (process != nullptr)
+        CloseHandle(process);
+    char buffer[160];
+    snprintf(buffer, sizeof buffer, "{\"ok\":%s,\"detail\":%s,\"private\":%lu,\"working\":%lu}",
+             ok && read ? "true" : "false", Json(detail).c_str(),
+             static_cast<unsigned long>(counters.PagefileUsage),
+             static_cast<unsigned long>(counters.WorkingSetSize));
+    return buffer;
+}
+
+// Rounds of Exit then No as fast as the launcher answers them, each
+// followed by a full repaint, for the memory soak.
+std::string ExitNo(HWND form, int rounds)
+{
+    for (int i = 0; i < rounds; ++i) {
+        PostMessageA(form, WM_COMMAND, MAKEWPARAM(102, BN_CLICKED),
+                     reinterpret_cast<LPARAM>(GetDlgItem(form, 102)));
+        if (!WaitFor("box", 10000))
+            return Memory(false, "round " + std::to_string(i) + ": no question");
+        std::vector<HWND> boxes = FindBoxes();
+        PostMessageA(boxes[0], WM_COMMAND, IDNO, 0);
+        if (!WaitFor("nobox", 10000))
+            return Memory(false, "round " + std::to_string(i) + ": question stays");
+        RedrawWindow(form, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+    }
+    return Memory(true, "");
+}
+
 std::string Run(const std::string& command, const std::string& argument, const std::string& more)
 {
     if (command == "resources")
@@ -505,6 +546,10 @@ std::string Run(const std::string& command, const std::string& argument, const s
         SendMessageTimeoutA(form, WM_ENDSESSION, TRUE, 0, SMTO_NORMAL, 5000, &result);
         return Reply(true, "");
     }
+    if (command == "memory")
+        return Memory(true, "");
+    if (command == "exitno")
+        return ExitNo(form, atoi(argument.c_str()));
     if (command == "capture")
         return Reply(Capture(form, argument.c_str(), false), argument);
     if (command == "capturewindow")

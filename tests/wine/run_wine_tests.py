@@ -415,6 +415,20 @@ def no_second_box(run):
     run.exit_with_yes()
 
 
+def soak(run):
+    """200 rounds of Exit then No, repainting between: the launcher's private
+    bytes after the last round are within 64 KB of those after round 20."""
+    run.launch("D:\\launcher.exe")
+    warm = run.driver.send("exitno 20")
+    expect(warm["ok"], f"first 20 rounds: {warm['detail']}")
+    done = run.driver.send("exitno 180")
+    expect(done["ok"], f"last 180 rounds: {done['detail']}")
+    growth = done["private"] - warm["private"]
+    print(f"  private bytes {warm['private']:,} after 20 rounds, {done['private']:,} after 200")
+    expect(abs(growth) <= 64 * 1024, f"private bytes grew by {growth:,} over 180 rounds")
+    run.exit_with_yes()
+
+
 def long_folder_path(run):
     """A module path past MAX_PATH is read whole: the installer starts from
     exactly that folder, or, where the shell cannot take so long a path, the
@@ -470,6 +484,7 @@ SCENARIOS = [
     keyboard,
     missing_installer,
     no_second_box,
+    soak,
     long_folder_path,
     version_gate,
     code_page_932,
