@@ -41,20 +41,20 @@ void Form1Controller::OnLoad()
 
 void Form1Controller::OnActivate()
 {
-    if (messageBoxOpen_)
+    if (Busy())
         return;
     if (WindowsVersionCode >= 1 && WindowsVersionCode <= 5)
         return;
 
     CaptionText title;
     platform_.GetCaption(Control::Form1, title);
-    ShowBox(kVersionErrorText, title.Chars(), kMbIconHand);
+    ShowBox(Modal::Notice, kVersionErrorText, title.Chars(), kMbIconHand);
     platform_.Terminate();
 }
 
 void Form1Controller::OnCommand1Click()
 {
-    if (messageBoxOpen_)
+    if (Busy())
         return;
     SetupLaunched = kTrue16;
 
@@ -65,8 +65,7 @@ void Form1Controller::OnCommand1Click()
         return;
     }
 
-    intptr_t result = platform_.ShellExecuteA(nullptr, kShellVerbOpen, path.Chars(), u"", u"",
-                                              kSwShowNormal);
+    intptr_t result = StartInstaller(path);
     // ShellExecute reports success with a value above 32. Closing as if the
     // installer had started when it had not would leave the user with
     // nothing on screen and no idea why, so a failure is reported instead
@@ -80,18 +79,22 @@ void Form1Controller::OnCommand1Click()
 
 void Form1Controller::OnCommand2Click()
 {
-    if (messageBoxOpen_)
+    if (Busy())
         return;
     platform_.CloseForm();
 }
 
-bool Form1Controller::OnCloseRequest(CloseCause)
+bool Form1Controller::OnCloseRequest(CloseCause cause)
 {
-    if (messageBoxOpen_)
-        return true;
+    if (Busy()) {
+        // Only the quit question holds up a shutdown or log-off: behind the
+        // refusal, the failed-start notice or the shell's own dialog there
+        // is nothing the user could lose by the session ending.
+        return cause != CloseCause::SessionEnd || modal_ == Modal::QuitQuestion;
+    }
     if (SetupLaunched != kFalse16)
         return false;
-    return ShowBox(kQuitText, kQuitTitle, kMbYesNoQuestion) == kIdNo;
+    return ShowBox(Modal::QuitQuestion, kQuitText, kQuitTitle, kMbYesNoQuestion) == kIdNo;
 }
 
 const char16_t* Form1Controller::GetWindowsVersionCode()
@@ -102,12 +105,24 @@ const char16_t* Form1Controller::GetWindowsVersionCode()
     return ClassifyWindowsVersion(info);
 }
 
-int Form1Controller::ShowBox(const char16_t* text, const char16_t* title, unsigned style)
+int Form1Controller::ShowBox(Modal kind, const char16_t* text, const char16_t* title,
+                             unsigned style)
 {
-    messageBoxOpen_ = true;
+    modal_ = kind;
     int answer = platform_.ShowMessageBox(text, title, style);
-    messageBoxOpen_ = false;
+    modal_ = Modal::None;
     return answer;
+}
+
+// The shell may pump messages for a long time before it returns, behind a
+// dialog Form1 does not own, so the call is guarded like a message box.
+intptr_t Form1Controller::StartInstaller(const PathText& path)
+{
+    modal_ = Modal::ShellCall;
+    intptr_t result =
+        platform_.ShellExecuteA(nullptr, kShellVerbOpen, path.Chars(), u"", u"", kSwShowNormal);
+    modal_ = Modal::None;
+    return result;
 }
 
 // Tells the user the installer could not be started, naming the path that
@@ -122,7 +137,7 @@ void Form1Controller::ReportStartFailure(const PathText* path)
     }
     CaptionText title;
     platform_.GetCaption(Control::Form1, title);
-    ShowBox(text.Chars(), title.Chars(), kMbIconHand);
+    ShowBox(Modal::Notice, text.Chars(), title.Chars(), kMbIconHand);
     SetupLaunched = kFalse16;
 }
 

@@ -17,8 +17,9 @@ using Boolean16 = int16_t;
 constexpr Boolean16 kFalse16 = 0;
 constexpr Boolean16 kTrue16 = -1;
 
-// Why Form1 is asked to close. Passed along for the record; every cause is
-// handled the same way.
+// Why Form1 is asked to close. Every cause asks the same question; only
+// while a message box or the shell call is already in progress does a
+// session end differ (see OnCloseRequest).
 enum class CloseCause {
     Program,      // the Exit or Setup action
     User,         // close box, system menu, Alt+F4
@@ -47,11 +48,15 @@ public:
     // Any request to close Form1. Returns true to veto the close.
     bool OnCloseRequest(CloseCause cause);
 
-    // True while one of the launcher's message boxes is open. The window
-    // procedure is re-entered while a box is up (closing it reactivates
-    // Form1 before the call returns; a close can be sent from outside), and
-    // none of the handlers runs then, so boxes never stack.
-    bool MessageBoxOpen() const { return messageBoxOpen_; }
+    // True while a modal call of the launcher's is in progress: one of its
+    // message boxes, or the shell starting the installer (which may show a
+    // dialog of its own, such as a security warning, that Form1 does not
+    // own). The window procedure is re-entered meanwhile (closing a box
+    // reactivates Form1 before the call returns; a close can be sent from
+    // outside; a click can reach the still enabled window), and no click,
+    // close request or activation is acted on then, so boxes never stack
+    // and the installer is never started twice.
+    bool Busy() const { return modal_ != Modal::None; }
 
     // The installer has been started from this window.
     Boolean16 SetupLaunched = kFalse16;
@@ -59,13 +64,16 @@ public:
     int16_t WindowsVersionCode = 0;
 
 private:
+    enum class Modal { None, QuitQuestion, Notice, ShellCall };
+
     // Reads the running version and returns its code text, "0" to "5".
     const char16_t* GetWindowsVersionCode();
-    int ShowBox(const char16_t* text, const char16_t* title, unsigned style);
+    int ShowBox(Modal kind, const char16_t* text, const char16_t* title, unsigned style);
+    intptr_t StartInstaller(const PathText& path);
     void ReportStartFailure(const PathText* path);
 
     Platform& platform_;
-    bool messageBoxOpen_ = false;
+    Modal modal_ = Modal::None;
 };
 
 }  // namespace launcher

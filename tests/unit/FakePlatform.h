@@ -55,6 +55,9 @@ public:
     // Runs while a message box is open, as Windows re-enters the window
     // procedure during a modal box.
     std::function<void()> whileBoxOpen;
+    // Runs while the shell call is in progress, as its own dialogs pump
+    // messages to the still enabled Form1.
+    std::function<void()> whileShellCall;
 
     // --- what the fake saw ---
     std::vector<std::string> calls;
@@ -147,6 +150,11 @@ public:
                               parameters ? parameters : u"", directory != nullptr,
                               directory ? directory : u"", show,
                               controller ? controller->SetupLaunched : launcher::kFalse16});
+        if (whileShellCall) {
+            auto reentry = whileShellCall;
+            whileShellCall = nullptr;
+            reentry();
+        }
         return shellResult;
     }
 

@@ -251,7 +251,7 @@ TEST_F(Form1Test, NothingIsHandledWhileTheQuitQuestionIsOpen)
     bool closeVetoed = false;
     bool sessionEndVetoed = false;
     fake.whileBoxOpen = [&] {
-        EXPECT_TRUE(form.MessageBoxOpen());
+        EXPECT_TRUE(form.Busy());
         closeVetoed = form.OnCloseRequest(CloseCause::User);  // WM_CLOSE from outside
         sessionEndVetoed = form.OnCloseRequest(CloseCause::SessionEnd);
         form.OnCommand1Click();
@@ -270,7 +270,61 @@ TEST_F(Form1Test, NothingIsHandledWhileTheQuitQuestionIsOpen)
     EXPECT_FALSE(fake.terminated);
     EXPECT_FALSE(fake.closed);
     EXPECT_EQ(form.SetupLaunched, 0);
-    EXPECT_FALSE(form.MessageBoxOpen());
+    EXPECT_FALSE(form.Busy());
+}
+
+TEST_F(Form1Test, NothingIsHandledWhileTheShellIsStartingTheInstaller)
+{
+    Start();
+    bool closeVetoed = false;
+    bool sessionEndVetoed = true;
+    fake.whileShellCall = [&] {
+        EXPECT_TRUE(form.Busy());
+        form.OnCommand1Click();  // a second Setup behind the shell's own dialog
+        form.OnCommand2Click();
+        closeVetoed = form.OnCloseRequest(CloseCause::User);
+        sessionEndVetoed = form.OnCloseRequest(CloseCause::SessionEnd);
+    };
+    form.OnCommand1Click();
+
+    EXPECT_EQ(fake.shellCalls.size(), 1u);
+    EXPECT_TRUE(fake.boxes.empty());
+    EXPECT_TRUE(closeVetoed);
+    EXPECT_FALSE(sessionEndVetoed);
+    EXPECT_EQ(fake.closeRequests, 1);  // only the one after the call
+    EXPECT_TRUE(fake.closed);
+}
+
+TEST_F(Form1Test, OnlyTheQuitQuestionHoldsUpASessionEnd)
+{
+    const struct {
+        const char* box;
+        void (Form1Controller::*action)();
+        int16_t versionCode;
+        bool sessionEndVetoed;
+    } cases[] = {
+        {"refusal", &Form1Controller::OnActivate, 0, false},
+        {"failed start", &Form1Controller::OnCommand1Click, 5, false},
+        {"quit question", &Form1Controller::OnCommand2Click, 5, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.box);
+        fake::FakePlatform platform;
+        Form1Controller controller(platform);
+        platform.controller = &controller;
+        platform.shellResult = 2;  // Setup fails
+        controller.WindowsVersionCode = c.versionCode;
+        bool userCloseVetoed = false;
+        bool sessionEndVetoed = !c.sessionEndVetoed;
+        platform.whileBoxOpen = [&] {
+            userCloseVetoed = controller.OnCloseRequest(CloseCause::User);
+            sessionEndVetoed = controller.OnCloseRequest(CloseCause::SessionEnd);
+        };
+        (controller.*c.action)();
+        EXPECT_EQ(platform.boxes.size(), 1u);
+        EXPECT_TRUE(userCloseVetoed);
+        EXPECT_EQ(sessionEndVetoed, c.sessionEndVetoed);
+    }
 }
 
 TEST_F(Form1Test, NothingIsHandledWhileTheStartFailureIsShown)
