@@ -15,6 +15,7 @@ target_compile_options(launcher_core PRIVATE ${LAUNCHER_WARNINGS})
 add_executable(unit_tests
     tests/unit/Form1ControllerTest.cpp
     tests/unit/InstallerPathTest.cpp
+    tests/unit/InstanceNameTest.cpp
     tests/unit/LayoutTest.cpp
     tests/unit/VersionGateTest.cpp
 )
@@ -43,9 +44,11 @@ set(LAUNCHER_EXE ${WIN32_BUILD_DIR}/launcher.exe)
 set(SAMPLE_MEDIUM ${WIN32_BUILD_DIR}/medium)
 set(PYTHON /usr/bin/python3)
 
+find_program(MINGW_OBJDUMP i686-w64-mingw32-objdump REQUIRED)
 add_test(NAME pe_imports_and_headers
     COMMAND ${PYTHON} ${PROJECT_SOURCE_DIR}/tests/pe/check_pe.py
-            --exports ${PROJECT_SOURCE_DIR}/tests/pe/win9x-nt4-exports.txt ${LAUNCHER_EXE})
+            --exports ${PROJECT_SOURCE_DIR}/tests/pe/win9x-nt4-exports.txt
+            --objdump ${MINGW_OBJDUMP} ${LAUNCHER_EXE})
 
 add_test(NAME pe_resources
     COMMAND ${PYTHON} ${PROJECT_SOURCE_DIR}/tests/pe/check_resources.py

@@ -13,6 +13,11 @@ set(CMAKE_C_STANDARD_LIBRARIES "")
 # even say that it cannot run there.
 set(LAUNCHER_COMPILE_OPTIONS
     -Os
+    # The compiler's default target is the Pentium Pro, whose CMOV and FCOMI
+    # a Pentium, Pentium MMX, K6 or 486 does not have: the launcher would die
+    # of an invalid instruction on machines that run 95, 98, Me and NT 4.0,
+    # before it could even refuse them. Scheduled for the Pentium.
+    -march=i486 -mtune=pentium
     -fno-exceptions                   # nothing to unwind, no runtime support
     -fno-rtti
     -fno-asynchronous-unwind-tables   # no .eh_frame in the image
@@ -34,7 +39,6 @@ set(LAUNCHER_LINK_OPTIONS
     -Wl,--subsystem,windows:4.0                # GUI; 4.0 so 95, 98 and NT 4.0 load it
     -Wl,--major-os-version,4 -Wl,--minor-os-version,0
     -Wl,--major-subsystem-version,4 -Wl,--minor-subsystem-version,0
-    -Wl,--major-image-version,1 -Wl,--minor-image-version,0
     -Wl,--dynamicbase -Wl,--nxcompat           # honoured from XP SP2 on, ignored before
     -Wl,--file-alignment,512 -Wl,--section-alignment,4096
 )
@@ -59,6 +63,7 @@ add_executable(launcher WIN32
     ui/win32/Entry.cpp
     platform/win32/Runtime.cpp
     platform/win32/AnsiText.cpp
+    platform/win32/SystemLibrary.cpp
     platform/win32/Win32Platform.cpp
     ui/win32/Form1Window.cpp
     resources/launcher.rc
@@ -71,10 +76,12 @@ target_compile_definitions(launcher PRIVATE
 )
 target_link_options(launcher PRIVATE ${LAUNCHER_LINK_OPTIONS})
 # libgcc last: stack probes for large frames (___chkstk_ms) and 64-bit arithmetic.
-target_link_libraries(launcher PRIVATE kernel32 user32 gdi32 shell32 gcc)
-set_target_properties(launcher PROPERTIES OUTPUT_NAME launcher)
+target_link_libraries(launcher PRIVATE kernel32 user32 gdi32 gcc)
+# CMake writes the image version into the PE header from VERSION (it would
+# otherwise pass 0.0 after any flag of ours).
+set_target_properties(launcher PROPERTIES OUTPUT_NAME launcher VERSION 1.0)
 set_source_files_properties(resources/launcher.rc PROPERTIES
-    OBJECT_DEPENDS "${PROJECT_SOURCE_DIR}/resources/resource.h;${PROJECT_SOURCE_DIR}/resources/disc.bmp;${ICON_FRAGMENTS}")
+    OBJECT_DEPENDS "${PROJECT_SOURCE_DIR}/resources/resource.h;${PROJECT_SOURCE_DIR}/resources/disc.bmp;${PROJECT_SOURCE_DIR}/resources/launcher.manifest;${ICON_FRAGMENTS}")
 target_include_directories(launcher PRIVATE $<$<COMPILE_LANGUAGE:RC>:${GENERATED_RC_DIR}>)
 
 # --- test programs (ordinary mingw programs; they never ship) ---------------

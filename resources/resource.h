@@ -24,6 +24,9 @@
 /* The version record. */
 #define IDV_VERSION       1
 
+/* The application manifest (resource type 24). */
+#define IDR_MANIFEST      1
+
 /* Controls of the launcher window. Kept clear of IDOK (1) and IDCANCEL (2),
    which dialog keyboard handling sends on Enter and Escape. */
 #define IDC_COMMAND1 101 /* Setup */

@@ -4,6 +4,7 @@
 
 #include "launcher/InstallerPath.h"
 #include "platform/win32/AnsiText.h"
+#include "platform/win32/SystemLibrary.h"
 
 namespace platform {
 
@@ -17,6 +18,9 @@ const WCHAR* Wide(const char16_t* text)
     return reinterpret_cast<const WCHAR*>(text);
 }
 
+using ShellExecuteAFn = HINSTANCE(WINAPI*)(HWND, const char*, const char*, const char*,
+                                           const char*, INT);
+
 }  // namespace
 
 int Win32Platform::ShowMessageBox(const char16_t* text, const char16_t* title, unsigned style)
@@ -27,9 +31,9 @@ int Win32Platform::ShowMessageBox(const char16_t* text, const char16_t* title, u
     return MessageBoxW(window_.Handle(), Wide(text), Wide(title), style);
 }
 
-bool Win32Platform::ApplicationFolder(launcher::PathText& folder)
+bool ReadModulePath(launcher::PathText& path)
 {
-    folder.Clear();
+    path.Clear();
     // GetModuleFileNameA says nothing clear when the buffer is too small:
     // XP returns the buffer size and leaves the text unterminated, others
     // return one less. Any answer that fills the buffer is taken as cut
@@ -43,12 +47,18 @@ bool Win32Platform::ApplicationFolder(launcher::PathText& folder)
             return false;
         if (length >= size - 1)
             continue;
-        launcher::PathText modulePath;
-        if (!AnsiToText(buffer.Chars(), static_cast<int>(length), modulePath))
-            return false;
-        return launcher::FolderOfModulePath(modulePath.Chars(), modulePath.Length(), folder);
+        return AnsiToText(buffer.Chars(), static_cast<int>(length), path);
     }
     return false;
+}
+
+bool Win32Platform::ApplicationFolder(launcher::PathText& folder)
+{
+    folder.Clear();
+    launcher::PathText modulePath;
+    if (!ReadModulePath(modulePath))
+        return false;
+    return launcher::FolderOfModulePath(modulePath.Chars(), modulePath.Length(), folder);
 }
 
 bool Win32Platform::LookUpString(unsigned id, launcher::CaptionText& text)
@@ -119,9 +129,19 @@ intptr_t Win32Platform::ShellExecuteA(void* owner, const char16_t* verb, const c
     // A name the code page cannot carry cannot be found under that name.
     if (!ansiVerb.Ok() || !ansiFile.Ok() || !ansiParameters.Ok() || !ansiDirectory.Ok())
         return SE_ERR_FNF;
-    HINSTANCE result = ::ShellExecuteA(static_cast<HWND>(owner), ansiVerb.Chars(),
-                                       ansiFile.Chars(), ansiParameters.Chars(),
-                                       ansiDirectory.Chars(), show);
+    // The shell is loaded only now, by its full path in the system folder,
+    // so that a shell32.dll beside the launcher is never the one used. It
+    // stays loaded: the shell may leave threads of its own running after
+    // the call, and the launcher is about to end anyway.
+    HMODULE shell = LoadSystemLibrary("shell32.dll");
+    auto shellExecute = shell != nullptr
+        ? reinterpret_cast<ShellExecuteAFn>(
+              reinterpret_cast<void*>(GetProcAddress(shell, "ShellExecuteA")))
+        : nullptr;
+    if (shellExecute == nullptr)
+        return SE_ERR_DLLNOTFOUND;
+    HINSTANCE result = shellExecute(static_cast<HWND>(owner), ansiVerb.Chars(), ansiFile.Chars(),
+                                    ansiParameters.Chars(), ansiDirectory.Chars(), show);
     return reinterpret_cast<intptr_t>(result);
 }
 

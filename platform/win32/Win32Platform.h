@@ -23,6 +23,10 @@ protected:
     ~FormWindow() = default;
 };
 
+// Full path of the running launcher, read whole however long it is. False
+// if it cannot be read or converted.
+bool ReadModulePath(launcher::PathText& path);
+
 class Win32Platform final : public launcher::Platform {
 public:
     Win32Platform(HINSTANCE instance, FormWindow& window) : instance_(instance), window_(window) {}

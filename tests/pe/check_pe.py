@@ -7,11 +7,31 @@ functions that both Windows 98 SE and NT 4.0 SP6a export and implement, and
 the PE header fields must be ones those loaders accept.
 """
 import argparse
+import re
+import subprocess
 import sys
 
 import pefile
 
-ALLOWED_DLLS = {"KERNEL32.DLL", "USER32.DLL", "GDI32.DLL", "SHELL32.DLL"}
+# Every Windows maps these from the system folder before the program runs;
+# anything else (the shell) is loaded by full path when it is needed, so a
+# DLL planted beside the launcher is never picked up through an import.
+ALLOWED_DLLS = {"KERNEL32.DLL", "USER32.DLL", "GDI32.DLL"}
+
+# Nothing would run what these sections hold: there is no C runtime to call
+# constructors (.ctors, .CRT) or to set up thread-local storage (.tls).
+FORBIDDEN_SECTIONS = {".ctors", ".CRT", ".tls"}
+
+# Instructions the i486 lacks, with the processor that brought them: the
+# launcher must run (or refuse to) on a 486, Pentium, Pentium MMX or K6.
+FORBIDDEN_INSTRUCTIONS = [
+    (re.compile(r"^cmov"), "CMOV (Pentium Pro)"),
+    (re.compile(r"^fcmov"), "FCMOV (Pentium Pro)"),
+    (re.compile(r"^fu?comip?\b"), "FCOMI/FUCOMI (Pentium Pro)"),
+    (re.compile(r"^(rdtsc|rdmsr|wrmsr|rdpmc|cmpxchg8b)\b"), "Pentium and later"),
+    (re.compile(r"^f?emms\b|%mm[0-7]"), "MMX"),
+    (re.compile(r"%[xy]mm\d|^(sfence|lfence|mfence|ldmxcsr|stmxcsr|movnti|clflush|prefetch)"), "SSE"),
+]
 
 # (description, how to read it, expected value)
 HEADER_EXPECTATIONS = [
@@ -31,6 +51,8 @@ HEADER_EXPECTATIONS = [
     ("file alignment 512", lambda pe: pe.OPTIONAL_HEADER.FileAlignment, 0x200),
     ("no link timestamp (reproducible)", lambda pe: pe.FILE_HEADER.TimeDateStamp, 0),
     ("no symbol table (stripped)", lambda pe: pe.FILE_HEADER.PointerToSymbolTable, 0),
+    ("image version 1.0",
+     lambda pe: (pe.OPTIONAL_HEADER.MajorImageVersion, pe.OPTIONAL_HEADER.MinorImageVersion), (1, 0)),
 ]
 
 # Directories the old loaders do not know or that would mean a runtime we do
@@ -77,6 +99,8 @@ def check_headers(pe):
         problems.append(f"SizeOfImage {pe.OPTIONAL_HEADER.SizeOfImage:#x} not a multiple of {alignment:#x}")
     for section in pe.sections:
         name = section.Name.rstrip(b"\0").decode(errors="replace")
+        if name.split("$")[0] in FORBIDDEN_SECTIONS:
+            problems.append(f"section {name}: expected none, since no runtime would run it")
         if section.VirtualAddress % alignment:
             problems.append(f"section {name}: address {section.VirtualAddress:#x} not aligned")
         if section.PointerToRawData % pe.OPTIONAL_HEADER.FileAlignment:
@@ -103,10 +127,26 @@ def check_imports(pe, reference):
     return problems
 
 
+def check_instructions(objdump, exe):
+    """Disassembles the code and lists what an i486 could not run."""
+    listing = subprocess.run([objdump, "-d", "--no-show-raw-insn", exe], check=True,
+                             capture_output=True, text=True).stdout
+    problems = []
+    for line in listing.splitlines():
+        address, _, instruction = line.partition(":\t")
+        instruction = instruction.strip()
+        for pattern, what in FORBIDDEN_INSTRUCTIONS:
+            if pattern.search(instruction):
+                problems.append(f"{address.strip()}: {instruction}: {what}")
+                break
+    return problems
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__)
     parser.add_argument("--exports", required=True, help="reference list of safe exports")
     parser.add_argument("--list", action="store_true", help="print the imports")
+    parser.add_argument("--objdump", help="objdump for the i686 code, to check its instructions")
     parser.add_argument("exe")
     args = parser.parse_args()
 
@@ -117,12 +157,15 @@ def main():
             for symbol in dll.imports:
                 print(f"{dll.dll.decode()}!{symbol.name.decode() if symbol.name else symbol.ordinal}")
     problems = check_headers(pe) + check_imports(pe, reference)
+    if args.objdump:
+        problems += check_instructions(args.objdump, args.exe)
     for problem in problems:
         print("FAIL:", problem)
     count = sum(len(d.imports) for d in getattr(pe, "DIRECTORY_ENTRY_IMPORT", []))
     if problems:
         return 1
-    print(f"ok: {args.exe}: {count} imports, all in the reference list; headers as expected")
+    checked = "; no instruction beyond the i486" if args.objdump else ""
+    print(f"ok: {args.exe}: {count} imports, all in the reference list; headers as expected{checked}")
     return 0
 
 

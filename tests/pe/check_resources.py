@@ -9,12 +9,14 @@ record and their languages must be exactly as designed, and nothing else may
 be there.
 """
 import argparse
+import re
 import struct
 import sys
+import xml.etree.ElementTree as ElementTree
 
 import pefile
 
-RT_ICON, RT_BITMAP, RT_STRING, RT_GROUP_ICON, RT_VERSION = 3, 2, 6, 14, 16
+RT_ICON, RT_BITMAP, RT_STRING, RT_GROUP_ICON, RT_VERSION, RT_MANIFEST = 3, 2, 6, 14, 16, 24
 NEUTRAL, NEUTRAL_SYS_DEFAULT, CHINESE_TRADITIONAL = 0x0000, 0x0800, 0x0404
 
 # type -> {id: language}: everything the executable may carry.
@@ -24,11 +26,16 @@ EXPECTED_DIRECTORY = {
     RT_GROUP_ICON: {1: NEUTRAL, 2: NEUTRAL},
     RT_STRING: {1: NEUTRAL_SYS_DEFAULT},
     RT_VERSION: {1: CHINESE_TRADITIONAL},
+    RT_MANIFEST: {1: NEUTRAL},
 }
 STRINGS = {10: "&Setup", 11: "E&xit", 12: "Installation"}
 VERSION_STRINGS = {"Comments": "2001-9-4", "FileVersion": "1.00", "ProductVersion": "1.00"}
 OUR_VERSION_STRINGS = ["CompanyName", "LegalCopyright", "ProductName", "InternalName",
                        "OriginalFilename"]
+# Vista and later take a program whose version record says any of these for
+# an installer and ask for elevation before it starts.
+INSTALLER_WORDS = re.compile(r"setup|install|update|patch", re.IGNORECASE)
+ASM_V1, ASM_V2 = "urn:schemas-microsoft-com:asm.v1", "urn:schemas-microsoft-com:asm.v2"
 
 problems = []
 
@@ -122,6 +129,28 @@ def check_version(pe):
         if not strings.get(key):
             problems.append(f"version string {key}: expected a value, got none")
     expect_eq("translation", [("Translation", "0x0404 0x04b0")], translations)
+    for key, value in strings.items():
+        if INSTALLER_WORDS.search(value):
+            problems.append(f"version string {key} {value!r}: names what marks an installer")
+
+
+def check_manifest(found):
+    text = data(found, RT_MANIFEST, 1)
+    try:
+        root = ElementTree.fromstring(text)
+    except ElementTree.ParseError as e:
+        problems.append(f"manifest: not well-formed XML: {e}")
+        return
+    expect_eq("manifest root", f"{{{ASM_V1}}}assembly", root.tag)
+    path = f"{{{ASM_V2}}}trustInfo/{{{ASM_V2}}}security/{{{ASM_V2}}}requestedPrivileges/" \
+           f"{{{ASM_V2}}}requestedExecutionLevel"
+    levels = root.findall(path)
+    expect_eq("requested execution levels", [{"level": "asInvoker", "uiAccess": "false"}],
+              [level.attrib for level in levels])
+    # Windows XP SP2's parser can take the whole system down on an element
+    # that declares two namespaces; trustInfo must declare exactly one.
+    tags = re.findall(rb"<[^>]*trustInfo[^>]*>", text)
+    expect_eq("namespaces declared on trustInfo", [1], [len(re.findall(rb"xmlns", t)) for t in tags[:1]])
 
 
 def main():
@@ -139,6 +168,7 @@ def main():
     check_icon(found, f"{args.resources}/exit.ico", 2, 30002, colours=0, bits=24)
     check_strings(found)
     check_version(pe)
+    check_manifest(found)
 
     for problem in problems:
         print("FAIL:", problem)

@@ -6,41 +6,77 @@
 #include <windows.h>
 
 #include "launcher/Form1Controller.h"
+#include "launcher/InstanceName.h"
+#include "platform/win32/SystemLibrary.h"
 #include "platform/win32/Win32Platform.h"
 #include "ui/Layout.h"
 #include "ui/win32/Form1Window.h"
 
 namespace {
 
-// The show command WinMain would have received.
-int StartupShowCommand()
+// How long a second start waits for the first one's window to appear, when
+// both were started at nearly the same moment.
+constexpr int kFirstWindowWaitMs = 3000;
+constexpr int kFirstWindowPollMs = 100;
+
+// Autorun starts the launcher when the disc goes in, and a double click on
+// the drive starts it again: the second start brings the first one's window
+// to the front and ends, so there is one window and one Setup. The mutex
+// named after the launcher's own path says another start of the same file
+// is running; its window is the one marked with that name. The handle is
+// left to the end of the process, which releases it.
+bool AnotherStartIsRunning(const char* instanceName)
 {
-    STARTUPINFOA startup;
-    startup.cb = sizeof startup;
-    GetStartupInfoA(&startup);
-    return (startup.dwFlags & STARTF_USESHOWWINDOW) ? startup.wShowWindow : SW_SHOWDEFAULT;
+    if (instanceName[0] == 0)
+        return false;
+    HANDLE running = CreateMutexA(nullptr, FALSE, instanceName);
+    if (running == nullptr || GetLastError() != ERROR_ALREADY_EXISTS)
+        return false;
+    for (int waited = 0; waited <= kFirstWindowWaitMs; waited += kFirstWindowPollMs) {
+        if (ui::Form1Window::BringRunningForward(instanceName))
+            return true;
+        Sleep(kFirstWindowPollMs);
+    }
+    // The other start never showed a window: this one runs on its own
+    // rather than end without a word.
+    return false;
 }
 
 int RunLauncher()
 {
     HINSTANCE instance = GetModuleHandleA(nullptr);
+
+    char instanceName[launcher::kInstanceNameSize] = "";
+    launcher::PathText modulePath;
+    if (platform::ReadModulePath(modulePath))
+        launcher::MakeInstanceName(modulePath.Chars(), modulePath.Length(), instanceName);
+    if (AnotherStartIsRunning(instanceName))
+        return 0;
+
     ui::Form1Window window(instance);
     platform::Win32Platform platform(instance, window);
     launcher::Form1Controller controller(platform);
 
-    if (!window.Create(controller)) {
+    if (!window.Create(controller, instanceName)) {
         // Without its window the launcher can do nothing, but it must not
         // vanish without a word.
         MessageBoxW(nullptr, L"The setup launcher could not create its window.",
                     reinterpret_cast<const WCHAR*>(ui::kForm1DesignTitle), MB_ICONHAND | MB_OK);
         return 1;
     }
-    return window.Run(StartupShowCommand());
+    return window.Run();
 }
 
 }  // namespace
 
 extern "C" void WinMainCRTStartup()
 {
+    // Before anything else can load a DLL.
+    platform::NarrowDllSearch();
+    // A launcher runs from removable media: a drive without its disc must
+    // give the program an error code, not a system box asking for a disk.
+    // The installer the shell starts inherits this mode; it gets the same
+    // error codes, and one that wants the system's boxes sets its own mode.
+    SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
     ExitProcess(static_cast<UINT>(RunLauncher()));
 }

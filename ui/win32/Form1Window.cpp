@@ -42,7 +42,7 @@ HFONT CreateLayoutFont(const Font& font)
 
 }  // namespace
 
-bool Form1Window::Create(launcher::Form1Controller& controller)
+bool Form1Window::Create(launcher::Form1Controller& controller, const char* instanceName)
 {
     controller_ = &controller;
 
@@ -78,6 +78,9 @@ bool Form1Window::Create(launcher::Form1Controller& controller)
                               this);
     if (window_ == nullptr)
         return false;
+    if (instanceName != nullptr && instanceName[0] != 0 &&
+        SetPropA(window_, instanceName, reinterpret_cast<HANDLE>(1)))
+        instanceName_ = instanceName;
 
     LoadPictures();
 
@@ -118,10 +121,10 @@ void Form1Window::LoadPictures()
     labelFont_ = CreateLayoutFont(kLabelFont);
 }
 
-int Form1Window::Run(int showCommand)
+int Form1Window::Run()
 {
     controller_->OnLoad();
-    ShowWindow(window_, showCommand);
+    ShowAsDesigned();
     UpdateWindow(window_);
 
     MSG message;
@@ -147,6 +150,39 @@ HWND Form1Window::ControlHandle(launcher::Control control) const
     case launcher::Control::Form1: break;
     }
     return window_;
+}
+
+// Form1 has a fixed size, and it must be seen and become active for the
+// version check to run, whatever show command its starter passed: a
+// shortcut set to "Maximized" (the fixed window would be stretched over the
+// screen, unpainted outside the artwork), "Minimized" (Windows 95 then
+// never activates it, so an unsupported system would never say so), or a
+// program starting it hidden. The first ShowWindow of a process may take
+// the starter's command in place of the one given, so the result is
+// checked and put right.
+void Form1Window::ShowAsDesigned()
+{
+    ShowWindow(window_, SW_SHOWNORMAL);
+    if (!IsWindowVisible(window_) || IsIconic(window_) || IsZoomed(window_))
+        ShowWindow(window_, SW_RESTORE);
+    SetForegroundWindow(window_);
+}
+
+bool Form1Window::BringRunningForward(const char* instanceName)
+{
+    for (HWND form = FindWindowExA(nullptr, nullptr, kClassName, nullptr); form != nullptr;
+         form = FindWindowExA(nullptr, form, kClassName, nullptr)) {
+        if (GetPropA(form, instanceName) == nullptr)
+            continue;  // a launcher from another medium or folder
+        if (IsIconic(form))
+            ShowWindow(form, SW_RESTORE);
+        // The quit question or another box, if one is open, is what the
+        // user has to answer first.
+        HWND popup = GetLastActivePopup(form);
+        SetForegroundWindow(popup != nullptr ? popup : form);
+        return true;
+    }
+    return false;
 }
 
 void Form1Window::RequestClose(launcher::CloseCause cause)
@@ -354,6 +390,9 @@ void Form1Window::OnDrawItem(const DRAWITEMSTRUCT& item)
 
 void Form1Window::OnDestroy()
 {
+    if (instanceName_ != nullptr)
+        RemovePropA(window_, instanceName_);
+    instanceName_ = nullptr;
     if (disc_ != nullptr)
         DeleteObject(disc_);
     for (HICON& icon : icons_) {

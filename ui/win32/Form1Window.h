@@ -15,11 +15,17 @@ public:
     Form1Window(const Form1Window&) = delete;
     Form1Window& operator=(const Form1Window&) = delete;
 
-    // Creates Form1 and its buttons, hidden. False if Windows refused.
-    bool Create(launcher::Form1Controller& controller);
-    // Raises the load event, shows the window centred and pumps messages
-    // until it is gone. Returns the exit code.
-    int Run(int showCommand);
+    // Creates Form1 and its buttons, hidden, and marks it with the
+    // instance name (if there is one) so a second start can find it.
+    // False if Windows refused.
+    bool Create(launcher::Form1Controller& controller, const char* instanceName);
+    // Raises the load event, shows the window centred, at its designed size
+    // and active, and pumps messages until it is gone. Returns the exit code.
+    int Run();
+
+    // For a second start: brings the Form1 marked with this instance name
+    // (or the box it has open) to the front. False if there is none.
+    static bool BringRunningForward(const char* instanceName);
 
     // Asks the window to close. The controller may veto; otherwise the
     // window is destroyed and the message loop ends.
@@ -41,6 +47,7 @@ private:
     void OnDestroy();
 
     void LoadPictures();
+    void ShowAsDesigned();
     void PaintContent(HDC dc);
 
     HINSTANCE instance_;
@@ -54,6 +61,7 @@ private:
     HFONT labelFont_ = nullptr;
     HWND lastFocus_ = nullptr;       // restored when Form1 is activated again
     bool sessionEndGranted_ = false;
+    const char* instanceName_ = nullptr;  // the window's mark, removed when it goes
 };
 
 }  // namespace ui
