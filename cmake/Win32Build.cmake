@@ -100,6 +100,12 @@ target_link_options(wine_driver PRIVATE ${TEST_PROGRAM_LINK_OPTIONS})
 target_link_libraries(wine_driver PRIVATE kernel32 user32 gdi32 shell32 psapi)
 set_target_properties(wine_driver PROPERTIES OUTPUT_NAME driver)
 
+add_library(planted_dll SHARED tests/wine/planted_dll.cpp)
+target_compile_options(planted_dll PRIVATE ${TEST_PROGRAM_OPTIONS})
+target_link_options(planted_dll PRIVATE ${TEST_PROGRAM_LINK_OPTIONS})
+target_link_libraries(planted_dll PRIVATE kernel32)
+set_target_properties(planted_dll PROPERTIES OUTPUT_NAME planted PREFIX "")
+
 # --- the sample installation medium: launcher at the root, installer beside ---
 set(MEDIUM_DIR ${CMAKE_BINARY_DIR}/medium)
 add_custom_target(sample_medium ALL

@@ -4,12 +4,17 @@
 // It reads one command a line on standard input and writes one line of JSON
 // for each on standard output, so the test script can drive a whole scenario
 // through one process:
-//   state                       the launcher's window, its boxes, installers
+//   state                       the launcher's window, its boxes, installers,
+//                               and how many launcher windows there are
+//   start <show> <path>         starts a program with that show command in
+//                               its STARTUPINFO, as a shortcut does
 //   wait <what> <ms>            until form|noform|box|nobox|installer holds
 //   click <1|2>                 Command1 or Command2 clicked (BN_CLICKED)
 //   answer <ok|yes|no>          the one open message box answered
 //   press <1|2> <1|0>           a button shown held down, or released
-//   post <close|sysclose>       WM_CLOSE, or the close box (SC_CLOSE)
+//   post <close|sysclose|minimize>
+//                               WM_CLOSE, the close box (SC_CLOSE), or
+//                               SC_MINIMIZE
 //   queryend <yes|no|none>      WM_QUERYENDSESSION sent from a thread while
 //                               this one answers the question it raises
 //   endsession                  WM_ENDSESSION (TRUE)
@@ -102,6 +107,14 @@ std::vector<HWND> Children(HWND parent)
     for (HWND child = GetWindow(parent, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
         children.push_back(child);
     return children;
+}
+
+int CountForms()
+{
+    int count = 0;
+    for (HWND window : TopLevelWindows())
+        count += ClassOf(window) == kFormClass;
+    return count;
 }
 
 HWND FindForm()
@@ -233,7 +246,8 @@ std::string BoxJson(HWND box)
 std::string StateJson()
 {
     HWND form = FindForm();
-    std::string out = "{\"form\":" + FormJson(form) + ",\"boxes\":[";
+    std::string out = "{\"form\":" + FormJson(form) + ",\"forms\":" +
+                      std::to_string(CountForms()) + ",\"boxes\":[";
     bool first = true;
     for (HWND box : FindBoxes()) {
         if (!first)
@@ -504,6 +518,23 @@ std::string Run(const std::string& command, const std::string& argument, const s
     }
     if (command == "queryend")
         return QueryEndSession(argument);
+    if (command == "start") {
+        size_t space = argument.find(' ');
+        std::string path = space == std::string::npos ? "" : argument.substr(space + 1);
+        STARTUPINFOA startup = {};
+        startup.cb = sizeof startup;
+        startup.dwFlags = STARTF_USESHOWWINDOW;
+        startup.wShowWindow = static_cast<WORD>(atoi(argument.c_str()));
+        PROCESS_INFORMATION process = {};
+        std::string commandLine = "\"" + path + "\"";
+        bool started = CreateProcessA(path.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0,
+                                      nullptr, nullptr, &startup, &process) != FALSE;
+        if (started) {
+            CloseHandle(process.hThread);
+            CloseHandle(process.hProcess);
+        }
+        return Reply(started, path);
+    }
 
     HWND form = FindForm();
     if (command == "closeinstallers") {
@@ -537,6 +568,8 @@ std::string Run(const std::string& command, const std::string& argument, const s
     if (command == "post") {
         if (argument == "sysclose")
             PostMessageA(form, WM_SYSCOMMAND, SC_CLOSE, 0);
+        else if (argument == "minimize")
+            PostMessageA(form, WM_SYSCOMMAND, SC_MINIMIZE, 0);
         else
             PostMessageA(form, WM_CLOSE, 0, 0);
         return Reply(true, "");

@@ -71,9 +71,9 @@ class Run:
         self.lab.restart_server(locale)
         self.driver = self.lab.driver(self.driver_exe)
 
-    def launch(self, path):
+    def launch(self, path, env=None):
         """Starts the launcher and waits until its window is up."""
-        self.process = self.lab.start([path], {"SAMPLE_INSTALLER_LOG": windows_path(self.log)})
+        self.process = self.lab.start([path], dict(env or {}, SAMPLE_INSTALLER_LOG=windows_path(self.log)))
         reply = self.driver.wait("form", 20000)
         expect(reply["ok"], f"launcher window did not appear for {path}")
         return reply["state"]
@@ -117,6 +117,12 @@ class Run:
         self.driver.send("click 2")
         self.answer_question("yes")
         expect_eq("exit code after Exit, Yes", 0, self.ended())
+
+    def exit_started_by_driver(self):
+        """Exit, Yes for a launcher the driver started (no process to wait on)."""
+        self.driver.send("click 2")
+        self.answer_question("yes")
+        expect(self.driver.wait("noform", 10000)["ok"], "launcher window still there after Exit, Yes")
 
     def capture(self, name):
         """The client area now, as a Bitmap."""
@@ -429,6 +435,118 @@ def soak(run):
     run.exit_with_yes()
 
 
+# System DLL names a planted copy could be loaded under: what the shell and
+# the user interface pull in late, and the shell itself.
+PLANTED_DLLS = [
+    "shcore", "shell32", "shlwapi", "uxtheme", "version", "dwmapi", "cryptbase", "comctl32",
+    "ole32", "oleaut32", "userenv", "profapi", "apphelp", "propsys", "setupapi", "cfgmgr32",
+    "winmm", "msimg32", "imm32", "usp10", "lpk", "rpcrt4", "secur32", "sspicli", "netapi32",
+    "mpr", "ntmarta", "wintrust", "crypt32", "msasn1", "urlmon", "wininet", "iertutil", "dbghelp",
+    "windowscodecs", "comdlg32", "linkinfo", "msctf", "clbcatq", "xmllite", "mlang", "iphlpapi",
+]
+
+
+def planted_dlls(run):
+    """DLLs planted beside the launcher under system DLL names are never
+    loaded: not at start, on Setup, on Exit, nor on the refusal."""
+    log = os.path.join(run.lab.work_dir, "planted.log")
+    env = {"PLANTED_DLL_LOG": windows_path(log)}
+    run.launch("P:\\launcher.exe", env)
+    run.exit_with_yes()
+    run.launch("P:\\launcher.exe", env)
+    run.driver.send("click 1")
+    expect_eq("exit code after Setup", 0, run.ended())
+    run.expect_installer_started("P:\\Tavrinex\\Setup.exe")
+    run.lab.set_version("win95")
+    try:
+        run.launch("P:\\launcher.exe", env)
+        box, _ = run.open_box()
+        expect_eq("refusal", "Error Windows Version!", box["text"])
+        run.driver.send("answer ok")
+        run.ended()
+    finally:
+        run.lab.set_version("winxp")
+    loaded = open(log, "rb").read().decode("latin-1").split() if os.path.exists(log) else []
+    expect_eq("planted DLLs loaded", [], loaded)
+
+
+def show_commands(run):
+    """Whatever show command the starter passes (hidden, minimized,
+    maximized, minimized without activation), the window comes up at its
+    designed size, visible and active; on Windows 95 a minimized start
+    still shows the refusal."""
+    designed = run.launch("D:\\launcher.exe")["form"]
+    run.exit_with_yes()
+    size = lambda r: (r[2] - r[0], r[3] - r[1])  # noqa: E731
+    WS_MINIMIZE, WS_MAXIMIZE = 0x20000000, 0x01000000
+    for show in (0, 2, 3, 7):  # SW_HIDE, SW_SHOWMINIMIZED, SW_SHOWMAXIMIZED, SW_SHOWMINNOACTIVE
+        expect(run.driver.send(f"start {show} D:\\launcher.exe")["ok"], "driver could not start it")
+        expect(run.driver.wait("form", 20000)["ok"], f"show {show}: no visible window")
+        run.focus_when_active()
+        form = run.driver.state()["form"]
+        expect(not form["style"] & (WS_MINIMIZE | WS_MAXIMIZE), f"show {show}: style {form['style']:#x}")
+        expect_eq(f"show {show}: window size", size(designed["window"]), size(form["window"]))
+        expect_eq(f"show {show}: client size", [349, 348], form["client"])
+        run.exit_started_by_driver()
+    run.lab.set_version("win95")
+    try:
+        run.driver.send("start 7 D:\\launcher.exe")
+        box, _ = run.open_box()
+        expect_eq("refusal after a minimized start", "Error Windows Version!", box["text"])
+        run.driver.send("answer ok")
+        expect(run.driver.wait("noform", 10000)["ok"], "refused launcher did not end")
+    finally:
+        run.lab.set_version("winxp")
+
+
+def ended(process, timeout=15):
+    try:
+        return process.wait(timeout=timeout)
+    except subprocess.TimeoutExpired:
+        process.kill()
+        raise Failure(f"a second launcher still runs after {timeout} s")
+
+
+def second_start(run):
+    """A second start of the same launcher brings the first one forward,
+    or its open question, and ends; one from another folder runs on its own."""
+    run.launch("D:\\launcher.exe")
+    run.driver.send("post minimize")
+    for _ in range(50):
+        if run.driver.state()["form"]["style"] & 0x20000000:
+            break
+        time.sleep(0.1)
+    expect_eq("exit code of the second start", 0, ended(run.lab.start(["D:\\launcher.exe"])))
+    run.focus_when_active()
+    state = run.driver.state()
+    expect_eq("launcher windows", 1, state["forms"])
+    expect(not state["form"]["style"] & 0x20000000, "the first window is still minimized")
+
+    run.driver.send("click 2")
+    run.open_box()
+    expect_eq("exit code of a start during the question", 0, ended(run.lab.start(["D:\\launcher.exe"])))
+    box, state = run.open_box()
+    expect_eq("launcher windows during the question", 1, state["forms"])
+    run.driver.send("answer no")
+    run.driver.wait("nobox", 5000)
+
+    other = run.lab.start(["E:\\My Disc\\Disk 1\\launcher.exe"])
+    try:
+        for _ in range(100):
+            if run.driver.state()["forms"] == 2:
+                break
+            time.sleep(0.1)
+        expect_eq("launcher windows with one from another folder", 2, run.driver.state()["forms"])
+    finally:
+        other.kill()
+        other.wait()
+    for _ in range(50):
+        if run.driver.state()["forms"] == 1:
+            break
+        time.sleep(0.1)
+    run.exit_with_yes()
+
+
 def long_folder_path(run):
     """A module path past MAX_PATH is read whole: the installer starts from
     exactly that folder, or, where the shell cannot take so long a path, the
@@ -485,6 +603,9 @@ SCENARIOS = [
     missing_installer,
     no_second_box,
     soak,
+    planted_dlls,
+    show_commands,
+    second_start,
     long_folder_path,
     version_gate,
     code_page_932,
@@ -496,10 +617,12 @@ LONG_FOLDERS = [f"folder {n} with a long name, to go past the old limit of paths
 def make_media(build, work):
     """The sample medium on D:; a copy in folders with spaces on E:; a
     medium without its installer on F:; one deeper than MAX_PATH on G:; one
-    with double-byte names on H:."""
+    with double-byte names on H:; one with planted DLLs beside the launcher
+    on P:."""
     medium = os.path.join(build, "medium")
     media = {}
-    for letter, sub in (("d", "root"), ("e", "spaces"), ("f", "bare"), ("g", "long"), ("h", "dbcs")):
+    for letter, sub in (("d", "root"), ("e", "spaces"), ("f", "bare"), ("g", "long"), ("h", "dbcs"),
+                        ("p", "planted")):
         media[letter] = os.path.join(work, "media", sub)
         shutil.rmtree(media[letter], ignore_errors=True)
     shutil.copytree(medium, media["d"])
@@ -510,6 +633,9 @@ def make_media(build, work):
     dbcs = os.path.join(media["h"], "\u30bd")
     shutil.copytree(os.path.join(medium, "Tavrinex"), os.path.join(dbcs, "Tavrinex"))
     shutil.copy(os.path.join(medium, "launcher.exe"), os.path.join(dbcs, "\u8868.exe"))
+    shutil.copytree(medium, media["p"])
+    for name in PLANTED_DLLS:
+        shutil.copy(os.path.join(build, "planted.dll"), os.path.join(media["p"], name + ".dll"))
     return media
 
 
