@@ -12,13 +12,23 @@ add_library(launcher_core STATIC ${LAUNCHER_CORE_SOURCES})
 target_include_directories(launcher_core PUBLIC ${PROJECT_SOURCE_DIR})
 target_compile_options(launcher_core PRIVATE ${LAUNCHER_WARNINGS})
 
+# The score of a drawn picture against the artwork: used by the unit tests
+# and, as the picture_score tool, by the Wine tests.
+add_library(picture_score_lib STATIC tests/unit/PictureScore.cpp)
+target_link_libraries(picture_score_lib PUBLIC launcher_core)
+add_executable(picture_score tests/unit/picture_score.cpp)
+target_link_libraries(picture_score PRIVATE picture_score_lib)
+
 add_executable(unit_tests
+    tests/unit/ColorReductionTest.cpp
     tests/unit/Form1ControllerTest.cpp
     tests/unit/InstallerPathTest.cpp
     tests/unit/LayoutTest.cpp
+    tests/unit/PalettePolicyTest.cpp
     tests/unit/VersionGateTest.cpp
 )
-target_link_libraries(unit_tests PRIVATE launcher_core GTest::gtest_main)
+target_link_libraries(unit_tests PRIVATE picture_score_lib launcher_core GTest::gtest_main)
+target_compile_definitions(unit_tests PRIVATE LAUNCHER_SOURCE_DIR="${PROJECT_SOURCE_DIR}")
 target_compile_options(unit_tests PRIVATE -Wall -Wextra -Werror)
 gtest_discover_tests(unit_tests)
 
