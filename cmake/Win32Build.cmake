@@ -60,6 +60,7 @@ add_executable(launcher WIN32
     platform/win32/Runtime.cpp
     platform/win32/AnsiText.cpp
     platform/win32/Win32Platform.cpp
+    ui/win32/Form1Drawing.cpp
     ui/win32/Form1Window.cpp
     resources/launcher.rc
 )
