@@ -9,12 +9,30 @@ const Rgb kStandardColors[16] = {
     {0x00, 0x00, 0xFF}, {0xFF, 0x00, 0xFF}, {0x00, 0xFF, 0xFF}, {0xFF, 0xFF, 0xFF},
 };
 
+// The static colours of the system palette: ten at each end.
+const Rgb kStaticLow[10] = {
+    {0x00, 0x00, 0x00}, {0x80, 0x00, 0x00}, {0x00, 0x80, 0x00}, {0x80, 0x80, 0x00},
+    {0x00, 0x00, 0x80}, {0x80, 0x00, 0x80}, {0x00, 0x80, 0x80}, {0xC0, 0xC0, 0xC0},
+    {0xC0, 0xDC, 0xC0}, {0xA6, 0xCA, 0xF0},
+};
+const Rgb kStaticHigh[10] = {
+    {0xFF, 0xFB, 0xF0}, {0xA0, 0xA0, 0xA4}, {0x80, 0x80, 0x80}, {0xFF, 0x00, 0x00},
+    {0x00, 0xFF, 0x00}, {0xFF, 0xFF, 0x00}, {0x00, 0x00, 0xFF}, {0xFF, 0x00, 0xFF},
+    {0x00, 0xFF, 0xFF}, {0xFF, 0xFF, 0xFF},
+};
+
 void FillWindowPalette(Rgb* entries)
 {
+    for (int i = 0; i < kWindowPaletteSize; ++i)
+        entries[i] = Rgb{0, 0, 0};
+    for (int i = 0; i < 10; ++i) {
+        entries[i] = kStaticLow[i];
+        entries[kWindowPaletteSize - 10 + i] = kStaticHigh[i];
+    }
     for (int i = 0; i < kCubeSize; ++i) {
-        entries[i] = Rgb{static_cast<uint8_t>(i / 36 * kCubeStep),
-                         static_cast<uint8_t>(i / 6 % 6 * kCubeStep),
-                         static_cast<uint8_t>(i % 6 * kCubeStep)};
+        entries[kWindowCubeStart + i] = Rgb{static_cast<uint8_t>(i / 36 * kCubeStep),
+                                            static_cast<uint8_t>(i / 6 % 6 * kCubeStep),
+                                            static_cast<uint8_t>(i % 6 * kCubeStep)};
     }
     entries[kWindowPaletteFace] = ToRgb(kButtonFaceColor);
 }
@@ -51,8 +69,8 @@ int CubeLevel(int value)
 
 int NearestForDither(const Palette& palette, int red, int green, int blue)
 {
-    if (palette.startsWithCube)
-        return CubeLevel(red) * 36 + CubeLevel(green) * 6 + CubeLevel(blue);
+    if (palette.cubeStart >= 0)
+        return palette.cubeStart + CubeLevel(red) * 36 + CubeLevel(green) * 6 + CubeLevel(blue);
     int distance;
     return Search(palette, red, green, blue, &distance);
 }
@@ -61,7 +79,7 @@ int NearestForDither(const Palette& palette, int red, int green, int blue)
 // or -1.
 int ExactEntry(const Palette& palette, Rgb color)
 {
-    if (palette.startsWithCube) {
+    if (palette.cubeStart >= 0) {
         if (color.red % kCubeStep != 0 || color.green % kCubeStep != 0 || color.blue % kCubeStep != 0)
             return -1;
         return NearestForDither(palette, color.red, color.green, color.blue);

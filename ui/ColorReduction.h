@@ -37,12 +37,17 @@ constexpr int kCubeLevels = 6;
 constexpr int kCubeStep = 51;
 constexpr int kCubeSize = kCubeLevels * kCubeLevels * kCubeLevels;
 
-// The window's own palette on a 256-colour display: the cube, then the
-// button face's pale yellow, so that the faces are one solid colour. With
-// 217 entries, 8 of them (black, white and the primaries) already static,
-// it fits beside the 20 static colours Windows keeps.
-constexpr int kWindowPaletteSize = kCubeSize + 1;
-constexpr int kWindowPaletteFace = kCubeSize;
+// The window's own palette on a 256-colour display, laid out as Windows
+// lays out the system palette: the 20 static colours in their places (0-9
+// and 246-255), between them the cube from entry 10, then the button
+// face's pale yellow, so that the faces are one solid colour; the entries
+// left over repeat black. Realized, it asks for 209 entries of the 236 the
+// static colours leave free (its duplicates of static colours take none).
+// Black at 0 and white at 255, as on the screen, keep raster operations on
+// indices right (an icon's mask) in a bitmap with this colour table.
+constexpr int kWindowPaletteSize = 256;
+constexpr int kWindowCubeStart = 10;
+constexpr int kWindowPaletteFace = kWindowCubeStart + kCubeSize;
 void FillWindowPalette(Rgb* entries);
 
 // The 16 colours of every VGA display, in their usual order.
@@ -52,10 +57,11 @@ extern const Rgb kStandardColors[16];
 struct Palette {
     const Rgb* colors;
     int count;
-    // Set when the first kCubeSize entries are the cube: the dither then
-    // finds the nearest by arithmetic and chooses only among them (later
-    // entries are for solid fills). Otherwise it searches every entry.
-    bool startsWithCube;
+    // Where the palette holds the cube, the dither finds the nearest colour
+    // by arithmetic and chooses only among the cube's entries (the others
+    // are for solid fills); cubeStart is the first of them. Otherwise -1,
+    // and it searches every entry.
+    int cubeStart;
 };
 
 // The entry nearest to a colour (least squared distance), searching the

@@ -69,23 +69,24 @@ TEST(ColorReduction, ArtworkScoresAndStaysCleanInEachPalette)
     const struct {
         const char* name;
         ui::Palette palette;
-        int usable;  // entries the dither may choose
+        int first, last;  // the entries the dither may choose
         double limit;
     } cases[] = {
-        {"window palette (6 x 6 x 6 cube)", {window, ui::kWindowPaletteSize, true}, ui::kCubeSize, 1.2},
-        {"16 standard colours", {ui::kStandardColors, 16, false}, 16, 4.5},
+        {"window palette (6 x 6 x 6 cube)", {window, ui::kWindowPaletteSize, ui::kWindowCubeStart},
+         ui::kWindowCubeStart, ui::kWindowCubeStart + ui::kCubeSize - 1, 1.2},
+        {"16 standard colours", {ui::kStandardColors, 16, -1}, 0, 15, 4.5},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         Reduced reduced = Reduce(c.palette);
         double score = score::BlurredError(reduced.picture, Artwork());
-        RecordProperty(c.palette.startsWithCube ? "score_256" : "score_16", std::to_string(score));
         std::printf("  %s: score %.3f\n", c.name, score);
         EXPECT_LE(score, c.limit);
 
         std::set<int> used(reduced.indices.begin(), reduced.indices.end());
-        EXPECT_LT(*used.rbegin(), c.usable) << "an index the palette does not hold";
-        EXPECT_GT(used.size(), c.usable / 3u) << "too few colours used to dither";
+        EXPECT_GE(*used.begin(), c.first) << "an index outside the colours to dither with";
+        EXPECT_LE(*used.rbegin(), c.last) << "an index outside the colours to dither with";
+        EXPECT_GT(used.size(), (c.last - c.first) / 3u) << "too few colours used to dither";
 
         // Every pixel white in the artwork (the corners, the centre hole)
         // is white, with no dots of diffused error in it.
@@ -107,8 +108,8 @@ TEST(ColorReduction, SolidColoursTakeTheNearestEntry)
 {
     ui::Rgb window[ui::kWindowPaletteSize];
     ui::FillWindowPalette(window);
-    const ui::Palette cube = {window, ui::kWindowPaletteSize, true};
-    const ui::Palette vga = {ui::kStandardColors, 16, false};
+    const ui::Palette cube = {window, ui::kWindowPaletteSize, ui::kWindowCubeStart};
+    const ui::Palette vga = {ui::kStandardColors, 16, -1};
     const ui::Rgb face = ui::ToRgb(ui::kButtonFaceColor);
     const struct {
         const ui::Palette* palette;
@@ -132,6 +133,22 @@ TEST(ColorReduction, SolidColoursTakeTheNearestEntry)
                                        << int(got.green) << "," << int(got.blue);
     }
     EXPECT_EQ(ui::NearestEntry(cube, face), ui::kWindowPaletteFace);
+}
+
+// Laid out as the system palette: the static colours where Windows keeps
+// them, black first and white last.
+TEST(ColorReduction, WindowPaletteKeepsTheStaticColoursInPlace)
+{
+    ui::Rgb window[ui::kWindowPaletteSize];
+    ui::FillWindowPalette(window);
+    for (int i = 0; i < 8; ++i)
+        EXPECT_TRUE(window[i] == ui::kStandardColors[i]) << "entry " << i;
+    for (int i = 8; i < 16; ++i)
+        EXPECT_TRUE(window[240 + i] == ui::kStandardColors[i]) << "entry " << 240 + i;
+    std::set<int> colours;
+    for (const ui::Rgb& c : window)
+        colours.insert(c.red << 16 | c.green << 8 | c.blue);
+    EXPECT_EQ(colours.size(), 20u + ui::kCubeSize - 8 + 1);  // the corners of the cube are static
 }
 
 }  // namespace

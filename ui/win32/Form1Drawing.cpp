@@ -99,7 +99,7 @@ bool DiscArtwork::Load(HINSTANCE module, ColorFormat format)
 }
 
 // The reduced picture: an 8-bit bitmap whose colour table is the palette
-// it was reduced to (the window's 217 colours, or the 16 standard ones).
+// it was reduced to (the window's palette, or the 16 standard colours).
 bool DiscArtwork::Reduce(const BITMAPINFOHEADER& source, const BYTE* sourceBits)
 {
     const int width = source.biWidth;
@@ -119,10 +119,10 @@ bool DiscArtwork::Reduce(const BITMAPINFOHEADER& source, const BYTE* sourceBits)
     auto* scratch = reinterpret_cast<int16_t*>(pixels + pixelBytes);
 
     Rgb windowColors[kWindowPaletteSize];
-    Palette palette = {kStandardColors, 16, false};
+    Palette palette = {kStandardColors, 16, -1};
     if (format_ == ColorFormat::Palette256) {
         FillWindowPalette(windowColors);
-        palette = Palette{windowColors, kWindowPaletteSize, true};
+        palette = Palette{windowColors, kWindowPaletteSize, kWindowCubeStart};
     }
     info->header.biSize = sizeof info->header;
     info->header.biWidth = width;
@@ -172,7 +172,7 @@ COLORREF DiscArtwork::SolidColor(Color color) const
         // colours on a palette display.
         return 0x02000000 | color;  // PALETTERGB
     case ColorFormat::Standard16: {
-        const Rgb& c = kStandardColors[NearestEntry(Palette{kStandardColors, 16, false}, ToRgb(color))];
+        const Rgb& c = kStandardColors[NearestEntry(Palette{kStandardColors, 16, -1}, ToRgb(color))];
         return RGB(c.red, c.green, c.blue);
     }
     }
