@@ -68,5 +68,6 @@ set_tests_properties(reproducible_build PROPERTIES TIMEOUT 600)
 
 add_test(NAME wine_launcher
     COMMAND ${PYTHON} ${PROJECT_SOURCE_DIR}/tests/wine/run_wine_tests.py
-            --build ${WIN32_BUILD_DIR} --work ${CMAKE_BINARY_DIR}/wine-tests)
+            --build ${WIN32_BUILD_DIR} --work ${CMAKE_BINARY_DIR}/wine-tests
+            --score-tool $<TARGET_FILE:picture_score>)
 set_tests_properties(wine_launcher PROPERTIES TIMEOUT 1200)

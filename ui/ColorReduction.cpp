@@ -75,15 +75,37 @@ int NearestForDither(const Palette& palette, int red, int green, int blue)
     return Search(palette, red, green, blue, &distance);
 }
 
+// Which values each channel takes in some entry: a colour with any other
+// value cannot be in the palette, and most colours are ruled out without a
+// search.
+struct ChannelValues {
+    bool red[256];
+    bool green[256];
+    bool blue[256];
+};
+
+void FindChannelValues(const Palette& palette, ChannelValues* values)
+{
+    for (int v = 0; v < 256; ++v)
+        values->red[v] = values->green[v] = values->blue[v] = false;
+    for (int i = 0; i < palette.count; ++i) {
+        values->red[palette.colors[i].red] = true;
+        values->green[palette.colors[i].green] = true;
+        values->blue[palette.colors[i].blue] = true;
+    }
+}
+
 // The entry that holds exactly this colour among those the dither uses,
 // or -1.
-int ExactEntry(const Palette& palette, Rgb color)
+int ExactEntry(const Palette& palette, const ChannelValues& values, Rgb color)
 {
     if (palette.cubeStart >= 0) {
         if (color.red % kCubeStep != 0 || color.green % kCubeStep != 0 || color.blue % kCubeStep != 0)
             return -1;
         return NearestForDither(palette, color.red, color.green, color.blue);
     }
+    if (!values.red[color.red] || !values.green[color.green] || !values.blue[color.blue])
+        return -1;
     int distance;
     int index = Search(palette, color.red, color.green, color.blue, &distance);
     return distance == 0 ? index : -1;
@@ -125,9 +147,11 @@ void ReduceColors(Rows<const uint8_t> source, Rows<uint8_t> target, int width, i
     int16_t* current = scratch;
     int16_t* below = scratch + length;
 
+    ChannelValues values;
+    FindChannelValues(palette, &values);
     // Flat areas repeat one colour; remember the last answer on exactness.
     Rgb lastColor = {0, 0, 0};
-    int lastExact = ExactEntry(palette, lastColor);
+    int lastExact = ExactEntry(palette, values, lastColor);
 
     for (int y = 0; y < height; ++y) {
         const uint8_t* in = source.Row(y);
@@ -140,7 +164,7 @@ void ReduceColors(Rows<const uint8_t> source, Rows<uint8_t> target, int width, i
             Rgb color = {pixel[2], pixel[1], pixel[0]};
             if (!(color == lastColor)) {
                 lastColor = color;
-                lastExact = ExactEntry(palette, color);
+                lastExact = ExactEntry(palette, values, color);
             }
             if (lastExact >= 0) {
                 out[x] = static_cast<uint8_t>(lastExact);
