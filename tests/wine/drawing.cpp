@@ -9,8 +9,7 @@
 // window's own palette, which is selected and realized in its DC as the
 // window does; for 16 colours a 4-bit DIB section of the 16 standard
 // colours. Writes drawn-256.bmp and drawn-16.bmp into the folder and, for
-// each, one line of JSON: the file, the size of its colour table, how many
-// pixels held an index outside it.
+// each, one line of JSON: the file and the size of its colour table.
 #include <windows.h>
 
 #include <stdio.h>
@@ -33,7 +32,7 @@ const RGBQUAD kVga[16] = {
     {255, 0, 0, 0},   {255, 0, 255, 0}, {255, 255, 0, 0}, {255, 255, 255, 0},
 };
 
-struct ColorTableInfo {
+struct ColorTableInfo {  // a BITMAPINFO with room for 256 colours
     BITMAPINFOHEADER header;
     RGBQUAD colors[256];
 };
@@ -45,35 +44,23 @@ HFONT LayoutFont(const ui::Font& font)
                        DEFAULT_QUALITY, DEFAULT_PITCH | FF_ROMAN, font.face);
 }
 
-bool WriteBmp24(const std::string& path, int width, int height, const std::vector<RGBQUAD>& pixels)
+// Saves the bitmap as a 24-bit bottom-up .bmp file, read back as RGB
+// through its own colour table.
+bool Save(HDC dc, HBITMAP bitmap, int width, int height, const std::string& path)
 {
-    int stride = (width * 3 + 3) & ~3;
-    std::vector<unsigned char> rows(static_cast<size_t>(stride) * height);
-    for (int y = 0; y < height; ++y) {
-        unsigned char* row = &rows[static_cast<size_t>(height - 1 - y) * stride];  // bottom-up
-        for (int x = 0; x < width; ++x) {
-            const RGBQUAD& c = pixels[static_cast<size_t>(y) * width + x];
-            row[3 * x] = c.rgbBlue;
-            row[3 * x + 1] = c.rgbGreen;
-            row[3 * x + 2] = c.rgbRed;
-        }
-    }
-    BITMAPFILEHEADER file = {};
-    BITMAPINFOHEADER info = {};
-    file.bfType = 0x4D42;
-    file.bfOffBits = sizeof file + sizeof info;
-    file.bfSize = file.bfOffBits + static_cast<DWORD>(rows.size());
-    info.biSize = sizeof info;
-    info.biWidth = width;
-    info.biHeight = height;
-    info.biPlanes = 1;
-    info.biBitCount = 24;
-    info.biSizeImage = static_cast<DWORD>(rows.size());
+    BITMAPINFOHEADER info = {sizeof info, width, height, 1, 24, BI_RGB, 0, 0, 0, 0, 0};
+    info.biSizeImage = static_cast<DWORD>((width * 3 + 3) & ~3) * static_cast<DWORD>(height);
+    std::vector<char> pixels(info.biSizeImage);
+    if (GetDIBits(dc, bitmap, 0, static_cast<UINT>(height), pixels.data(), reinterpret_cast<BITMAPINFO*>(&info),
+                  DIB_RGB_COLORS) != height)
+        return false;
+    BITMAPFILEHEADER file = {0x4D42, 0, 0, 0, sizeof file + sizeof info};
+    file.bfSize = file.bfOffBits + info.biSizeImage;
     FILE* out = fopen(path.c_str(), "wb");
     if (out == nullptr)
         return false;
     bool ok = fwrite(&file, sizeof file, 1, out) == 1 && fwrite(&info, sizeof info, 1, out) == 1 &&
-              fwrite(rows.data(), rows.size(), 1, out) == 1;
+              fwrite(pixels.data(), pixels.size(), 1, out) == 1;
     return fclose(out) == 0 && ok;
 }
 
@@ -101,7 +88,7 @@ bool Draw(HMODULE launcher, ui::ColorFormat format, int bitsPerPixel, const std:
     const int height = ui::TwipsToPixels(ui::kForm1ClientHeightTwips);
     info.header.biSize = sizeof info.header;
     info.header.biWidth = width;
-    info.header.biHeight = -height;  // top-down: row y is y rows from the start
+    info.header.biHeight = height;
     info.header.biPlanes = 1;
     info.header.biBitCount = static_cast<WORD>(bitsPerPixel);
     info.header.biClrUsed = static_cast<DWORD>(colors);
@@ -136,27 +123,11 @@ bool Draw(HMODULE launcher, ui::ColorFormat format, int bitsPerPixel, const std:
     }
     ui::RestorePalette(dc, oldPalette);
     GdiFlush();
+    SelectObject(dc, oldBitmap);  // GetDIBits wants it out of every DC
 
-    // Read back through the bitmap's own colour table.
-    const int stride = (width * bitsPerPixel + 31) / 32 * 4;
-    std::vector<RGBQUAD> pixels;
-    int outside = 0;
-    for (int y = 0; y < height; ++y) {
-        const unsigned char* row = static_cast<const unsigned char*>(bits) + static_cast<size_t>(y) * stride;
-        for (int x = 0; x < width; ++x) {
-            int index = bitsPerPixel == 8 ? row[x] : (x % 2 == 0 ? row[x / 2] >> 4 : row[x / 2] & 15);
-            if (index >= colors) {
-                ++outside;
-                index = 0;
-            }
-            pixels.push_back(info.colors[index]);
-        }
-    }
-    bool ok = WriteBmp24(path, width, height, pixels);
-    printf("{\"ok\":%s,\"file\":\"%s\",\"colors\":%d,\"outside\":%d}\n", ok ? "true" : "false",
-           path.substr(path.find_last_of('\\') + 1).c_str(), colors, outside);
-
-    SelectObject(dc, oldBitmap);
+    bool ok = Save(dc, bitmap, width, height, path);
+    printf("{\"ok\":%s,\"file\":\"%s\",\"colors\":%d}\n", ok ? "true" : "false",
+           path.substr(path.find_last_of('\\') + 1).c_str(), colors);
     DeleteObject(bitmap);
     DeleteDC(dc);
     DeleteObject(labelFont);

@@ -340,7 +340,6 @@ def drawn_in_palettes(run):
                                          (reports[1], 16, (255, 255, 255), 4.5)):
         expect(report["ok"], f"drawing for {colours} colours failed: {report}")
         expect_eq(f"{colours} colours: entries in the colour table", colours, report["colors"])
-        expect_eq(f"{colours} colours: pixels outside the colour table", 0, report["outside"])
         path = os.path.join(run.lab.work_dir, report["file"])
         score = run.score(path)
         print(f"  {colours} colours: score {score:.3f} (at most {limit}), {path}")
