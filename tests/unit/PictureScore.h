@@ -22,8 +22,8 @@ struct Picture {
     const std::uint8_t* At(int x, int y) const { return &rgb[(static_cast<size_t>(y) * width + x) * 3]; }
 };
 
-// Reads a 24-bit uncompressed .bmp (bottom-up or top-down). Empty on any
-// other file; `error` says why.
+// Reads an uncompressed, bottom-up 24-bit .bmp. Empty on any other file;
+// `error` says why.
 Picture ReadBmp(const std::string& path, std::string* error);
 
 // The score of `drawn` against `artwork` over the part of the window both
