@@ -12,14 +12,24 @@ add_library(launcher_core STATIC ${LAUNCHER_CORE_SOURCES})
 target_include_directories(launcher_core PUBLIC ${PROJECT_SOURCE_DIR})
 target_compile_options(launcher_core PRIVATE ${LAUNCHER_WARNINGS})
 
+# The score of a drawn picture against the artwork: used by the unit tests
+# and, as the picture_score tool, by the Wine tests.
+add_library(picture_score_lib STATIC tests/unit/PictureScore.cpp)
+target_link_libraries(picture_score_lib PUBLIC launcher_core)
+add_executable(picture_score tests/unit/picture_score.cpp)
+target_link_libraries(picture_score PRIVATE picture_score_lib)
+
 add_executable(unit_tests
+    tests/unit/ColorReductionTest.cpp
     tests/unit/Form1ControllerTest.cpp
     tests/unit/InstallerPathTest.cpp
     tests/unit/InstanceNameTest.cpp
     tests/unit/LayoutTest.cpp
+    tests/unit/PalettePolicyTest.cpp
     tests/unit/VersionGateTest.cpp
 )
-target_link_libraries(unit_tests PRIVATE launcher_core GTest::gtest_main)
+target_link_libraries(unit_tests PRIVATE picture_score_lib launcher_core GTest::gtest_main)
+target_compile_definitions(unit_tests PRIVATE LAUNCHER_SOURCE_DIR="${PROJECT_SOURCE_DIR}")
 target_compile_options(unit_tests PRIVATE -Wall -Wextra -Werror)
 gtest_discover_tests(unit_tests)
 
@@ -61,5 +71,6 @@ set_tests_properties(reproducible_build PROPERTIES TIMEOUT 600)
 
 add_test(NAME wine_launcher
     COMMAND ${PYTHON} ${PROJECT_SOURCE_DIR}/tests/wine/run_wine_tests.py
-            --build ${WIN32_BUILD_DIR} --work ${CMAKE_BINARY_DIR}/wine-tests)
+            --build ${WIN32_BUILD_DIR} --work ${CMAKE_BINARY_DIR}/wine-tests
+            --score-tool $<TARGET_FILE:picture_score>)
 set_tests_properties(wine_launcher PROPERTIES TIMEOUT 1200)

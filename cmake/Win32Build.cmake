@@ -65,6 +65,7 @@ add_executable(launcher WIN32
     platform/win32/AnsiText.cpp
     platform/win32/SystemLibrary.cpp
     platform/win32/Win32Platform.cpp
+    ui/win32/Form1Drawing.cpp
     ui/win32/Form1Window.cpp
     resources/launcher.rc
 )
@@ -105,6 +106,22 @@ target_compile_options(planted_dll PRIVATE ${TEST_PROGRAM_OPTIONS})
 target_link_options(planted_dll PRIVATE ${TEST_PROGRAM_LINK_OPTIONS})
 target_link_libraries(planted_dll PRIVATE kernel32)
 set_target_properties(planted_dll PROPERTIES OUTPUT_NAME planted PREFIX "")
+
+# Paints Form1 with the launcher's own drawing code into bitmaps of 256 and
+# 16 colours.
+add_executable(wine_drawing
+    tests/wine/drawing.cpp
+    launcher/Text.cpp
+    ui/ColorReduction.cpp
+    ui/Layout.cpp
+    ui/win32/Form1Drawing.cpp
+)
+target_include_directories(wine_drawing PRIVATE ${PROJECT_SOURCE_DIR})
+target_compile_options(wine_drawing PRIVATE ${TEST_PROGRAM_OPTIONS})
+target_compile_definitions(wine_drawing PRIVATE WIN32_LEAN_AND_MEAN NOMINMAX)
+target_link_options(wine_drawing PRIVATE ${TEST_PROGRAM_LINK_OPTIONS})
+target_link_libraries(wine_drawing PRIVATE kernel32 user32 gdi32)
+set_target_properties(wine_drawing PROPERTIES OUTPUT_NAME drawing)
 
 # --- the sample installation medium: launcher at the root, installer beside ---
 set(MEDIUM_DIR ${CMAKE_BINARY_DIR}/medium)

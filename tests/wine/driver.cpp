@@ -199,8 +199,9 @@ std::string FormJson(HWND form)
     out += buffer;
     out += ",\"window\":" + RectJson(outer);
     HDC screen = GetDC(nullptr);
-    snprintf(buffer, sizeof buffer, ",\"screen\":[%d,%d],\"dpi\":%d", GetSystemMetrics(SM_CXSCREEN),
-             GetSystemMetrics(SM_CYSCREEN), GetDeviceCaps(screen, LOGPIXELSY));
+    snprintf(buffer, sizeof buffer, ",\"screen\":[%d,%d],\"dpi\":%d,\"bits\":%d",
+             GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN), GetDeviceCaps(screen, LOGPIXELSY),
+             GetDeviceCaps(screen, BITSPIXEL) * GetDeviceCaps(screen, PLANES));
     ReleaseDC(nullptr, screen);
     out += buffer;
 

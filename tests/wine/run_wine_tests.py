@@ -7,6 +7,7 @@ answers to message boxes) and checks what the launcher shows and does.
 Failures say what was expected and what was seen.
 """
 import argparse
+import json
 import os
 import shutil
 import subprocess
@@ -15,7 +16,7 @@ import time
 import traceback
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "scripts"))
-from winelab import WineLab, windows_path  # noqa: E402
+from winelab import WineLab, free_display, windows_path  # noqa: E402
 from bitmap import Bitmap  # noqa: E402
 
 QUIT_TITLE = "Install"
@@ -27,6 +28,12 @@ QUIT_TEXT = ("Setup is not complete. If you quit the setup\r\n"
 TITLE = "Installation"
 IDC_COMMAND1, IDC_COMMAND2 = 101, 102
 RESOURCES = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "resources")
+BUTTONS = {IDC_COMMAND1: (72, 232, 81, 65), IDC_COMMAND2: (192, 232, 81, 65)}
+LABEL = (56, 64, 244, 24)
+# What an 8-bit screen under Wine showed of the launcher before it had a
+# palette of its own (picture_score of the window as X holds it). Wine
+# shows only the static colours there, whatever a program realizes.
+SCORE_ON_8_BIT_SCREEN_BEFORE = 7.92
 
 # Every version Wine can report, and whether the launcher runs there.
 VERSIONS = [
@@ -56,9 +63,10 @@ def buttons_of(box):
 class Run:
     """Everything one scenario needs: the lab, the driver, the media."""
 
-    def __init__(self, lab, driver_exe, media, log):
+    def __init__(self, lab, driver_exe, media, log, score_tool):
         self.lab = lab
         self.driver_exe = driver_exe
+        self.score_tool = score_tool
         self.driver = lab.driver(driver_exe)
         self.media = media
         self.log = log
@@ -129,6 +137,13 @@ class Run:
         path = os.path.join(self.lab.work_dir, name)
         expect(self.driver.send(f"capture {windows_path(path)}")["ok"], "capture failed")
         return Bitmap(path)
+
+    def score(self, path):
+        """The blurred score of a drawn window against the artwork."""
+        result = subprocess.run([self.score_tool, path, os.path.join(RESOURCES, "disc.bmp")],
+                                capture_output=True, text=True)
+        expect(result.returncode == 0, f"picture_score failed: {result.stderr.strip()}")
+        return float(result.stdout)
 
     def key(self, keys):
         """Real key presses, through X, to the Wine desktop window."""
@@ -247,9 +262,7 @@ def check_drawn_window(run):
     disc = Bitmap(os.path.join(RESOURCES, "disc.bmp"))
     expect_eq("captured size", (349, 348), (shot.width, shot.height))
 
-    buttons = {IDC_COMMAND1: (72, 232, 81, 65), IDC_COMMAND2: (192, 232, 81, 65)}
-    label = (56, 64, 244, 24)
-    inside = lambda r, x, y: r[0] <= x < r[0] + r[2] and r[1] <= y < r[1] + r[3]  # noqa: E731
+    buttons, label = BUTTONS, LABEL
     wrong, dark_in_label, artwork_in_label = [], 0, 0
     for x, y, colour in shot.pixels(0, 0, 349, 348):
         if any(inside(b, x, y) for b in buttons.values()):
@@ -294,6 +307,91 @@ def check_drawn_window(run):
            "pressed Setup button: the left edge did not turn to shadow")
     run.exit_with_yes()
     return state
+
+
+def inside(r, x, y):
+    return r[0] <= x < r[0] + r[2] and r[1] <= y < r[1] + r[3]
+
+
+def expect_drawn_in_place(name, shot, face):
+    """White corners, black text in the version line, and button faces of
+    one solid colour between the edge and the icon, caption and focus
+    frame: no dithered pattern behind the captions."""
+    for corner in ((0, 0), (348, 0), (0, 347), (348, 347)):
+        expect_eq(f"{name}: corner {corner}", (255, 255, 255), shot.pixel(*corner))
+    black = sum(c == (0, 0, 0) for _, _, c in shot.pixels(*LABEL))
+    expect(black > 300, f"{name}: only {black} black pixels of text in the version line")
+    for id_, (left, top, width, height) in BUTTONS.items():
+        colours = {c for _, _, c in shot.pixels(left + 6, top + 6, 12, height - 12)}
+        colours |= {c for _, _, c in shot.pixels(left + width - 18, top + 6, 12, height - 12)}
+        expect_eq(f"{name}: colours of button {id_}'s face", {face}, colours)
+
+
+def drawn_in_palettes(run):
+    """The launcher's drawing code paints Form1 into an 8-bit bitmap whose
+    colour table is the window's palette, and into a 4-bit one of the 16
+    standard colours: the artwork dithered close to the original, the faces
+    pale yellow (white, the nearest, at 16 colours), all in their places."""
+    drawing = os.path.join(os.path.dirname(run.driver_exe), "drawing.exe")
+    # Its output goes to a file: a Wine service started on its behalf can
+    # hold a pipe open long after the program has ended.
+    output = os.path.join(run.lab.work_dir, "drawing.txt")
+    with open(output, "w") as out:
+        subprocess.run(["wine", drawing, "D:\\launcher.exe", windows_path(run.lab.work_dir)],
+                       env=run.lab.env, stdout=out, stderr=subprocess.DEVNULL, timeout=60)
+    with open(output) as out:
+        reports = [json.loads(line) for line in out if line.startswith("{")]
+    expect_eq("drawing: reports", 2, len(reports))
+    for report, colours, face, limit in ((reports[0], 256, (255, 255, 192), 1.2),
+                                         (reports[1], 16, (255, 255, 255), 4.5)):
+        expect(report["ok"], f"drawing for {colours} colours failed: {report}")
+        expect_eq(f"{colours} colours: entries in the colour table", colours, report["colors"])
+        path = os.path.join(run.lab.work_dir, report["file"])
+        score = run.score(path)
+        print(f"  {colours} colours: score {score:.3f} (at most {limit}), {path}")
+        expect(score <= limit, f"{colours} colours: score {score:.3f}, expected at most {limit}")
+        expect_drawn_in_place(f"{colours} colours", Bitmap(path), face)
+
+
+def on_an_8_bit_screen(run):
+    """On an 8-bit (palette) screen the launcher starts, draws and closes as
+    usual, and what X shows of its window scores no worse than before."""
+    display = free_display()
+    xvfb = subprocess.Popen(["Xvfb", display, "-screen", "0", "1024x768x8", "-nolisten", "tcp"],
+                            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    usual = run.lab.env["DISPLAY"]
+    try:
+        WineLab._wait_for_display(display)
+        run.lab.env["DISPLAY"] = display
+        run.restart_wine()
+        state = run.launch("D:\\launcher.exe")
+        expect_eq("bits per pixel of the screen", 8, state["form"]["bits"])
+        expect_eq("child windows, top first", list(BUTTONS.items()),
+                  [(c["id"], tuple(c["rect"])) for c in state["form"]["controls"]])
+        time.sleep(0.5)
+        run.capture("client-8-bit.bmp")  # also waits for any paint still pending
+        # The launcher's X window, read with its own colour map, as shown.
+        window = subprocess.run(["xdotool", "search", "--name", f"^{TITLE}$"], env=run.lab.env,
+                                capture_output=True, text=True).stdout.split()
+        expect(window, "no X window for the launcher")
+        form = state["form"]
+        x, y = form["origin"][0] - form["window"][0], form["origin"][1] - form["window"][1]
+        path = os.path.join(run.lab.work_dir, "screen-8-bit.bmp")
+        subprocess.run(["import", "-window", window[0], "-crop", f"349x348+{x}+{y}", "+repage",
+                        "-type", "TrueColor", "BMP3:" + path], env=run.lab.env, check=True, timeout=30)
+        score = run.score(path)
+        print(f"  shown on the 8-bit screen: score {score:.3f} (before: {SCORE_ON_8_BIT_SCREEN_BEFORE})")
+        expect(score <= SCORE_ON_8_BIT_SCREEN_BEFORE,
+               f"8-bit screen: score {score:.3f}, expected at most {SCORE_ON_8_BIT_SCREEN_BEFORE}")
+        shot = Bitmap(path)
+        black = sum(c == (0, 0, 0) for _, _, c in shot.pixels(*LABEL))
+        expect(black > 300, f"8-bit screen: only {black} black pixels of text in the version line")
+        run.exit_with_yes()
+    finally:
+        run.lab.env["DISPLAY"] = usual
+        run.restart_wine()
+        xvfb.terminate()
+        xvfb.wait(timeout=10)
 
 
 def resources_and_window_icon(run):
@@ -594,6 +692,8 @@ SCENARIOS = [
     window_and_captions,
     window_as_designed,
     window_at_120_dpi,
+    drawn_in_palettes,
+    on_an_8_bit_screen,
     resources_and_window_icon,
     setup_from_drive_root,
     setup_from_folder_with_spaces,
@@ -644,6 +744,8 @@ def main():
     parser.add_argument("--build", required=True, help="the Windows build folder")
     parser.add_argument("--work", required=True, help="scratch folder for this run")
     parser.add_argument("--only", help="run only scenarios whose name contains this")
+    parser.add_argument("--score-tool", help="the host build's picture_score (default: beside the "
+                        "Windows build folder)")
     args = parser.parse_args()
 
     started = time.time()
@@ -658,7 +760,8 @@ def main():
         lab.boot("winxp", desktop="1024x768")
         for letter, folder in media.items():
             lab.map_drive(letter, folder)
-        run = Run(lab, os.path.join(args.build, "driver.exe"), media, log)
+        score_tool = args.score_tool or os.path.join(args.build, "..", "picture_score")
+        run = Run(lab, os.path.join(args.build, "driver.exe"), media, log, score_tool)
         print(f"prefix ready in {time.time() - started:.1f} s")
         for scenario in SCENARIOS:
             if args.only and args.only not in scenario.__name__:

@@ -3,6 +3,7 @@
 #include "platform/win32/AnsiText.h"
 #include "resources/resource.h"
 #include "ui/Layout.h"
+#include "ui/PalettePolicy.h"
 
 namespace ui {
 
@@ -19,11 +20,6 @@ constexpr DWORD kFormExStyle = WS_EX_CONTROLPARENT;
 const int kButtonIds[2] = {IDC_COMMAND1, IDC_COMMAND2};
 const int kButtonIcons[2] = {IDI_SETUP, IDI_EXIT};
 const ControlIndex kButtonControls[2] = {kCommand1, kCommand2};
-
-RECT ToRect(const Rect& r)
-{
-    return RECT{r.left, r.top, r.Right(), r.Bottom()};
-}
 
 // The layout's fonts at their design size in pixels. The height is given
 // in pixels, not points, so the text keeps its size at every screen
@@ -108,10 +104,16 @@ bool Form1Window::Create(launcher::Form1Controller& controller, const char* inst
 }
 
 // The pictures and fonts come from the program itself. If one cannot be
-// made, the window goes without it rather than not at all.
+// made, the window goes without it rather than not at all. The artwork is
+// prepared for the screen's colours: as it is at true colour, reduced to a
+// palette on a display of 256 or 16 colours.
 void Form1Window::LoadPictures()
 {
-    disc_ = LoadBitmapA(instance_, MAKEINTRESOURCEA(IDB_DISC));
+    HDC screen = GetDC(nullptr);
+    ColorFormat format = screen != nullptr ? ColorFormatOf(screen) : ColorFormat::TrueColor;
+    if (screen != nullptr)
+        ReleaseDC(nullptr, screen);
+    disc_.Load(instance_, format);
     for (int i = 0; i < 2; ++i) {
         icons_[i] = static_cast<HICON>(LoadImageA(instance_, MAKEINTRESOURCEA(kButtonIcons[i]),
                                                   IMAGE_ICON, kButtonIconSize, kButtonIconSize,
@@ -223,6 +225,8 @@ LRESULT Form1Window::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
     case WM_ERASEBKGND:      return 1;  // the paint covers the whole client area
     case WM_PAINT:           OnPaint(); return 0;
     case WM_DRAWITEM:        OnDrawItem(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam)); return TRUE;
+    case WM_QUERYNEWPALETTE: return OnQueryNewPalette();
+    case WM_PALETTECHANGED:  OnPaletteChanged(reinterpret_cast<HWND>(wParam)); return 0;
     case WM_DESTROY:         OnDestroy(); return 0;
     }
     return DefWindowProcA(window_, message, wParam, lParam);
@@ -292,100 +296,66 @@ void Form1Window::OnPaint()
     }
 }
 
-// Image1, then Label1 over it. The disc artwork is drawn at its natural
-// size from the top-left corner; the client area is one column and two rows
-// smaller, and those are simply clipped. The label has no background of its
-// own: its text lies on the artwork.
+// Image1, then Label1 over it, through the window's palette on a display
+// of 256 colours.
 void Form1Window::PaintContent(HDC dc)
 {
     RECT client;
     GetClientRect(window_, &client);
-    if (disc_ != nullptr) {
-        HDC memory = CreateCompatibleDC(dc);
-        if (memory != nullptr) {
-            HGDIOBJ old = SelectObject(memory, disc_);
-            BitBlt(dc, 0, 0, kArtworkWidth, kArtworkHeight, memory, 0, 0, SRCCOPY);
-            SelectObject(memory, old);
-            DeleteDC(memory);
-        }
-    } else {
-        // Without the artwork, the form's own background.
-        HBRUSH back = CreateSolidBrush(kForm1BackColor);
-        FillRect(dc, &client, back);
-        DeleteObject(back);
-    }
-
-    const ControlLayout& label = kControls[kLabel1];
-    RECT labelRect = ToRect(ToPixels(label.twips));
-    HGDIOBJ oldFont = SelectObject(dc, labelFont_ ? labelFont_ : GetStockObject(SYSTEM_FONT));
-    SetBkMode(dc, TRANSPARENT);
-    SetTextColor(dc, kLabelTextColor);
-    SetTextAlign(dc, TA_LEFT | TA_TOP);
-    // ExtTextOutW is one of the wide functions Windows 98 implements, so the
-    // label's UTF-16 text is drawn as it is.
-    ExtTextOutW(dc, labelRect.left, labelRect.top, ETO_CLIPPED, &labelRect,
-                reinterpret_cast<const WCHAR*>(label.text),
-                static_cast<UINT>(launcher::TextLength(label.text)), nullptr);
-    SelectObject(dc, oldFont);
+    HPALETTE oldPalette = SelectArtworkPalette(dc, disc_);
+    PaintForm1(dc, disc_, labelFont_, client);
+    RestorePalette(dc, oldPalette);
 }
 
-// Command1 and Command2 are push buttons that Form1 draws: a pale yellow
-// face, the icon centred above the caption, the access key underlined. They
-// look and behave as push buttons: raised, sunken while pressed, a dark
-// frame and a dotted rectangle while they have the focus.
+// Command1 and Command2 are push buttons that Form1 draws (DrawPictureButton).
 void Form1Window::OnDrawItem(const DRAWITEMSTRUCT& item)
 {
     int index = item.hwndItem == buttons_[0] ? 0 : item.hwndItem == buttons_[1] ? 1 : -1;
     if (index < 0 || item.CtlType != ODT_BUTTON)
         return;
-    HDC dc = item.hDC;
-    RECT frame = item.rcItem;
-    bool pressed = (item.itemState & ODS_SELECTED) != 0;
-    bool focused = (item.itemState & ODS_FOCUS) != 0;
-
-    HBRUSH face = CreateSolidBrush(kButtonFaceColor);
-    FillRect(dc, &frame, face);
-    DeleteObject(face);
-
-    if (focused || pressed) {
-        // The button the keyboard acts on gets the dark outer frame.
-        FrameRect(dc, &frame, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
-        InflateRect(&frame, -1, -1);
-    }
-    if (pressed) {
-        HBRUSH shadow = CreateSolidBrush(GetSysColor(COLOR_BTNSHADOW));
-        FrameRect(dc, &frame, shadow);
-        DeleteObject(shadow);
-    } else {
-        DrawEdge(dc, &frame, EDGE_RAISED, BF_RECT);
-    }
-
-    int width = item.rcItem.right - item.rcItem.left;
-    int height = item.rcItem.bottom - item.rcItem.top;
-    HGDIOBJ oldFont = SelectObject(dc, buttonFont_ ? buttonFont_ : GetStockObject(SYSTEM_FONT));
-    TEXTMETRICA metrics;
-    GetTextMetricsA(dc, &metrics);
-    ButtonFace layout = LayOutButtonFace(width, height, metrics.tmHeight, pressed);
-
-    if (icons_[index] != nullptr) {
-        DrawIconEx(dc, layout.icon.left, layout.icon.top, icons_[index], layout.icon.width,
-                   layout.icon.height, 0, nullptr, DI_NORMAL);
-    }
-
-    // The caption as the button holds it (from the string table); DrawText
-    // underlines the letter after the ampersand.
+    // The caption as the button holds it (from the string table).
     char caption[2 * launcher::CaptionText::kCapacity + 1];
     int length = GetWindowTextA(item.hwndItem, caption, static_cast<int>(sizeof caption));
-    RECT captionRect = ToRect(layout.caption);
-    SetBkMode(dc, TRANSPARENT);
-    SetTextColor(dc, GetSysColor(COLOR_BTNTEXT));
-    DrawTextA(dc, caption, length > 0 ? length : 0, &captionRect, DT_CENTER | DT_TOP | DT_SINGLELINE);
-    SelectObject(dc, oldFont);
+    PictureButton button = {item.rcItem,
+                            icons_[index],
+                            buttonFont_,
+                            caption,
+                            length,
+                            (item.itemState & ODS_SELECTED) != 0,
+                            (item.itemState & ODS_FOCUS) != 0};
+    HPALETTE oldPalette = SelectArtworkPalette(item.hDC, disc_);
+    DrawPictureButton(item.hDC, disc_, button);
+    RestorePalette(item.hDC, oldPalette);
+}
 
-    if (focused) {
-        RECT focusRect = ToRect(layout.focus);
-        DrawFocusRect(dc, &focusRect);
+// On a display of 256 colours the window realizes its palette when it is
+// about to become active, and again when another window has changed the
+// system palette (see PalettePolicy). Elsewhere these do nothing.
+BOOL Form1Window::OnQueryNewPalette()
+{
+    PaletteSteps steps = PalettePolicy(disc_.LogicalPalette() != nullptr).OnQueryNewPalette();
+    return CarryOutPaletteSteps(steps.realize, steps.repaint, steps.result);
+}
+
+void Form1Window::OnPaletteChanged(HWND changedBy)
+{
+    bool byThisWindow = changedBy == window_ || (changedBy != nullptr && IsChild(window_, changedBy));
+    PaletteSteps steps = PalettePolicy(disc_.LogicalPalette() != nullptr).OnPaletteChanged(byThisWindow);
+    CarryOutPaletteSteps(steps.realize, steps.repaint, steps.result);
+}
+
+BOOL Form1Window::CarryOutPaletteSteps(bool realize, bool repaint, bool result)
+{
+    if (realize) {
+        HDC dc = GetDC(window_);
+        if (dc != nullptr) {
+            RestorePalette(dc, SelectArtworkPalette(dc, disc_));
+            ReleaseDC(window_, dc);
+        }
     }
+    if (repaint)
+        RedrawWindow(window_, nullptr, nullptr, RDW_INVALIDATE | RDW_ALLCHILDREN);
+    return result ? TRUE : FALSE;
 }
 
 void Form1Window::OnDestroy()
@@ -393,8 +363,7 @@ void Form1Window::OnDestroy()
     if (instanceName_ != nullptr)
         RemovePropA(window_, instanceName_);
     instanceName_ = nullptr;
-    if (disc_ != nullptr)
-        DeleteObject(disc_);
+    disc_.Release();
     for (HICON& icon : icons_) {
         if (icon != nullptr)
             DestroyIcon(icon);
@@ -404,7 +373,6 @@ void Form1Window::OnDestroy()
         DeleteObject(buttonFont_);
     if (labelFont_ != nullptr)
         DeleteObject(labelFont_);
-    disc_ = nullptr;
     buttonFont_ = labelFont_ = nullptr;
     PostQuitMessage(0);
 }

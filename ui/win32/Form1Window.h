@@ -6,6 +6,7 @@
 
 #include "launcher/Form1Controller.h"
 #include "platform/win32/Win32Platform.h"
+#include "ui/win32/Form1Drawing.h"
 
 namespace ui {
 
@@ -44,18 +45,21 @@ private:
     void OnEndSession(bool ending);
     void OnPaint();
     void OnDrawItem(const DRAWITEMSTRUCT& item);
+    BOOL OnQueryNewPalette();
+    void OnPaletteChanged(HWND changedBy);
     void OnDestroy();
 
     void LoadPictures();
     void ShowAsDesigned();
     void PaintContent(HDC dc);
+    BOOL CarryOutPaletteSteps(bool realize, bool repaint, bool result);
 
     HINSTANCE instance_;
     launcher::Form1Controller* controller_ = nullptr;
     HWND window_ = nullptr;
     HWND buttons_[2] = {nullptr, nullptr};
     // What the window draws with; made once, released when it is destroyed.
-    HBITMAP disc_ = nullptr;
+    DiscArtwork disc_;
     HICON icons_[2] = {nullptr, nullptr};
     HFONT buttonFont_ = nullptr;
     HFONT labelFont_ = nullptr;
