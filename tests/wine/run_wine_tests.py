@@ -17,6 +17,8 @@ import traceback
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "scripts"))
 from winelab import WineLab, windows_path  # noqa: E402
 from bitmap import Bitmap  # noqa: E402
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "pe"))
+from check_resources import read_string_table  # noqa: E402
 
 QUIT_TITLE = "Install"
 QUIT_TEXT = ("Setup is not complete. If you quit the setup\r\n"
@@ -24,7 +26,9 @@ QUIT_TEXT = ("Setup is not complete. If you quit the setup\r\n"
              "\r\n"
              "To continue installing, click No. To quit\r\n"
              "the Setup program, click Yes.")
-TITLE = "Installation"
+# The design-time captions, which stay when the string table's texts cannot
+# be carried by the system's ANSI code page.
+DESIGN_CAPTIONS = {10: "&Setup", 11: "E&xit", 12: "Installation"}
 IDC_COMMAND1, IDC_COMMAND2 = 101, 102
 RESOURCES = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "resources")
 
@@ -33,6 +37,18 @@ VERSIONS = [
     ("win95", False), ("win98", True), ("winme", True), ("nt40", True), ("win2k", True),
     ("winxp", True), ("win2003", False), ("vista", False), ("win7", False), ("win10", False),
 ]
+
+
+def shown_captions(table, codepage):
+    """What the launcher shows from a string table where codepage is the
+    ANSI code page: each text it carries, the design-time one for any other."""
+    def carried(text):
+        try:
+            text.encode(codepage)
+            return True
+        except UnicodeEncodeError:
+            return False
+    return {i: text if carried(text) else DESIGN_CAPTIONS[i] for i, text in table.items()}
 
 
 class Failure(Exception):
@@ -56,8 +72,10 @@ def buttons_of(box):
 class Run:
     """Everything one scenario needs: the lab, the driver, the media."""
 
-    def __init__(self, lab, driver_exe, media, log):
+    def __init__(self, lab, driver_exe, media, log, table):
         self.lab = lab
+        self.table = table  # the string table launcher.exe was built with
+        self.captions = shown_captions(table, "cp1252")  # what it shows in this run's locale
         self.driver_exe = driver_exe
         self.driver = lab.driver(driver_exe)
         self.media = media
@@ -178,7 +196,7 @@ def version_gate(run):
             box, state = run.open_box()
             expect(state["form"]["visible"], f"{version}: window not shown before the error")
             expect_eq(f"{version}: error text", "Error Windows Version!", box["text"])
-            expect_eq(f"{version}: error title", TITLE, box["title"])
+            expect_eq(f"{version}: error title", run.captions[12], box["title"])
             expect_eq(f"{version}: error buttons", ["OK"], buttons_of(box))
             expect(box["icon"], f"{version}: error box has no icon")
             run.driver.send("answer ok")
@@ -191,11 +209,11 @@ def window_and_captions(run):
     """The window: title, captions from the string table, size, frame, place."""
     state = run.launch("D:\\launcher.exe")
     form = state["form"]
-    expect_eq("title", TITLE, form["title"])
+    expect_eq("title", run.captions[12], form["title"])
     expect_eq("client size", [349, 348], form["client"])
     texts = {c["id"]: c["text"] for c in form["controls"]}
-    expect_eq("Setup caption", "&Setup", texts.get(101))
-    expect_eq("Exit caption", "E&xit", texts.get(102))
+    expect_eq("Setup caption", run.captions[10], texts.get(101))
+    expect_eq("Exit caption", run.captions[11], texts.get(102))
     style = form["style"]
     WS_THICKFRAME, WS_MINIMIZEBOX, WS_MAXIMIZEBOX, WS_SYSMENU, WS_CAPTION = (
         0x40000, 0x20000, 0x10000, 0x80000, 0xC00000)
@@ -297,7 +315,7 @@ def resources_and_window_icon(run):
     expect_eq("bitmap width, height, bits", [350, 350, 24], reply["bitmap"])
     for key in ("setup_icon", "exit_icon", "icons_differ", "file_icon_is_setup"):
         expect(reply[key], f"{key}: expected true, got {reply[key]}")
-    expect_eq("strings 10 to 12", ["&Setup", "E&xit", "Installation"], reply["strings"])
+    expect_eq("strings 10 to 12", [run.table[i] for i in (10, 11, 12)], reply["strings"])
 
     state = run.launch("D:\\launcher.exe")
     time.sleep(0.5)
@@ -384,7 +402,7 @@ def missing_installer(run):
     run.launch("F:\\launcher.exe")
     run.driver.send("click 1")
     box, state = run.open_box()
-    expect_eq("failure title", TITLE, box["title"])
+    expect_eq("failure title", run.captions[12], box["title"])
     expect_eq("failure text", "Setup could not be started.\r\n\r\nF:\\Tavrinex\\Setup.exe", box["text"])
     expect_eq("failure buttons", ["OK"], buttons_of(box))
     expect(box["icon"], "failure box has no icon")
@@ -444,6 +462,60 @@ def long_folder_path(run):
     raise Failure("Setup neither started the installer nor reported a failure")
 
 
+# Each language's launcher (languages/<language>/launcher.exe) on a system of
+# its script, and the Chinese one on a Western system: its texts cannot be
+# carried there, so the design-time English ones stay.
+TRANSLATIONS = [
+    # language, locale, ANSI code page, the table whose texts show (None: design-time)
+    ("en", "C.UTF-8", "cp1252", "en"),
+    ("zh-TW", "zh_TW.UTF-8", "cp950", "zh-TW"),
+    ("ru", "ru_RU.UTF-8", "cp1251", "ru"),
+    ("zh-TW", "C.UTF-8", "cp1252", None),
+]
+
+
+def translated_captions(run):
+    """The title and both captions read back as expected, and each caption
+    is drawn as that text in the system's script, pixel for pixel: not as
+    empty boxes, not as another code page's letters. Every row is tried."""
+    failed = []
+    try:
+        for language, locale, codepage, shown in TRANSLATIONS:
+            where = f"{language} in {locale}"
+            expected = (read_string_table(os.path.join(RESOURCES, "strings", f"{shown}.rc"))
+                        if shown else DESIGN_CAPTIONS)
+            run.restart_wine(locale)  # also ends a launcher a failed row left
+            try:
+                check_captions(run, f"L:\\{language}\\launcher.exe", codepage, expected,
+                               f"{language}-{locale}")
+                print(f"  {where}: ok, {' / '.join(expected[i] for i in (12, 10, 11))}")
+            except Failure as e:
+                print(f"  {where}: FAIL, {e}")
+                failed.append(where)
+    finally:
+        run.restart_wine()
+    expect(not failed, f"wrong captions for {', '.join(failed)}")
+
+
+def check_captions(run, path, codepage, expected, name):
+    form = run.launch(path)["form"]
+    ansi = lambda text: text.encode("latin-1").decode(codepage)  # noqa: E731
+    texts = {c["id"]: ansi(c["text"]) for c in form["controls"]}
+    expect_eq("title", expected[12], ansi(form["title"]))
+    time.sleep(0.3)
+    for button, entry in ((1, 10), (2, 11)):
+        expect_eq(f"caption of Command{button}", expected[entry], texts.get(100 + button))
+        reply = run.driver.send(f"findcaption {button} {expected[entry].encode('utf-16-be').hex()}")
+        if not reply["ok"]:
+            shot = run.capture(f"{name}.bmp")
+            raise Failure(f"Command{button} does not show {expected[entry]!r} as drawn in character "
+                          f"set {reply.get('charset')}: {reply}; the window: {shot.path}")
+    run.driver.send("click 2")
+    run.open_box()
+    run.driver.send("answer yes")
+    expect_eq("exit code after Exit, Yes", 0, run.ended())
+
+
 def code_page_932(run):
     """In code page 932 a double-byte character can end in the byte of '\\'
     (0x5C). The launcher named \u8868.exe (0x95 0x5C) in a folder named
@@ -472,6 +544,7 @@ SCENARIOS = [
     no_second_box,
     long_folder_path,
     version_gate,
+    translated_captions,
     code_page_932,
 ]
 
@@ -502,6 +575,7 @@ def main():
     parser = argparse.ArgumentParser(description=__doc__)
     parser.add_argument("--build", required=True, help="the Windows build folder")
     parser.add_argument("--work", required=True, help="scratch folder for this run")
+    parser.add_argument("--strings", required=True, help="the string table launcher.exe was built with")
     parser.add_argument("--only", help="run only scenarios whose name contains this")
     args = parser.parse_args()
 
@@ -509,6 +583,7 @@ def main():
     shutil.rmtree(args.work, ignore_errors=True)
     os.makedirs(args.work)
     media = make_media(args.build, args.work)
+    media["l"] = os.path.join(args.build, "languages")
     log = os.path.join(args.work, "installer.log")
 
     lab = WineLab(os.path.join(args.work, "lab"))
@@ -517,7 +592,8 @@ def main():
         lab.boot("winxp", desktop="1024x768")
         for letter, folder in media.items():
             lab.map_drive(letter, folder)
-        run = Run(lab, os.path.join(args.build, "driver.exe"), media, log)
+        run = Run(lab, os.path.join(args.build, "driver.exe"), media, log,
+                  read_string_table(args.strings))
         print(f"prefix ready in {time.time() - started:.1f} s")
         for scenario in SCENARIOS:
             if args.only and args.only not in scenario.__name__:
