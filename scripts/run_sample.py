@@ -51,7 +51,11 @@ def main():
     args = parser.parse_args()
 
     display = display_usable()
-    lab = WineLab(args.work, display=display, keep_prefix=True, locale=args.locale,
+    # Wine stores the system's fonts, the title bar's among them, with the
+    # character set of the locale a prefix first ran in; a title in another
+    # script then shows as boxes. So each locale has a prefix of its own.
+    work = args.work if args.locale is None else f"{args.work}-{args.locale}"
+    lab = WineLab(work, display=display, keep_prefix=True, locale=args.locale,
                   screen=f"{DESKTOP[0]}x{DESKTOP[1]}x24")
     try:
         lab.boot("winxp", desktop=None if display else f"{DESKTOP[0]}x{DESKTOP[1]}")
@@ -61,7 +65,7 @@ def main():
             print(f"The launcher is running on {display}; close it to finish.")
             return launcher.wait()
 
-        path = os.path.abspath(args.screenshot or os.path.join(args.work, "..", "screenshot.png"))
+        path = os.path.abspath(args.screenshot or os.path.join(work, "..", "screenshot.png"))
         driver = lab.driver(os.path.join(args.build, "driver.exe"))
         try:
             screenshot(lab, driver, path)

@@ -575,7 +575,8 @@ def main():
     parser = argparse.ArgumentParser(description=__doc__)
     parser.add_argument("--build", required=True, help="the Windows build folder")
     parser.add_argument("--work", required=True, help="scratch folder for this run")
-    parser.add_argument("--strings", required=True, help="the string table launcher.exe was built with")
+    parser.add_argument("--strings", default=os.path.join(RESOURCES, "strings", "en.rc"),
+                        help="the string table launcher.exe was built with (default: English)")
     parser.add_argument("--only", help="run only scenarios whose name contains this")
     args = parser.parse_args()
 
