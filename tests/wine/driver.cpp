@@ -61,22 +61,6 @@ std::string Json(const std::string& text)
     return out + "\"";
 }
 
-// UTF-16 text as a JSON string, \u escapes for all but printable ASCII.
-std::string WideJson(const WCHAR* text, int length)
-{
-    std::string out = "\"";
-    for (int i = 0; i < length; ++i) {
-        char buffer[8];
-        if (text[i] >= 0x20 && text[i] < 0x7F && text[i] != '"' && text[i] != '\\')
-            out += static_cast<char>(text[i]);
-        else {
-            snprintf(buffer, sizeof buffer, "\\u%04x", static_cast<unsigned>(text[i]));
-            out += buffer;
-        }
-    }
-    return out + "\"";
-}
-
 std::string Hex(HWND window)
 {
     char buffer[32];
@@ -578,12 +562,14 @@ std::string Resources(const std::string& path)
              shellIsSetup ? "true" : "false");
     out += buffer;
 
-    // As stored (UTF-16), whatever the code page of the system.
+    // As stored (UTF-16), whatever the code page of the system; sent as UTF-8.
     out += ",\"strings\":[";
     for (UINT id = 10; id <= 12; ++id) {
         WCHAR text[256];
+        char utf8[1024];
         int length = LoadStringW(module, id, text, 256);
-        out += WideJson(text, length > 0 ? length : 0) + (id < 12 ? "," : "");
+        length = WideCharToMultiByte(CP_UTF8, 0, text, length, utf8, sizeof utf8, nullptr, nullptr);
+        out += Json(std::string(utf8, length > 0 ? length : 0)) + (id < 12 ? "," : "");
     }
     out += "]}";
     FreeLibrary(module);

@@ -324,7 +324,8 @@ def resources_and_window_icon(run):
     expect_eq("bitmap width, height, bits", [350, 350, 24], reply["bitmap"])
     for key in ("setup_icon", "exit_icon", "icons_differ", "file_icon_is_setup"):
         expect(reply[key], f"{key}: expected true, got {reply[key]}")
-    expect_eq("strings 10 to 12", [run.table[i] for i in (10, 11, 12)], reply["strings"])
+    expect_eq("strings 10 to 12", [run.table[i] for i in (10, 11, 12)],
+              [text.encode("latin-1").decode("utf-8") for text in reply["strings"]])
 
     state = run.launch("D:\\launcher.exe")
     time.sleep(0.5)
