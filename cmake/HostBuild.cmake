@@ -45,6 +45,7 @@ ExternalProject_Add(win32
     CMAKE_ARGS
         -DCMAKE_TOOLCHAIN_FILE=${PROJECT_SOURCE_DIR}/cmake/mingw-w64-i686.cmake
         -DCMAKE_BUILD_TYPE=MinSizeRel
+        -DLAUNCHER_LANGUAGE=${LAUNCHER_LANGUAGE}
     BUILD_ALWAYS ON
     INSTALL_COMMAND ""
     USES_TERMINAL_BUILD ON
@@ -62,7 +63,16 @@ add_test(NAME pe_imports_and_headers
 
 add_test(NAME pe_resources
     COMMAND ${PYTHON} ${PROJECT_SOURCE_DIR}/tests/pe/check_resources.py
-            --resources ${PROJECT_SOURCE_DIR}/resources ${LAUNCHER_EXE})
+            --resources ${PROJECT_SOURCE_DIR}/resources
+            --strings ${PROJECT_SOURCE_DIR}/resources/strings/${LAUNCHER_LANGUAGE}.rc ${LAUNCHER_EXE})
+# Every language's executable, built for the Wine tests, carries its table.
+foreach(language ${LAUNCHER_LANGUAGES})
+    add_test(NAME pe_resources_${language}
+        COMMAND ${PYTHON} ${PROJECT_SOURCE_DIR}/tests/pe/check_resources.py
+                --resources ${PROJECT_SOURCE_DIR}/resources
+                --strings ${PROJECT_SOURCE_DIR}/resources/strings/${language}.rc
+                ${WIN32_BUILD_DIR}/languages/${language}/launcher.exe)
+endforeach()
 
 add_test(NAME reproducible_build
     COMMAND ${PROJECT_SOURCE_DIR}/tests/pe/check_reproducible.sh ${PROJECT_SOURCE_DIR}
@@ -72,5 +82,6 @@ set_tests_properties(reproducible_build PROPERTIES TIMEOUT 600)
 add_test(NAME wine_launcher
     COMMAND ${PYTHON} ${PROJECT_SOURCE_DIR}/tests/wine/run_wine_tests.py
             --build ${WIN32_BUILD_DIR} --work ${CMAKE_BINARY_DIR}/wine-tests
-            --score-tool $<TARGET_FILE:picture_score>)
+            --score-tool $<TARGET_FILE:picture_score>
+            --strings ${PROJECT_SOURCE_DIR}/resources/strings/${LAUNCHER_LANGUAGE}.rc)
 set_tests_properties(wine_launcher PROPERTIES TIMEOUT 1200)

@@ -58,7 +58,9 @@ foreach(icon setup exit)
     list(APPEND ICON_FRAGMENTS ${fragment})
 endforeach()
 
-add_executable(launcher WIN32
+# The code is compiled once; each language's executable links it with the
+# resources of that language.
+add_library(launcher_code OBJECT
     ${LAUNCHER_CORE_SOURCES}
     ui/win32/Entry.cpp
     platform/win32/Runtime.cpp
@@ -67,23 +69,48 @@ add_executable(launcher WIN32
     platform/win32/Win32Platform.cpp
     ui/win32/Form1Drawing.cpp
     ui/win32/Form1Window.cpp
-    resources/launcher.rc
 )
-target_include_directories(launcher PRIVATE ${PROJECT_SOURCE_DIR})
-target_compile_options(launcher PRIVATE $<$<COMPILE_LANGUAGE:CXX>:${LAUNCHER_COMPILE_OPTIONS}>)
-target_compile_definitions(launcher PRIVATE
+target_include_directories(launcher_code PRIVATE ${PROJECT_SOURCE_DIR})
+target_compile_options(launcher_code PRIVATE ${LAUNCHER_COMPILE_OPTIONS})
+target_compile_definitions(launcher_code PRIVATE
     WIN32_LEAN_AND_MEAN NOMINMAX
     WINVER=0x0400 _WIN32_WINNT=0x0400 _WIN32_WINDOWS=0x0410   # declare nothing newer than 98/NT 4.0
 )
-target_link_options(launcher PRIVATE ${LAUNCHER_LINK_OPTIONS})
-# libgcc last: stack probes for large frames (___chkstk_ms) and 64-bit arithmetic.
-target_link_libraries(launcher PRIVATE kernel32 user32 gdi32 gcc)
-# CMake writes the image version into the PE header from VERSION (it would
-# otherwise pass 0.0 after any flag of ours).
-set_target_properties(launcher PROPERTIES OUTPUT_NAME launcher VERSION 1.0)
+
+# launcher.rc includes string_table.rc, which includes the language's table
+# from resources/strings; each language has its own in the generated folder.
+# The tables are UTF-8 and say so themselves (#pragma code_page(65001)).
+set(STRING_TABLES "")
+foreach(language ${LAUNCHER_LANGUAGES})
+    file(CONFIGURE OUTPUT ${GENERATED_RC_DIR}/${language}/string_table.rc
+         CONTENT "#include \"resources/strings/${language}.rc\"\n")
+    list(APPEND STRING_TABLES ${PROJECT_SOURCE_DIR}/resources/strings/${language}.rc)
+endforeach()
 set_source_files_properties(resources/launcher.rc PROPERTIES
-    OBJECT_DEPENDS "${PROJECT_SOURCE_DIR}/resources/resource.h;${PROJECT_SOURCE_DIR}/resources/disc.bmp;${PROJECT_SOURCE_DIR}/resources/launcher.manifest;${ICON_FRAGMENTS}")
-target_include_directories(launcher PRIVATE $<$<COMPILE_LANGUAGE:RC>:${GENERATED_RC_DIR}>)
+    OBJECT_DEPENDS "${PROJECT_SOURCE_DIR}/resources/resource.h;${PROJECT_SOURCE_DIR}/resources/disc.bmp;${PROJECT_SOURCE_DIR}/resources/launcher.manifest;${ICON_FRAGMENTS};${STRING_TABLES}")
+
+function(add_launcher target language)
+    add_executable(${target} WIN32 $<TARGET_OBJECTS:launcher_code> resources/launcher.rc)
+    target_include_directories(${target} PRIVATE ${PROJECT_SOURCE_DIR}
+        $<$<COMPILE_LANGUAGE:RC>:${GENERATED_RC_DIR}/${language}>
+        $<$<COMPILE_LANGUAGE:RC>:${GENERATED_RC_DIR}>)
+    target_link_options(${target} PRIVATE ${LAUNCHER_LINK_OPTIONS})
+    # libgcc last: stack probes for large frames (___chkstk_ms) and 64-bit arithmetic.
+    target_link_libraries(${target} PRIVATE kernel32 user32 gdi32 gcc)
+    # CMake writes the image version into the PE header from VERSION (it
+    # would otherwise pass 0.0 after any flag of ours).
+    set_target_properties(${target} PROPERTIES OUTPUT_NAME launcher VERSION 1.0)
+endfunction()
+
+# The launcher in the language the build was asked for.
+add_launcher(launcher ${LAUNCHER_LANGUAGE})
+
+# For the Wine tests: every language, as languages/<language>/launcher.exe.
+foreach(language ${LAUNCHER_LANGUAGES})
+    add_launcher(launcher_${language} ${language})
+    set_target_properties(launcher_${language} PROPERTIES
+        RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/languages/${language})
+endforeach()
 
 # --- test programs (ordinary mingw programs; they never ship) ---------------
 set(TEST_PROGRAM_OPTIONS -Os -Wall -Wextra -Werror)

@@ -9,8 +9,9 @@ PACKAGES=(
     wine wine32:i386 wine64 fonts-wine                 # running it
     xvfb x11-utils xdotool imagemagick                 # a display, keys, screenshots
     fonts-liberation                                   # metric twin of Times New Roman
+    fonts-wqy-zenhei                                   # CJK glyphs for the Chinese captions
     python3 python3-pefile icoutils                    # reading the executable back
-    locales git                                        # ja_JP.UTF-8 for a code page 932 run
+    locales git                                        # the locales below
 )
 
 SUDO=
@@ -36,8 +37,11 @@ if [ ${#missing[@]} -gt 0 ]; then
     DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq "${missing[@]}" >/dev/null
 fi
 
-# Wine takes its ANSI code page from the locale; the tests run once in
-# Japanese (code page 932, where a trail byte can equal '\').
-if ! locale -a 2>/dev/null | grep -qx 'ja_JP.utf8'; then
-    $SUDO localedef -i ja_JP -f UTF-8 ja_JP.UTF-8
-fi
+# Wine takes its ANSI code page from the locale; the tests run in Japanese
+# (code page 932, where a trail byte can equal '\'), Traditional Chinese
+# (950) and Russian (1251), the last two for the translated captions.
+for locale in ja_JP zh_TW ru_RU; do
+    if ! locale -a 2>/dev/null | grep -qx "$locale.utf8"; then
+        $SUDO localedef -i "$locale" -f UTF-8 "$locale.UTF-8"
+    fi
+done

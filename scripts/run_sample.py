@@ -5,6 +5,8 @@ Windows XP), the medium mapped as drive D:.
 With a usable X display the launcher opens there and this waits until it
 ends. Without one, it runs in a Wine virtual desktop on Xvfb, a screenshot of
 its window is saved, and the launcher is closed through its Exit button.
+--locale runs Wine in another locale, and so with its ANSI code page
+(zh_TW.UTF-8: 950, ru_RU.UTF-8: 1251), as a translated launcher needs.
 """
 import argparse
 import os
@@ -45,10 +47,15 @@ def main():
     parser.add_argument("--build", required=True, help="the Windows build folder")
     parser.add_argument("--work", required=True, help="folder for the Wine prefix")
     parser.add_argument("--screenshot", default=None, help="where to save the screenshot")
+    parser.add_argument("--locale", default=None, help="the locale to run Wine in")
     args = parser.parse_args()
 
     display = display_usable()
-    lab = WineLab(args.work, display=display, keep_prefix=True,
+    # Wine stores the system's fonts, the title bar's among them, with the
+    # character set of the locale a prefix first ran in; a title in another
+    # script then shows as boxes. So each locale has a prefix of its own.
+    work = args.work if args.locale is None else f"{args.work}-{args.locale}"
+    lab = WineLab(work, display=display, keep_prefix=True, locale=args.locale,
                   screen=f"{DESKTOP[0]}x{DESKTOP[1]}x24")
     try:
         lab.boot("winxp", desktop=None if display else f"{DESKTOP[0]}x{DESKTOP[1]}")
@@ -58,7 +65,7 @@ def main():
             print(f"The launcher is running on {display}; close it to finish.")
             return launcher.wait()
 
-        path = os.path.abspath(args.screenshot or os.path.join(args.work, "..", "screenshot.png"))
+        path = os.path.abspath(args.screenshot or os.path.join(work, "..", "screenshot.png"))
         driver = lab.driver(os.path.join(args.build, "driver.exe"))
         try:
             screenshot(lab, driver, path)

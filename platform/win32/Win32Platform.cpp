@@ -87,6 +87,10 @@ bool Win32Platform::LookUpString(unsigned id, launcher::CaptionText& text)
     return text.Assign(reinterpret_cast<const char16_t*>(entry + 1), *entry);
 }
 
+// A text the ANSI code page cannot carry is not set, so the window keeps
+// the caption it was created with: the title and both buttons then show
+// their design-time English texts (a Chinese string table on a Western
+// system), never question marks or another script's letters.
 void Win32Platform::SetCaption(launcher::Control control, const char16_t* text)
 {
     AnsiText ansi(text);

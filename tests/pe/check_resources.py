@@ -6,9 +6,11 @@ The bitmap must be disc.bmp without its 14-byte file header; each icon image
 must be the image stored in its .ico file, and each icon group must point at
 it with the .ico file's own directory entry; the string block, the version
 record and their languages must be exactly as designed, and nothing else may
-be there.
+be there. The expected captions are read from the language's string table
+(resources/strings/<language>.rc), the file the build compiled.
 """
 import argparse
+import os
 import re
 import struct
 import sys
@@ -28,7 +30,7 @@ EXPECTED_DIRECTORY = {
     RT_VERSION: {1: CHINESE_TRADITIONAL},
     RT_MANIFEST: {1: NEUTRAL},
 }
-STRINGS = {10: "&Setup", 11: "E&xit", 12: "Installation"}
+CAPTION_IDS = [10, 11, 12]
 VERSION_STRINGS = {"Comments": "2001-9-4", "FileVersion": "1.00", "ProductVersion": "1.00"}
 OUR_VERSION_STRINGS = ["CompanyName", "LegalCopyright", "ProductName", "InternalName",
                        "OriginalFilename"]
@@ -38,6 +40,30 @@ INSTALLER_WORDS = re.compile(r"setup|install|update|patch", re.IGNORECASE)
 ASM_V1, ASM_V2 = "urn:schemas-microsoft-com:asm.v1", "urn:schemas-microsoft-com:asm.v2"
 
 problems = []
+
+
+def read_string_table(path):
+    """{id: text} from a language's string table: UTF-8, one entry a line
+    (a name from resource.h or a number, then the quoted text), nothing but
+    the captions. Raises ValueError when the file is not such a table."""
+    with open(os.path.join(os.path.dirname(path), "..", "resource.h"), encoding="ascii") as f:
+        names = {m[0]: int(m[1]) for m in re.findall(r"#define\s+(\w+)\s+(\d+)", f.read())}
+    with open(path, encoding="utf-8") as f:
+        source = re.sub(r"/\*.*?\*/|//[^\n]*", "", f.read(), flags=re.S)
+    body = re.search(r"\bSTRINGTABLE\b.*?\bBEGIN\b(.*?)\bEND\b", source, re.S)
+    if body is None:
+        raise ValueError(f"{path}: no STRINGTABLE ... BEGIN ... END")
+    table = {}
+    for line in body[1].strip().splitlines():
+        entry = re.fullmatch(r'\s*(\w+)\s*,?\s*"((?:[^"]|"")*)"\s*', line)
+        if entry is None or not (entry[1].isdigit() or entry[1] in names):
+            raise ValueError(f"{path}: not an entry: {line.strip()!r}")
+        key = int(entry[1]) if entry[1].isdigit() else names[entry[1]]
+        # Inside a resource string a doubled quote stands for one.
+        table[key] = entry[2].replace('""', '"')
+    if sorted(table) != CAPTION_IDS or "\\" in "".join(table.values()):
+        raise ValueError(f"{path}: expected entries {CAPTION_IDS} without escapes, got {table}")
+    return table
 
 
 def expect_eq(what, expected, got):
@@ -93,7 +119,7 @@ def check_icon(found, ico_path, group_id, image_id, colours, bits):
               (width, height, colour_count, planes, bit_count))
 
 
-def check_strings(found):
+def check_strings(found, expected):
     block = data(found, RT_STRING, 1)
     strings, pos = {}, 0
     for index in range(16):
@@ -103,7 +129,7 @@ def check_strings(found):
         length = struct.unpack_from("<H", block, pos)[0]
         strings[index] = block[pos + 2:pos + 2 + 2 * length].decode("utf-16-le")
         pos += 2 + 2 * length
-    expect_eq("string table", {i: STRINGS.get(i, "") for i in range(16)}, strings)
+    expect_eq("string table", {i: expected.get(i, "") for i in range(16)}, strings)
 
 
 def check_version(pe):
@@ -156,6 +182,7 @@ def check_manifest(found):
 def main():
     parser = argparse.ArgumentParser(description=__doc__)
     parser.add_argument("--resources", required=True, help="folder with disc.bmp and the icons")
+    parser.add_argument("--strings", required=True, help="the language's string table (.rc)")
     parser.add_argument("exe")
     args = parser.parse_args()
 
@@ -166,7 +193,10 @@ def main():
         expect_eq("bitmap 1", f.read()[14:], data(found, RT_BITMAP, 1))
     check_icon(found, f"{args.resources}/setup.ico", 1, 30001, colours=16, bits=4)
     check_icon(found, f"{args.resources}/exit.ico", 2, 30002, colours=0, bits=24)
-    check_strings(found)
+    try:
+        check_strings(found, read_string_table(args.strings))
+    except (OSError, ValueError) as e:
+        problems.append(str(e))
     check_version(pe)
     check_manifest(found)
 

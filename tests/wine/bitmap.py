@@ -12,6 +12,7 @@ class Bitmap:
         width, height, _, bits = struct.unpack_from("<iiHH", data, 18)
         if bits != 24:
             raise ValueError(f"{path}: {bits} bits per pixel, expected 24")
+        self.path = path
         self.width = width
         self.height = abs(height)
         self._bottom_up = height > 0

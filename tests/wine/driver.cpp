@@ -20,6 +20,9 @@
 //   endsession                  WM_ENDSESSION (TRUE)
 //   capture <file.bmp>          the client area saved as a 24-bit bitmap
 //   capturewindow <file.bmp>    the same for the whole window, frame included
+//   findcaption <1|2> <hex>     whether the button shows this caption (UTF-16
+//                               code units, 4 hex digits each), drawn as the
+//                               launcher is asked to draw it
 //   resources <launcher.exe>    what Windows loads from the file's resources
 //   closeinstallers             WM_CLOSE to every sample installer window
 //   memory                      the launcher's private bytes and working set
@@ -401,6 +404,125 @@ bool Capture(HWND form, const char* path, bool whole)
     return ok;
 }
 
+// A 32-bit top-down picture in memory to draw into and read back.
+class Canvas {
+public:
+    Canvas(int width, int height) : width_(width), dc_(CreateCompatibleDC(nullptr))
+    {
+        BITMAPINFO info = {};
+        info.bmiHeader.biSize = sizeof info.bmiHeader;
+        info.bmiHeader.biWidth = width;
+        info.bmiHeader.biHeight = -height;
+        info.bmiHeader.biPlanes = 1;
+        info.bmiHeader.biBitCount = 32;
+        void* bits = nullptr;
+        bitmap_ = CreateDIBSection(dc_, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+        bits_ = static_cast<const DWORD*>(bits);
+        old_ = SelectObject(dc_, bitmap_);
+    }
+    ~Canvas()
+    {
+        SelectObject(dc_, old_);
+        DeleteObject(bitmap_);
+        DeleteDC(dc_);
+    }
+    HDC Dc() const { return dc_; }
+    DWORD At(int x, int y) const { return bits_[y * width_ + x] & 0xFFFFFF; }  // 0xRRGGBB
+
+private:
+    int width_;
+    HDC dc_;
+    HBITMAP bitmap_ = nullptr;
+    HGDIOBJ old_ = nullptr;
+    const DWORD* bits_ = nullptr;
+};
+
+// Whether a button shows the expected caption. The driver draws the text
+// itself with the font the launcher asks for (Times New Roman, 13 pixels,
+// the character set of the ANSI code page), in the button text colour on
+// the buttons' pale yellow face, centred as the launcher centres it, cuts
+// that down to its ink and looks for it pixel for pixel in the button's
+// place on Form1. Form1's DC is read, not the button's: a child window's own
+// DC reads back black from another process.
+std::string FindCaption(HWND form, int id, const std::string& hex)
+{
+    std::wstring text;
+    for (size_t i = 0; i + 4 <= hex.size(); i += 4)
+        text += static_cast<WCHAR>(strtoul(hex.substr(i, 4).c_str(), nullptr, 16));
+    HWND button = GetDlgItem(form, id);
+    RECT place;
+    GetWindowRect(button, &place);
+    MapWindowPoints(nullptr, form, reinterpret_cast<POINT*>(&place), 2);
+    int width = place.right - place.left;
+    int height = place.bottom - place.top;
+
+    CHARSETINFO charset = {};
+    if (!TranslateCharsetInfo(reinterpret_cast<DWORD*>(static_cast<UINT_PTR>(GetACP())), &charset,
+                              TCI_SRCCODEPAGE))
+        charset.ciCharset = ANSI_CHARSET;
+    HFONT font = CreateFontA(-13, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, charset.ciCharset,
+                             OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
+                             DEFAULT_PITCH | FF_ROMAN, "Times New Roman");
+    const DWORD face = 0xFFFFC0;  // RGB(255, 255, 192) as the canvas stores it
+    Canvas expected(width, height);
+    RECT all = {0, 0, width, height};
+    HBRUSH brush = CreateSolidBrush(RGB(255, 255, 192));
+    FillRect(expected.Dc(), &all, brush);
+    DeleteObject(brush);
+    HGDIOBJ oldFont = SelectObject(expected.Dc(), font);
+    SetBkMode(expected.Dc(), TRANSPARENT);
+    SetTextColor(expected.Dc(), GetSysColor(COLOR_BTNTEXT));
+    DrawTextW(expected.Dc(), text.c_str(), static_cast<int>(text.size()), &all,
+              DT_CENTER | DT_TOP | DT_SINGLELINE);
+    SelectObject(expected.Dc(), oldFont);
+    DeleteObject(font);
+    GdiFlush();
+
+    RECT ink = {width, height, 0, 0};
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            if (expected.At(x, y) != face) {
+                ink = {x < ink.left ? x : ink.left, y < ink.top ? y : ink.top,
+                       x >= ink.right ? x + 1 : ink.right, y >= ink.bottom ? y + 1 : ink.bottom};
+            }
+        }
+    }
+    if (ink.right <= ink.left)
+        return "{\"ok\":false,\"detail\":\"the expected caption draws nothing\"}";
+
+    UpdateWindow(form);
+    UpdateWindow(button);
+    Canvas shown(width, height);
+    HDC formDc = GetDC(form);
+    BitBlt(shown.Dc(), 0, 0, width, height, formDc, place.left, place.top, SRCCOPY);
+    ReleaseDC(form, formDc);
+    GdiFlush();
+
+    // Every place the ink fits; the closest one is reported either way.
+    int inkWidth = ink.right - ink.left;
+    int inkHeight = ink.bottom - ink.top;
+    int fewest = inkWidth * inkHeight + 1;
+    POINT at = {-1, -1};
+    for (int top = 0; top + inkHeight <= height; ++top) {
+        for (int left = 0; left + inkWidth <= width; ++left) {
+            int differ = 0;
+            for (int y = 0; y < inkHeight && differ < fewest; ++y)
+                for (int x = 0; x < inkWidth; ++x)
+                    differ += shown.At(left + x, top + y) != expected.At(ink.left + x, ink.top + y);
+            if (differ < fewest) {
+                fewest = differ;
+                at = {left, top};
+            }
+        }
+    }
+    char buffer[192];
+    snprintf(buffer, sizeof buffer,
+             "{\"ok\":%s,\"charset\":%u,\"ink\":[%d,%d],\"at\":[%ld,%ld],\"differ\":%d}",
+             fewest == 0 ? "true" : "false", charset.ciCharset, inkWidth, inkHeight, at.x, at.y,
+             fewest);
+    return buffer;
+}
+
 // The pixels an icon draws on a white 32 x 32 square, to compare icons.
 std::string IconPixels(HICON icon)
 {
@@ -459,11 +581,14 @@ std::string Resources(const std::string& path)
              shellIsSetup ? "true" : "false");
     out += buffer;
 
+    // As stored (UTF-16), whatever the code page of the system; sent as UTF-8.
     out += ",\"strings\":[";
     for (UINT id = 10; id <= 12; ++id) {
-        char text[256];
-        int length = LoadStringA(module, id, text, sizeof text);
-        out += Json(std::string(text, length > 0 ? length : 0)) + (id < 12 ? "," : "");
+        WCHAR text[256];
+        char utf8[1024];
+        int length = LoadStringW(module, id, text, 256);
+        length = WideCharToMultiByte(CP_UTF8, 0, text, length, utf8, sizeof utf8, nullptr, nullptr);
+        out += Json(std::string(utf8, length > 0 ? length : 0)) + (id < 12 ? "," : "");
     }
     out += "]}";
     FreeLibrary(module);
@@ -586,6 +711,12 @@ std::string Run(const std::string& command, const std::string& argument, const s
         return ExitNo(form, atoi(argument.c_str()));
     if (command == "capture")
         return Reply(Capture(form, argument.c_str(), false), argument);
+    if (command == "findcaption") {
+        size_t space = argument.find(' ');
+        if (space == std::string::npos)
+            return Reply(false, "findcaption <1|2> <hex>");
+        return FindCaption(form, argument[0] == '1' ? 101 : 102, argument.substr(space + 1));
+    }
     if (command == "capturewindow")
         return Reply(Capture(form, argument.c_str(), true), argument);
     return Reply(false, "unknown command " + command);

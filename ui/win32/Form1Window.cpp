@@ -36,6 +36,18 @@ HFONT CreateLayoutFont(const Font& font)
                        font.face);
 }
 
+// The character set of the system's ANSI code page; 0, the ANSI character
+// set, if Windows names none for it.
+int AnsiCodePageCharset()
+{
+    CHARSETINFO info;
+    // TCI_SRCCODEPAGE takes the code page itself in place of the pointer.
+    if (!TranslateCharsetInfo(reinterpret_cast<DWORD*>(static_cast<UINT_PTR>(GetACP())), &info,
+                              TCI_SRCCODEPAGE))
+        return ANSI_CHARSET;
+    return static_cast<int>(info.ciCharset);
+}
+
 }  // namespace
 
 bool Form1Window::Create(launcher::Form1Controller& controller, const char* instanceName)
@@ -119,7 +131,15 @@ void Form1Window::LoadPictures()
                                                   IMAGE_ICON, kButtonIconSize, kButtonIconSize,
                                                   LR_DEFAULTCOLOR));
     }
-    buttonFont_ = CreateLayoutFont(kButtonFont);
+    // The captions come from the string table in the ANSI code page, and
+    // their bytes are drawn in the code page of the font's character set:
+    // with the design's character set 0 a Russian system showed Western
+    // letters and a Chinese one empty boxes. So the button font takes the
+    // character set of the ANSI code page, which on a Western system is that
+    // same 0. The version line is fixed English text and keeps 0.
+    Font buttonFont = kButtonFont;
+    buttonFont.charset = AnsiCodePageCharset();
+    buttonFont_ = CreateLayoutFont(buttonFont);
     labelFont_ = CreateLayoutFont(kLabelFont);
 }
 
