@@ -25,6 +25,15 @@ gtest_discover_tests(unit_tests)
 # The generator of the disc artwork and the icons, with its checks.
 add_subdirectory(resources/generator)
 
+# Options of the Windows build, handed on to it as cache variables
+# (scripts/build.sh sets them from the environment).
+set(LAUNCHER_INSTALLER_DIR "" CACHE PATH
+    "Folder copied as it is to the medium's installer folder; it must hold Setup.exe. Empty: the sample installer.")
+set(WIN32_BUILD_OPTIONS "")
+foreach(option LAUNCHER_INSTALLER_DIR)
+    list(APPEND WIN32_BUILD_OPTIONS -D${option}=${${option}})
+endforeach()
+
 # The Windows build, with the cross compiler, in a build folder of its own.
 include(ExternalProject)
 set(WIN32_BUILD_DIR ${CMAKE_BINARY_DIR}/win32)
@@ -34,6 +43,7 @@ ExternalProject_Add(win32
     CMAKE_ARGS
         -DCMAKE_TOOLCHAIN_FILE=${PROJECT_SOURCE_DIR}/cmake/mingw-w64-i686.cmake
         -DCMAKE_BUILD_TYPE=MinSizeRel
+        ${WIN32_BUILD_OPTIONS}
     BUILD_ALWAYS ON
     INSTALL_COMMAND ""
     USES_TERMINAL_BUILD ON

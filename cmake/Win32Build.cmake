@@ -85,7 +85,9 @@ add_executable(sample_installer WIN32 tests/sample_installer/SampleInstaller.cpp
 target_compile_options(sample_installer PRIVATE ${TEST_PROGRAM_OPTIONS})
 target_link_options(sample_installer PRIVATE ${TEST_PROGRAM_LINK_OPTIONS})
 target_link_libraries(sample_installer PRIVATE kernel32 user32 gdi32)
-set_target_properties(sample_installer PROPERTIES OUTPUT_NAME Setup)
+# In a folder of its own: the medium's installer folder unless a maker names theirs.
+set_target_properties(sample_installer PROPERTIES OUTPUT_NAME Setup
+    RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/sample-installer)
 
 add_executable(wine_driver tests/wine/driver.cpp)
 target_compile_options(wine_driver PRIVATE ${TEST_PROGRAM_OPTIONS})
@@ -93,13 +95,5 @@ target_link_options(wine_driver PRIVATE ${TEST_PROGRAM_LINK_OPTIONS})
 target_link_libraries(wine_driver PRIVATE kernel32 user32 gdi32 shell32 psapi)
 set_target_properties(wine_driver PROPERTIES OUTPUT_NAME driver)
 
-# --- the sample installation medium: launcher at the root, installer beside ---
-set(MEDIUM_DIR ${CMAKE_BINARY_DIR}/medium)
-add_custom_target(sample_medium ALL
-    COMMAND ${CMAKE_COMMAND} -E make_directory ${MEDIUM_DIR}/Tavrinex
-    COMMAND ${CMAKE_COMMAND} -E copy_if_different $<TARGET_FILE:launcher> ${MEDIUM_DIR}/launcher.exe
-    COMMAND ${CMAKE_COMMAND} -E copy_if_different $<TARGET_FILE:sample_installer>
-            ${MEDIUM_DIR}/Tavrinex/Setup.exe
-    DEPENDS launcher sample_installer
-    COMMENT "Sample installation medium in ${MEDIUM_DIR}"
-)
+# --- the installation medium and its image ---------------------------------
+include(cmake/Medium.cmake)

@@ -11,6 +11,7 @@ PACKAGES=(
     fonts-liberation                                   # metric twin of Times New Roman
     python3 python3-pefile icoutils                    # reading the executable back
     locales git                                        # ja_JP.UTF-8 for a code page 932 run
+    xorriso osslsigncode openssl                       # the disc image, signing it
 )
 
 SUDO=
