@@ -66,6 +66,20 @@ add_test(NAME reproducible_build
             ${CMAKE_BINARY_DIR}/reproducible)
 set_tests_properties(reproducible_build PROPERTIES TIMEOUT 600)
 
+# The medium's disc image read back; signing with a throw-away certificate.
+if(LAUNCHER_INSTALLER_DIR)
+    set(MEDIUM_INSTALLER_DIR ${LAUNCHER_INSTALLER_DIR})
+else()
+    set(MEDIUM_INSTALLER_DIR ${WIN32_BUILD_DIR}/sample-installer)
+endif()
+add_test(NAME medium_image
+    COMMAND ${PYTHON} ${PROJECT_SOURCE_DIR}/tests/medium/check_image.py --launcher ${LAUNCHER_EXE}
+            --installer-dir ${MEDIUM_INSTALLER_DIR} ${WIN32_BUILD_DIR}/medium.iso)
+
+add_test(NAME medium_signing
+    COMMAND ${PROJECT_SOURCE_DIR}/tests/medium/check_signing.sh ${PROJECT_SOURCE_DIR}
+            ${WIN32_BUILD_DIR} ${CMAKE_BINARY_DIR}/signing)
+
 add_test(NAME wine_launcher
     COMMAND ${PYTHON} ${PROJECT_SOURCE_DIR}/tests/wine/run_wine_tests.py
             --build ${WIN32_BUILD_DIR} --work ${CMAKE_BINARY_DIR}/wine-tests)

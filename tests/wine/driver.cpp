@@ -16,6 +16,7 @@
 //   capture <file.bmp>          the client area saved as a 24-bit bitmap
 //   capturewindow <file.bmp>    the same for the whole window, frame included
 //   resources <launcher.exe>    what Windows loads from the file's resources
+//   drivetype <root>            what GetDriveTypeA says of a drive (D:\)
 //   closeinstallers             WM_CLOSE to every sample installer window
 //   memory                      the launcher's private bytes and working set
 //   exitno <n>                  n rounds of Exit then No, with a repaint of
@@ -496,6 +497,8 @@ std::string Run(const std::string& command, const std::string& argument, const s
 {
     if (command == "resources")
         return Resources(argument);
+    if (command == "drivetype")
+        return "{\"ok\":true,\"type\":" + std::to_string(GetDriveTypeA(argument.c_str())) + "}";
     if (command == "state")
         return Reply(true, "");
     if (command == "wait") {
