@@ -95,5 +95,18 @@ target_link_options(wine_driver PRIVATE ${TEST_PROGRAM_LINK_OPTIONS})
 target_link_libraries(wine_driver PRIVATE kernel32 user32 gdi32 shell32 psapi)
 set_target_properties(wine_driver PROPERTIES OUTPUT_NAME driver)
 
+# --- the start-up benchmark's floor (built by scripts/bench.sh only) --------
+# The same compiler and linker settings and the launcher's own resources.
+add_executable(bench_floor WIN32 EXCLUDE_FROM_ALL
+    scripts/bench/floor.cpp platform/win32/Runtime.cpp resources/launcher.rc)
+target_include_directories(bench_floor PRIVATE ${PROJECT_SOURCE_DIR}
+    $<$<COMPILE_LANGUAGE:RC>:${GENERATED_RC_DIR}>)
+target_compile_options(bench_floor PRIVATE $<$<COMPILE_LANGUAGE:CXX>:${LAUNCHER_COMPILE_OPTIONS}>)
+target_compile_definitions(bench_floor PRIVATE WIN32_LEAN_AND_MEAN WINVER=0x0400 _WIN32_WINNT=0x0400)
+target_link_options(bench_floor PRIVATE ${LAUNCHER_LINK_OPTIONS})
+target_link_libraries(bench_floor PRIVATE kernel32 user32 gdi32 gcc)
+set_target_properties(bench_floor PROPERTIES OUTPUT_NAME floor)
+add_dependencies(bench_floor launcher)  # which generates the icon resources
+
 # --- the installation medium and its image ---------------------------------
 include(cmake/Medium.cmake)
