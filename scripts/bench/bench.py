@@ -13,6 +13,7 @@ import argparse
 import os
 import shutil
 import statistics
+import subprocess
 import sys
 import time
 
@@ -66,6 +67,21 @@ def memory(driver):
     return first, after["private"]
 
 
+def differing_pixels(lab, driver):
+    """How many pixels of the screen differ between the launcher's window
+    and the floor's, each shown alone: the floor must show the same."""
+    shots = []
+    for program in PROGRAMS[:2]:
+        start(driver, program)
+        time.sleep(0.5)
+        shots.append(os.path.join(lab.work_dir, program + ".png"))
+        subprocess.run(["import", "-window", "root", shots[-1]], env=lab.env, check=True)
+        driver.send("terminate")
+    result = subprocess.run(["compare", "-metric", "AE", *shots, "null:"], env=lab.env,
+                            capture_output=True, text=True)
+    return result.stderr.strip()
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__)
     parser.add_argument("--build", required=True, help="the Windows build folder")
@@ -93,6 +109,7 @@ def main():
         lab.map_drive("d", folder)
         driver = lab.driver(os.path.join(args.build, "driver.exe"))
         try:
+            same = differing_pixels(lab, driver)
             times = startup_rounds(driver, args.rounds)
             first, after = memory(driver)
         finally:
@@ -100,6 +117,7 @@ def main():
     finally:
         lab.close()
 
+    print(f"pixels of the screen that differ between the launcher's window and the floor's: {same}")
     medians = {p: statistics.median(t) for p, t in times.items()}
     print("start-up, process start to window shown and painted (median, lowest - highest):")
     for program in PROGRAMS:
