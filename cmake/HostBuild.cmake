@@ -36,6 +36,13 @@ gtest_discover_tests(unit_tests)
 # The generator of the disc artwork and the icons, with its checks.
 add_subdirectory(resources/generator)
 
+# Options of the Windows build (CMakeLists.txt), handed on to it as cache
+# variables; scripts/build.sh sets them from the environment.
+set(WIN32_BUILD_OPTIONS "")
+foreach(option LAUNCHER_INSTALLER_DIR LAUNCHER_LANGUAGE)
+    list(APPEND WIN32_BUILD_OPTIONS -D${option}=${${option}})
+endforeach()
+
 # The Windows build, with the cross compiler, in a build folder of its own.
 include(ExternalProject)
 set(WIN32_BUILD_DIR ${CMAKE_BINARY_DIR}/win32)
@@ -45,7 +52,7 @@ ExternalProject_Add(win32
     CMAKE_ARGS
         -DCMAKE_TOOLCHAIN_FILE=${PROJECT_SOURCE_DIR}/cmake/mingw-w64-i686.cmake
         -DCMAKE_BUILD_TYPE=MinSizeRel
-        -DLAUNCHER_LANGUAGE=${LAUNCHER_LANGUAGE}
+        ${WIN32_BUILD_OPTIONS}
     BUILD_ALWAYS ON
     INSTALL_COMMAND ""
     USES_TERMINAL_BUILD ON
@@ -78,6 +85,21 @@ add_test(NAME reproducible_build
     COMMAND ${PROJECT_SOURCE_DIR}/tests/pe/check_reproducible.sh ${PROJECT_SOURCE_DIR}
             ${CMAKE_BINARY_DIR}/reproducible)
 set_tests_properties(reproducible_build PROPERTIES TIMEOUT 600)
+
+# The medium's disc image read back; signing with a throw-away certificate.
+if(LAUNCHER_INSTALLER_DIR)
+    set(MEDIUM_INSTALLER_DIR ${LAUNCHER_INSTALLER_DIR})
+else()
+    set(MEDIUM_INSTALLER_DIR ${WIN32_BUILD_DIR}/sample-installer)
+endif()
+add_test(NAME medium_image
+    COMMAND ${PYTHON} ${PROJECT_SOURCE_DIR}/tests/medium/check_image.py --launcher ${LAUNCHER_EXE}
+            --installer-dir ${MEDIUM_INSTALLER_DIR} ${WIN32_BUILD_DIR}/medium.iso)
+
+add_test(NAME medium_signing
+    COMMAND ${PROJECT_SOURCE_DIR}/tests/medium/check_signing.sh ${PROJECT_SOURCE_DIR}
+            ${WIN32_BUILD_DIR} ${CMAKE_BINARY_DIR}/signing
+            ${PROJECT_SOURCE_DIR}/resources/strings/${LAUNCHER_LANGUAGE}.rc)
 
 add_test(NAME wine_launcher
     COMMAND ${PYTHON} ${PROJECT_SOURCE_DIR}/tests/wine/run_wine_tests.py

@@ -120,7 +120,9 @@ add_executable(sample_installer WIN32 tests/sample_installer/SampleInstaller.cpp
 target_compile_options(sample_installer PRIVATE ${TEST_PROGRAM_OPTIONS})
 target_link_options(sample_installer PRIVATE ${TEST_PROGRAM_LINK_OPTIONS})
 target_link_libraries(sample_installer PRIVATE kernel32 user32 gdi32)
-set_target_properties(sample_installer PROPERTIES OUTPUT_NAME Setup)
+# In a folder of its own: the medium's installer folder unless a maker names theirs.
+set_target_properties(sample_installer PROPERTIES OUTPUT_NAME Setup
+    RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/sample-installer)
 
 add_executable(wine_driver tests/wine/driver.cpp)
 target_compile_options(wine_driver PRIVATE ${TEST_PROGRAM_OPTIONS})
@@ -150,13 +152,19 @@ target_link_options(wine_drawing PRIVATE ${TEST_PROGRAM_LINK_OPTIONS})
 target_link_libraries(wine_drawing PRIVATE kernel32 user32 gdi32)
 set_target_properties(wine_drawing PROPERTIES OUTPUT_NAME drawing)
 
-# --- the sample installation medium: launcher at the root, installer beside ---
-set(MEDIUM_DIR ${CMAKE_BINARY_DIR}/medium)
-add_custom_target(sample_medium ALL
-    COMMAND ${CMAKE_COMMAND} -E make_directory ${MEDIUM_DIR}/Tavrinex
-    COMMAND ${CMAKE_COMMAND} -E copy_if_different $<TARGET_FILE:launcher> ${MEDIUM_DIR}/launcher.exe
-    COMMAND ${CMAKE_COMMAND} -E copy_if_different $<TARGET_FILE:sample_installer>
-            ${MEDIUM_DIR}/Tavrinex/Setup.exe
-    DEPENDS launcher sample_installer
-    COMMENT "Sample installation medium in ${MEDIUM_DIR}"
-)
+# --- the start-up benchmark's floor (built by scripts/bench.sh only) --------
+# The same compiler and linker settings and the launcher's own resources.
+add_executable(bench_floor WIN32 EXCLUDE_FROM_ALL
+    scripts/bench/floor.cpp platform/win32/Runtime.cpp resources/launcher.rc)
+target_include_directories(bench_floor PRIVATE ${PROJECT_SOURCE_DIR}
+    $<$<COMPILE_LANGUAGE:RC>:${GENERATED_RC_DIR}/${LAUNCHER_LANGUAGE}>
+    $<$<COMPILE_LANGUAGE:RC>:${GENERATED_RC_DIR}>)
+target_compile_options(bench_floor PRIVATE $<$<COMPILE_LANGUAGE:CXX>:${LAUNCHER_COMPILE_OPTIONS}>)
+target_compile_definitions(bench_floor PRIVATE WIN32_LEAN_AND_MEAN WINVER=0x0400 _WIN32_WINNT=0x0400)
+target_link_options(bench_floor PRIVATE ${LAUNCHER_LINK_OPTIONS})
+target_link_libraries(bench_floor PRIVATE kernel32 user32 gdi32 gcc)
+set_target_properties(bench_floor PROPERTIES OUTPUT_NAME floor)
+add_dependencies(bench_floor launcher)  # which generates the icon resources
+
+# --- the installation medium and its image ---------------------------------
+include(cmake/Medium.cmake)

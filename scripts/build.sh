@@ -1,12 +1,31 @@
 #!/bin/bash
 # Configures and builds everything in build/: the host tests, the artwork
-# generator and, through the cross compiler, launcher.exe with its sample
-# medium (build/win32/medium) and the Wine test driver.
-# LAUNCHER_LANGUAGE (default en) picks the captions' string table:
-# resources/strings/<LAUNCHER_LANGUAGE>.rc.
+# generator and, through the cross compiler, launcher.exe with the
+# installation medium (build/win32/medium and its image
+# build/win32/medium.iso) and the Wine test driver.
+#
+# Build options come from the environment and go to CMake as cache
+# variables (unset or empty: the default):
+#   LAUNCHER_INSTALLER_DIR   folder copied as the medium's installer folder
+#                            (Setup.exe and what sits beside it)
+#   LAUNCHER_LANGUAGE        the captions' string table,
+#                            resources/strings/<LAUNCHER_LANGUAGE>.rc (en)
+# Read at build time: LAUNCHER_SIGN_CERT and LAUNCHER_SIGN_KEY, a PEM
+# certificate and its key to sign the medium's launcher.exe with.
 set -euo pipefail
-cd "$(dirname "$0")/.."
 
-cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-    -DLAUNCHER_LANGUAGE="${LAUNCHER_LANGUAGE:-en}" >/dev/null
+# Paths as the caller gave them, relative to where they stand.
+for name in LAUNCHER_INSTALLER_DIR LAUNCHER_SIGN_CERT LAUNCHER_SIGN_KEY; do
+    if [ -n "${!name:-}" ]; then
+        export "$name=$(realpath -m -- "${!name}")"
+    fi
+done
+options=()
+LAUNCHER_LANGUAGE=${LAUNCHER_LANGUAGE:-en}
+for name in LAUNCHER_INSTALLER_DIR LAUNCHER_LANGUAGE; do
+    options+=("-D$name=${!name:-}")
+done
+
+cd "$(dirname "$0")/.."
+cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo "${options[@]}" >/dev/null
 cmake --build build -j"$(nproc)"

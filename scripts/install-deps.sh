@@ -12,6 +12,7 @@ PACKAGES=(
     fonts-wqy-zenhei                                   # CJK glyphs for the Chinese captions
     python3 python3-pefile icoutils                    # reading the executable back
     locales git                                        # the locales below
+    xorriso osslsigncode openssl                       # the disc image, signing it
 )
 
 SUDO=

@@ -1,7 +1,10 @@
 #!/bin/bash
-# Builds launcher.exe twice, from two copies of the sources in different
-# folders with build folders of different names, and checks that the two
-# executables are byte for byte the same.
+# Builds launcher.exe and the medium's disc image twice, from two clones of
+# the sources in different folders with build folders of different names,
+# under different umasks and time zones, some seconds apart, and checks that
+# the two executables and the two images are byte for byte the same.
+# Uncommitted changes are copied into both clones, so they are checked too;
+# the image's dates come from the last commit.
 # Usage: check_reproducible.sh <source folder> <scratch folder>
 set -euo pipefail
 
@@ -9,14 +12,19 @@ source_dir=$(cd "$1" && pwd)
 scratch=$2
 rm -rf "$scratch"
 mkdir -p "$scratch"
+# The dates come from the last commit; the build signs nothing here.
+unset SOURCE_DATE_EPOCH LAUNCHER_SIGN_CERT LAUNCHER_SIGN_KEY
 
 copy_sources() {
     local to=$1
-    mkdir -p "$to"
-    if git -C "$source_dir" rev-parse --is-inside-work-tree >/dev/null 2>&1; then
+    local top
+    if top=$(git -C "$source_dir" rev-parse --show-toplevel 2>/dev/null) && [ "$top" -ef "$source_dir" ]; then
+        git clone -q "$source_dir" "$to"
         (cd "$source_dir" && git ls-files -z --cached --others --exclude-standard) |
             (cd "$source_dir" && xargs -0 cp --parents -t "$to" 2>/dev/null || true)
+        (cd "$source_dir" && git ls-files -z --deleted) | (cd "$to" && xargs -0 rm -f)
     else
+        mkdir -p "$to"
         cp -a "$source_dir/." "$to"
     fi
 }
@@ -25,19 +33,23 @@ build() {
     local src=$1 out=$2
     cmake -S "$src" -B "$out" -DCMAKE_TOOLCHAIN_FILE="$src/cmake/mingw-w64-i686.cmake" \
         -DCMAKE_BUILD_TYPE=MinSizeRel >/dev/null
-    cmake --build "$out" --target launcher >/dev/null
+    cmake --build "$out" --target medium >/dev/null
 }
 
 copy_sources "$scratch/first/src"
 copy_sources "$scratch/second-copy/sources"
-build "$scratch/first/src" "$scratch/first/build"
-build "$scratch/second-copy/sources" "$scratch/second-copy/out-of-tree"
+(umask 022 && TZ=UTC build "$scratch/first/src" "$scratch/first/build")
+(umask 077 && TZ=Asia/Kolkata build "$scratch/second-copy/sources" "$scratch/second-copy/out-of-tree")
 
-a="$scratch/first/build/launcher.exe"
-b="$scratch/second-copy/out-of-tree/launcher.exe"
-if cmp "$a" "$b"; then
-    echo "ok: two builds in different folders are identical ($(stat -c %s "$a") bytes, sha256 $(sha256sum "$a" | cut -c1-16))"
-else
-    echo "FAIL: launcher.exe differs between builds in different folders"
-    exit 1
-fi
+status=0
+for file in launcher.exe medium.iso; do
+    a="$scratch/first/build/$file"
+    b="$scratch/second-copy/out-of-tree/$file"
+    if cmp "$a" "$b"; then
+        echo "ok: $file is identical from both builds ($(stat -c %s "$a") bytes, sha256 $(sha256sum "$a" | cut -c1-16))"
+    else
+        echo "FAIL: $file differs between builds in different folders"
+        status=1
+    fi
+done
+exit $status

@@ -24,10 +24,14 @@
 //                               code units, 4 hex digits each), drawn as the
 //                               launcher is asked to draw it
 //   resources <launcher.exe>    what Windows loads from the file's resources
+//   drivetype <root>            what GetDriveTypeA says of a drive (D:\)
 //   closeinstallers             WM_CLOSE to every sample installer window
 //   memory                      the launcher's private bytes and working set
 //   exitno <n>                  n rounds of Exit then No, with a repaint of
 //                               the window after each; then memory as above
+//   startup <program.exe>       starts a program and times it until its
+//                               window is shown and painted (the benchmark)
+//   terminate                   ends the program startup started
 //   quit
 #include <windows.h>
 #include <psapi.h>
@@ -632,10 +636,94 @@ std::string ExitNo(HWND form, int rounds)
     return Memory(true, "");
 }
 
+// The visible top-level window of a process, if it has one yet.
+HWND VisibleWindowOf(DWORD process)
+{
+    for (HWND window : TopLevelWindows()) {
+        DWORD owner = 0;
+        GetWindowThreadProcessId(window, &owner);
+        if (owner == process && IsWindowVisible(window) && GetWindow(window, GW_OWNER) == nullptr)
+            return window;
+    }
+    return nullptr;
+}
+
+// Shown and painted: the window's thread has come back to its message loop
+// (it answers a sent message) and nothing in the window or its children
+// waits to be painted.
+bool Painted(HWND window)
+{
+    DWORD_PTR result = 0;
+    if (!SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_NORMAL, 5000, &result))
+        return false;
+    if (GetUpdateRect(window, nullptr, FALSE))
+        return false;
+    for (HWND child : Children(window))
+        if (GetUpdateRect(child, nullptr, FALSE))
+            return false;
+    return true;
+}
+
+HANDLE g_started = nullptr;  // the program startup started, until terminate
+
+// Milliseconds from just before CreateProcess until the new program's
+// window is shown and painted, polled about every millisecond.
+std::string Startup(const std::string& path)
+{
+    if (g_started != nullptr)
+        return Reply(false, "a started program is still running");
+    std::string folder = path.substr(0, path.find_last_of('\\') + 1);
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION info = {};
+    LARGE_INTEGER frequency, start, now;
+    QueryPerformanceFrequency(&frequency);
+    QueryPerformanceCounter(&start);
+    if (!CreateProcessA(path.c_str(), nullptr, nullptr, nullptr, FALSE, 0, nullptr,
+                        folder.empty() ? nullptr : folder.c_str(), &startup, &info))
+        return Reply(false, "cannot start " + path);
+    CloseHandle(info.hThread);
+    g_started = info.hProcess;
+    for (;;) {
+        HWND window = VisibleWindowOf(info.dwProcessId);
+        if (window != nullptr && Painted(window))
+            break;
+        QueryPerformanceCounter(&now);
+        if (WaitForSingleObject(info.hProcess, 1) == WAIT_OBJECT_0)
+            return Reply(false, path + " ended before showing its window");
+        if (now.QuadPart - start.QuadPart > 30 * frequency.QuadPart)
+            return Reply(false, path + " showed no painted window within 30 s");
+    }
+    QueryPerformanceCounter(&now);
+    g_launcherProcess = info.dwProcessId;
+    char buffer[96];
+    snprintf(buffer, sizeof buffer, "{\"ok\":true,\"ms\":%.3f,\"pid\":%lu}",
+             1000.0 * static_cast<double>(now.QuadPart - start.QuadPart) / static_cast<double>(frequency.QuadPart),
+             static_cast<unsigned long>(info.dwProcessId));
+    return buffer;
+}
+
+std::string Terminate()
+{
+    if (g_started == nullptr)
+        return Reply(false, "nothing started");
+    TerminateProcess(g_started, 0);
+    bool ended = WaitForSingleObject(g_started, 10000) == WAIT_OBJECT_0;
+    CloseHandle(g_started);
+    g_started = nullptr;
+    return Reply(ended, ended ? "" : "the started program did not end");
+}
+
 std::string Run(const std::string& command, const std::string& argument, const std::string& more)
 {
     if (command == "resources")
         return Resources(argument);
+    if (command == "startup")
+        return Startup(argument);
+    if (command == "terminate")
+        return Terminate();
+    if (command == "drivetype")
+        return "{\"ok\":true,\"type\":" + std::to_string(GetDriveTypeA(argument.c_str())) + "}";
     if (command == "state")
         return Reply(true, "");
     if (command == "wait") {

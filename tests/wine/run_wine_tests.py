@@ -31,6 +31,7 @@ QUIT_TEXT = ("Setup is not complete. If you quit the setup\r\n"
 # be carried by the system's ANSI code page.
 DESIGN_CAPTIONS = {10: "&Setup", 11: "E&xit", 12: "Installation"}
 IDC_COMMAND1, IDC_COMMAND2 = 101, 102
+DRIVE_CDROM = 5
 RESOURCES = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "resources")
 BUTTONS = {IDC_COMMAND1: (72, 232, 81, 65), IDC_COMMAND2: (192, 232, 81, 65)}
 LABEL = (56, 64, 244, 24)
@@ -453,6 +454,44 @@ def setup_from_drive_root(run):
     run.expect_installer_started("D:\\Tavrinex\\Setup.exe")
 
 
+def setup_from_cd_image(run):
+    """The disc image as shipped, extracted through its Joliet tree and
+    mapped as D: with the drive type of a CD-ROM: Setup starts the medium's
+    installer, D:\\Tavrinex\\Setup.exe."""
+    cd = os.path.join(run.lab.work_dir, "cd")
+    shutil.rmtree(cd, ignore_errors=True)
+    image = os.path.join(os.path.dirname(run.driver_exe), "medium.iso")
+    subprocess.run(["xorriso", "-no_rc", "-osirrox", "on", "-read_fs", "norock", "-indev", image,
+                    "-extract", "/", cd], check=True, capture_output=True)
+    for folder, _, _ in os.walk(cd):
+        os.chmod(folder, 0o755)  # extracted read-only; the next run removes them
+    with open(os.path.join(cd, "Tavrinex", "Setup.exe"), "rb") as f:
+        shipped = f.read()
+    with open(os.path.join(run.media["d"], "Tavrinex", "Setup.exe"), "rb") as f:
+        if shipped != f.read():
+            print("  skipped: the image carries a maker's installer, not the sample one")
+            return
+    set_drive(run, "d", cd, "cdrom")
+    try:
+        expect_eq("drive type of D:", DRIVE_CDROM, run.driver.send("drivetype D:\\")["type"])
+        run.launch("D:\\launcher.exe")
+        run.driver.send("click 1")
+        expect_eq("exit code after Setup", 0, run.ended())
+        run.expect_installer_started("D:\\Tavrinex\\Setup.exe")
+    finally:
+        set_drive(run, "d", run.media["d"], None)
+
+
+def set_drive(run, letter, folder, kind):
+    """Maps the drive letter to a folder, of the given type (None: Wine's
+    default for a folder); the wineserver reads the type when it starts."""
+    run.lab.map_drive(letter, folder)
+    run.lab.import_registry(["Windows Registry Editor Version 5.00", "",
+                             "[HKEY_LOCAL_MACHINE\\Software\\Wine\\Drives]",
+                             f'"{letter}:"="{kind}"' if kind else f'"{letter}:"=-'])
+    run.restart_wine()
+
+
 def setup_from_folder_with_spaces(run):
     """Setup from a deeper folder whose names hold spaces."""
     run.launch("E:\\My Disc\\Disk 1\\launcher.exe")
@@ -784,6 +823,7 @@ SCENARIOS = [
     on_an_8_bit_screen,
     resources_and_window_icon,
     setup_from_drive_root,
+    setup_from_cd_image,
     setup_from_folder_with_spaces,
     exit_no_then_yes,
     every_close_asks,
@@ -808,13 +848,19 @@ def make_media(build, work):
     medium without its installer on F:; one deeper than MAX_PATH on G:; one
     with double-byte names on H:; one with planted DLLs beside the launcher
     on P:."""
-    medium = os.path.join(build, "medium")
+    launcher = os.path.join(build, "launcher.exe")
+    installer = os.path.join(build, "sample-installer", "Setup.exe")
     media = {}
     for letter, sub in (("d", "root"), ("e", "spaces"), ("f", "bare"), ("g", "long"), ("h", "dbcs"),
                         ("p", "planted")):
         media[letter] = os.path.join(work, "media", sub)
         shutil.rmtree(media[letter], ignore_errors=True)
-    shutil.copytree(medium, media["d"])
+    # The sample medium from the build's pieces, whatever installer folder
+    # the build's own medium was given.
+    medium = media["d"]
+    os.makedirs(os.path.join(medium, "Tavrinex"))
+    shutil.copy(launcher, medium)
+    shutil.copy(installer, os.path.join(medium, "Tavrinex"))
     shutil.copytree(medium, os.path.join(media["e"], "My Disc", "Disk 1"))
     os.makedirs(media["f"])
     shutil.copy(os.path.join(medium, "launcher.exe"), media["f"])

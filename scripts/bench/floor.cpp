@@ -1,0 +1,168 @@
+// The floor for the start-up benchmark (scripts/bench.sh): the least a
+// program can do to show what the launcher shows. One window of the same
+// style and client size; the disc artwork blitted straight from the
+// program's own bitmap resource (no conversion to a device bitmap); the
+// version line in the same font; two owner-drawn buttons with the same
+// icons, the first with the focus. No C runtime, no controller, no string
+// table, no version check. It is linked with the launcher's own resources,
+// so both programs load the same artwork, icons and manifest.
+//
+// The geometry is written out here as plain numbers, the launcher's layout
+// at 96 dpi (ui/Layout.cpp); the benchmark needs the same pixels, not the
+// same code.
+#include <windows.h>
+
+#include "resources/resource.h"
+
+namespace {
+
+const char kClassName[] = "TavrinexBenchFloor";
+const char kVersionLine[] = "Tavrinex Version Kv3702";
+const int kClientWidth = 349, kClientHeight = 348;
+const RECT kLabel = {56, 64, 300, 88};
+const int kButtonLeft[2] = {72, 192};
+const int kButtonTop = 232, kButtonWidth = 81, kButtonHeight = 65;
+const char* const kCaptions[2] = {"&Setup", "E&xit"};
+const COLORREF kFaceColor = RGB(255, 255, 192);
+
+HWND g_buttons[2];
+HICON g_icons[2];
+HFONT g_labelFont, g_buttonFont;
+const BITMAPINFO* g_disc;
+const void* g_discBits;
+
+HFONT TimesNewRoman(int pixels, int weight)
+{
+    return CreateFontA(-pixels, 0, 0, 0, weight, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
+                       OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
+                       DEFAULT_PITCH | FF_ROMAN, "Times New Roman");
+}
+
+// The packed DIB of the bitmap resource, used where it lies in the image.
+void FindArtwork(HINSTANCE instance)
+{
+    HRSRC resource = FindResourceA(instance, MAKEINTRESOURCEA(IDB_DISC), MAKEINTRESOURCEA(2));
+    HGLOBAL loaded = resource ? LoadResource(instance, resource) : nullptr;
+    g_disc = loaded ? static_cast<const BITMAPINFO*>(LockResource(loaded)) : nullptr;
+    if (g_disc == nullptr)
+        return;
+    const BITMAPINFOHEADER& header = g_disc->bmiHeader;
+    DWORD colours = header.biClrUsed ? header.biClrUsed
+                    : header.biBitCount <= 8 ? 1u << header.biBitCount : 0;
+    g_discBits = reinterpret_cast<const BYTE*>(g_disc) + header.biSize + colours * sizeof(RGBQUAD);
+}
+
+void Paint(HWND window)
+{
+    PAINTSTRUCT paint;
+    HDC dc = BeginPaint(window, &paint);
+    if (g_disc != nullptr) {
+        LONG height = g_disc->bmiHeader.biHeight;
+        SetDIBitsToDevice(dc, 0, 0, g_disc->bmiHeader.biWidth, height, 0, 0, 0, height, g_discBits,
+                          g_disc, DIB_RGB_COLORS);
+    }
+    HGDIOBJ old = SelectObject(dc, g_labelFont);
+    SetBkMode(dc, TRANSPARENT);
+    RECT label = kLabel;
+    ExtTextOutA(dc, label.left, label.top, ETO_CLIPPED, &label, kVersionLine, sizeof kVersionLine - 1,
+                nullptr);
+    SelectObject(dc, old);
+    EndPaint(window, &paint);
+}
+
+void DrawButton(const DRAWITEMSTRUCT& item)
+{
+    int index = item.hwndItem == g_buttons[1] ? 1 : 0;
+    RECT frame = item.rcItem;
+    HBRUSH face = CreateSolidBrush(kFaceColor);
+    FillRect(item.hDC, &frame, face);
+    DeleteObject(face);
+    bool focused = (item.itemState & ODS_FOCUS) != 0;
+    if (focused) {
+        FrameRect(item.hDC, &frame, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
+        InflateRect(&frame, -1, -1);
+    }
+    DrawEdge(item.hDC, &frame, EDGE_RAISED, BF_RECT);
+    HGDIOBJ old = SelectObject(item.hDC, g_buttonFont);
+    TEXTMETRICA metrics;
+    GetTextMetricsA(item.hDC, &metrics);
+    int top = (kButtonHeight - (32 + 2 + metrics.tmHeight)) / 2;
+    DrawIconEx(item.hDC, (kButtonWidth - 32) / 2, top, g_icons[index], 32, 32, 0, nullptr, DI_NORMAL);
+    RECT caption = {0, top + 34, kButtonWidth, top + 34 + metrics.tmHeight};
+    SetBkMode(item.hDC, TRANSPARENT);
+    DrawTextA(item.hDC, kCaptions[index], -1, &caption, DT_CENTER | DT_TOP | DT_SINGLELINE);
+    SelectObject(item.hDC, old);
+    if (focused) {
+        RECT focus = {4, 4, kButtonWidth - 4, kButtonHeight - 4};
+        DrawFocusRect(item.hDC, &focus);
+    }
+}
+
+LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    switch (message) {
+    case WM_ERASEBKGND: return 1;
+    case WM_PAINT: Paint(window); return 0;
+    case WM_DRAWITEM: DrawButton(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam)); return TRUE;
+    case WM_ACTIVATE:
+        if (LOWORD(wParam) != WA_INACTIVE)
+            SetFocus(g_buttons[0]);
+        return 0;
+    case WM_DESTROY: PostQuitMessage(0); return 0;
+    }
+    return DefWindowProcA(window, message, wParam, lParam);
+}
+
+int Run()
+{
+    HINSTANCE instance = GetModuleHandleA(nullptr);
+    FindArtwork(instance);
+    for (int i = 0; i < 2; ++i) {
+        g_icons[i] = static_cast<HICON>(LoadImageA(instance, MAKEINTRESOURCEA(i == 0 ? IDI_SETUP : IDI_EXIT),
+                                                   IMAGE_ICON, 32, 32, LR_DEFAULTCOLOR));
+    }
+    g_labelFont = TimesNewRoman(21, FW_BOLD);
+    g_buttonFont = TimesNewRoman(13, FW_NORMAL);
+
+    WNDCLASSA windowClass = {};
+    windowClass.lpfnWndProc = WindowProc;
+    windowClass.hInstance = instance;
+    windowClass.hIcon = LoadIconA(instance, MAKEINTRESOURCEA(IDI_SETUP));
+    windowClass.hCursor = LoadCursorA(nullptr, MAKEINTRESOURCEA(32512));  // IDC_ARROW
+    windowClass.lpszClassName = kClassName;
+    RegisterClassA(&windowClass);
+
+    const DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
+    RECT outer = {0, 0, kClientWidth, kClientHeight};
+    AdjustWindowRectEx(&outer, style, FALSE, WS_EX_CONTROLPARENT);
+    int width = outer.right - outer.left, height = outer.bottom - outer.top;
+    HWND window = CreateWindowExA(WS_EX_CONTROLPARENT, kClassName, "Installation", style,
+                                  (GetSystemMetrics(SM_CXSCREEN) - width) / 2,
+                                  (GetSystemMetrics(SM_CYSCREEN) - height) / 2, width, height,
+                                  nullptr, nullptr, instance, nullptr);
+    if (window == nullptr)
+        return 1;
+    for (int i = 0; i < 2; ++i) {
+        g_buttons[i] = CreateWindowExA(0, "BUTTON", kCaptions[i],
+                                       WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_OWNERDRAW,
+                                       kButtonLeft[i], kButtonTop, kButtonWidth, kButtonHeight, window,
+                                       reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDC_COMMAND1 + i)),
+                                       instance, nullptr);
+    }
+    ShowWindow(window, SW_SHOWNORMAL);
+    UpdateWindow(window);
+
+    MSG message;
+    while (GetMessageA(&message, nullptr, 0, 0) > 0) {
+        TranslateMessage(&message);
+        DispatchMessageA(&message);
+    }
+    return 0;
+}
+
+}  // namespace
+
+extern "C" void WinMainCRTStartup()
+{
+    ExitProcess(static_cast<UINT>(Run()));
+}

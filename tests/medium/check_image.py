@@ -1,0 +1,136 @@
+#!/usr/bin/python3
+"""Reads the medium's disc image back with xorriso and checks it.
+
+The image is extracted through its Joliet tree alone, the names Windows
+shows: without a Joliet tree xorriso would fall back to the ISO 9660 names
+(LAUNCHER.EXE;1) and every name check fails. Then: exactly launcher.exe
+(no "setup", "install", "update" or "patch" in its name, which would make
+Windows ask for administrator rights), autorun.inf and the installer folder
+at the root; the launcher is the built
+one (or a signed copy of it); autorun.inf says what Windows needs, in ANSI
+with CR LF; the volume label and autorun's label come from the launcher's
+own version record; the installer folder holds what the build was given.
+
+    check_image.py --launcher launcher.exe --installer-dir <folder> medium.iso
+"""
+import argparse
+import filecmp
+import os
+import re
+import shutil
+import subprocess
+import sys
+import tempfile
+
+import pefile
+
+FOLDER = "Tavrinex"
+IMAGE_DIRECTORY_ENTRY_SECURITY = 4
+
+problems = []
+
+
+def expect_eq(what, expected, got):
+    if expected != got:
+        problems.append(f"{what}: expected {expected!r}, got {got!r}")
+
+
+def xorriso(*arguments):
+    return subprocess.run(["xorriso", "-no_rc", *arguments], check=True, capture_output=True,
+                          text=True).stdout
+
+
+def version_strings(path):
+    pe = pefile.PE(path)
+    strings = {}
+    for info in getattr(pe, "FileInfo", []):
+        for entry in info:
+            for table in getattr(entry, "StringTable", []):
+                strings.update({k.decode(): v.decode() for k, v in table.entries.items()})
+    return strings
+
+
+def tree(root):
+    """Every path below root, relative, with / between names."""
+    found = set()
+    for folder, folders, files in os.walk(root):
+        for name in folders + files:
+            found.add(os.path.relpath(os.path.join(folder, name), root).replace(os.sep, "/"))
+    return found
+
+
+def is_copy_of(built, shipped):
+    """The shipped launcher is the built one, or the built one with a
+    signature appended (the checksum and the certificate table entry set)."""
+    with open(built, "rb") as f:
+        original = f.read()
+    with open(shipped, "rb") as f:
+        data = bytearray(f.read())
+    pe = pefile.PE(data=bytes(data), fast_load=True)
+    security = pe.OPTIONAL_HEADER.DATA_DIRECTORY[IMAGE_DIRECTORY_ENTRY_SECURITY]
+    if security.Size == 0:
+        return bytes(data) == original
+    checksum = pe.OPTIONAL_HEADER.get_field_absolute_offset("CheckSum")
+    for offset, size in ((checksum, 4), (security.get_file_offset(), 8)):
+        data[offset:offset + size] = original[offset:offset + size]
+    return security.VirtualAddress >= len(original) and bytes(data[:len(original)]) == original
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__)
+    parser.add_argument("--launcher", required=True, help="launcher.exe as built")
+    parser.add_argument("--installer-dir", required=True, help="the installer folder the build was given")
+    parser.add_argument("image")
+    args = parser.parse_args()
+
+    product = version_strings(args.launcher)
+    name, version = product.get("ProductName", ""), product.get("ProductVersion", "")
+    pvd = xorriso("-indev", args.image, "-pvd_info")
+    expect_eq("volume label", name, (re.findall(r"^Volume Id\s*: (.*)$", pvd, re.M) or [None])[0])
+
+    scratch = tempfile.mkdtemp(prefix="medium-image-")
+    try:
+        out = os.path.join(scratch, "joliet")
+        xorriso("-osirrox", "on", "-read_fs", "norock", "-ecma119_map", "unmapped",
+                "-indev", args.image, "-extract", "/", out)
+        installer = tree(args.installer_dir)
+        wanted = sorted({"autorun.inf", "launcher.exe", FOLDER} | {f"{FOLDER}/{p}" for p in installer})
+        expect_eq("names in the Joliet tree", wanted, sorted(tree(out)))
+        if sorted(tree(out)) == wanted:
+            check_contents(out, args, name, version, installer)
+    finally:
+        for folder, _, _ in os.walk(scratch):
+            os.chmod(folder, 0o755)  # extracted folders are read-only
+        shutil.rmtree(scratch)
+
+    for problem in problems:
+        print(f"FAIL: {problem}")
+    if problems:
+        return 1
+    print(f"ok: {args.image}: Joliet tree, autorun.inf, launcher and {len(installer)} installer entries as built")
+    return 0
+
+
+def check_contents(out, args, name, version, installer):
+    launcher = os.path.join(out, "launcher.exe")
+    if not is_copy_of(args.launcher, launcher):
+        problems.append("launcher.exe in the image is not the built launcher (nor a signed copy of it)")
+
+    label = f"{name} {version}"
+    expect_eq("autorun.inf", (f"[autorun]\r\nopen=launcher.exe\r\nicon=launcher.exe,0\r\n"
+                              f"label={label}\r\n").encode("ascii"),
+              open(os.path.join(out, "autorun.inf"), "rb").read())
+    if not 0 < len(label) <= 32:
+        problems.append(f"autorun label {label!r}: {len(label)} characters, Windows shows at most 32")
+
+    if "Setup.exe" not in installer:
+        problems.append(f"no Setup.exe in the installer folder {args.installer_dir}")
+    for path in sorted(installer):
+        shipped = os.path.join(out, FOLDER, path)
+        given = os.path.join(args.installer_dir, path)
+        if os.path.isfile(given) and not filecmp.cmp(given, shipped, shallow=False):
+            problems.append(f"{FOLDER}/{path} differs from {given}")
+
+
+if __name__ == "__main__":
+    sys.exit(main())
