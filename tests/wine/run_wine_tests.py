@@ -190,6 +190,14 @@ class Run:
         with open(self.log, "rb") as f:
             return f.read().decode("latin-1").splitlines()
 
+    def setup_starts(self, launcher, installer, encoding="latin-1", env=None):
+        """Setup in the launcher at one path starts the installer at the
+        other, and the launcher ends without a question."""
+        self.launch(launcher, env)
+        self.driver.send("click 1")
+        expect_eq("exit code after Setup", 0, self.ended())
+        self.expect_installer_started(installer, encoding)
+
     def expect_installer_started(self, expected_path, encoding="latin-1"):
         reply = self.driver.wait("installer", 15000)
         expect(reply["ok"], "sample installer window did not appear")
@@ -448,10 +456,7 @@ def resources_and_window_icon(run):
 
 def setup_from_drive_root(run):
     """Setup on D:\\ starts D:\\Tavrinex\\Setup.exe and ends without a question."""
-    run.launch("D:\\launcher.exe")
-    run.driver.send("click 1")
-    expect_eq("exit code after Setup", 0, run.ended())
-    run.expect_installer_started("D:\\Tavrinex\\Setup.exe")
+    run.setup_starts("D:\\launcher.exe", "D:\\Tavrinex\\Setup.exe")
 
 
 def setup_from_cd_image(run):
@@ -474,10 +479,7 @@ def setup_from_cd_image(run):
     set_drive(run, "d", cd, "cdrom")
     try:
         expect_eq("drive type of D:", DRIVE_CDROM, run.driver.send("drivetype D:\\")["type"])
-        run.launch("D:\\launcher.exe")
-        run.driver.send("click 1")
-        expect_eq("exit code after Setup", 0, run.ended())
-        run.expect_installer_started("D:\\Tavrinex\\Setup.exe")
+        run.setup_starts("D:\\launcher.exe", "D:\\Tavrinex\\Setup.exe")
     finally:
         set_drive(run, "d", run.media["d"], None)
 
@@ -494,10 +496,7 @@ def set_drive(run, letter, folder, kind):
 
 def setup_from_folder_with_spaces(run):
     """Setup from a deeper folder whose names hold spaces."""
-    run.launch("E:\\My Disc\\Disk 1\\launcher.exe")
-    run.driver.send("click 1")
-    expect_eq("exit code after Setup", 0, run.ended())
-    run.expect_installer_started("E:\\My Disc\\Disk 1\\Tavrinex\\Setup.exe")
+    run.setup_starts("E:\\My Disc\\Disk 1\\launcher.exe", "E:\\My Disc\\Disk 1\\Tavrinex\\Setup.exe")
 
 
 def exit_no_then_yes(run):
@@ -621,10 +620,7 @@ def planted_dlls(run):
     env = {"PLANTED_DLL_LOG": windows_path(log)}
     run.launch("P:\\launcher.exe", env)
     run.exit_with_yes()
-    run.launch("P:\\launcher.exe", env)
-    run.driver.send("click 1")
-    expect_eq("exit code after Setup", 0, run.ended())
-    run.expect_installer_started("P:\\Tavrinex\\Setup.exe")
+    run.setup_starts("P:\\launcher.exe", "P:\\Tavrinex\\Setup.exe", env=env)
     run.lab.set_version("win95")
     try:
         run.launch("P:\\launcher.exe", env)
@@ -807,10 +803,7 @@ def code_page_932(run):
     \u30bd (0x83 0x5C) still finds its folder and starts the right installer."""
     run.restart_wine("ja_JP.UTF-8")
     try:
-        run.launch("H:\\\u30bd\\\u8868.exe")
-        run.driver.send("click 1")
-        expect_eq("exit code after Setup", 0, run.ended())
-        run.expect_installer_started("H:\\\u30bd\\Tavrinex\\Setup.exe", encoding="cp932")
+        run.setup_starts("H:\\\u30bd\\\u8868.exe", "H:\\\u30bd\\Tavrinex\\Setup.exe", encoding="cp932")
     finally:
         run.restart_wine()
 
