@@ -37,13 +37,6 @@ struct ColorTableInfo {  // a BITMAPINFO with room for 256 colours
     RGBQUAD colors[256];
 };
 
-HFONT LayoutFont(const ui::Font& font)
-{
-    return CreateFontA(-ui::PointsToPixels(font.hundredthsOfPoint), 0, 0, 0, font.weight, FALSE, FALSE,
-                       FALSE, static_cast<DWORD>(font.charset), OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
-                       DEFAULT_QUALITY, DEFAULT_PITCH | FF_ROMAN, font.face);
-}
-
 // Saves the bitmap as a 24-bit bottom-up .bmp file, read back as RGB
 // through its own colour table.
 bool Save(HDC dc, HBITMAP bitmap, int width, int height, const std::string& path)
@@ -101,8 +94,8 @@ bool Draw(HMODULE launcher, ui::ColorFormat format, int bitsPerPixel, const std:
     ReleaseDC(nullptr, screen);
     HGDIOBJ oldBitmap = SelectObject(dc, bitmap);
 
-    HFONT labelFont = LayoutFont(ui::kLabelFont);
-    HFONT buttonFont = LayoutFont(ui::kButtonFont);
+    HFONT labelFont = ui::CreateLabelFont();
+    HFONT buttonFont = ui::CreateButtonFont();
     RECT client = {0, 0, width, height};
     HPALETTE oldPalette = ui::SelectArtworkPalette(dc, artwork);
     ui::PaintForm1(dc, artwork, labelFont, client);

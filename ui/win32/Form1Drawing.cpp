@@ -56,7 +56,50 @@ HPALETTE CreateWindowPalette(const Rgb* colors)
     return CreatePalette(reinterpret_cast<const LOGPALETTE*>(&palette));
 }
 
+// The layout's fonts at their design size in pixels. The height is given
+// in pixels, not points, so the text keeps its size at every screen
+// resolution, as the artwork and the control positions do.
+HFONT CreateLayoutFont(const Font& font, int charset)
+{
+    return CreateFontA(-PointsToPixels(font.hundredthsOfPoint), 0, 0, 0, font.weight,
+                       FALSE, FALSE, FALSE,
+                       static_cast<DWORD>(charset),
+                       OUT_DEFAULT_PRECIS,
+                       CLIP_DEFAULT_PRECIS,
+                       DEFAULT_QUALITY,
+                       DEFAULT_PITCH | FF_ROMAN,
+                       font.face);
+}
+
+// The character set of the system's ANSI code page; 0, the ANSI character
+// set, if Windows names none for it.
+int AnsiCodePageCharset()
+{
+    CHARSETINFO info;
+    // TCI_SRCCODEPAGE takes the code page itself in place of the pointer.
+    if (!TranslateCharsetInfo(reinterpret_cast<DWORD*>(static_cast<UINT_PTR>(GetACP())), &info,
+                              TCI_SRCCODEPAGE))
+        return ANSI_CHARSET;
+    return static_cast<int>(info.ciCharset);
+}
+
 }  // namespace
+
+// The captions come from the string table in the ANSI code page, and their
+// bytes are drawn in the code page of the font's character set: with the
+// design's character set 0 a Russian system showed Western letters and a
+// Chinese one empty boxes. So the button font takes the character set of
+// the ANSI code page, which on a Western system is that same 0.
+HFONT CreateButtonFont()
+{
+    return CreateLayoutFont(kButtonFont, AnsiCodePageCharset());
+}
+
+// The version line is fixed English text and keeps its character set.
+HFONT CreateLabelFont()
+{
+    return CreateLayoutFont(kLabelFont, kLabelFont.charset);
+}
 
 ColorFormat ColorFormatOf(HDC dc)
 {

@@ -35,7 +35,6 @@ public:
     void Release();
 
     bool Loaded() const { return bits_ != nullptr; }
-    ColorFormat Format() const { return format_; }
     // The window's palette, to select and realize before drawing: only for
     // Palette256 (and null if Windows could not make it).
     HPALETTE LogicalPalette() const { return palette_; }
@@ -60,6 +59,10 @@ private:
 // Returns the palette to put back with RestorePalette.
 HPALETTE SelectArtworkPalette(HDC dc, const DiscArtwork& artwork);
 void RestorePalette(HDC dc, HPALETTE old);
+
+// The fonts of the buttons' captions and of the version line, as designed.
+HFONT CreateButtonFont();
+HFONT CreateLabelFont();
 
 // Form1's client area: Image1, then Label1 over it.
 void PaintForm1(HDC dc, const DiscArtwork& artwork, HFONT labelFont, const RECT& client);
