@@ -8,7 +8,8 @@ include(GoogleTest)
 
 set(LAUNCHER_WARNINGS -Wall -Wextra -Wpedantic -Wshadow -Wconversion -Werror)
 
-add_library(launcher_core STATIC ${LAUNCHER_CORE_SOURCES})
+add_library(launcher_core STATIC ${LAUNCHER_CORE_SOURCES}
+            ${PRODUCT_DIR}/${BUILD_LANGUAGE}/ProductTexts.cpp)
 target_include_directories(launcher_core PUBLIC ${PROJECT_SOURCE_DIR})
 target_compile_options(launcher_core PRIVATE ${LAUNCHER_WARNINGS})
 
@@ -29,7 +30,7 @@ add_executable(unit_tests
     tests/unit/VersionGateTest.cpp
 )
 target_link_libraries(unit_tests PRIVATE picture_score_lib launcher_core GTest::gtest_main)
-target_compile_definitions(unit_tests PRIVATE LAUNCHER_SOURCE_DIR="${PROJECT_SOURCE_DIR}")
+target_compile_definitions(unit_tests PRIVATE LAUNCHER_ARTWORK="${PRODUCT_DIR}/disc.bmp")
 target_compile_options(unit_tests PRIVATE -Wall -Wextra -Werror)
 gtest_discover_tests(unit_tests)
 
@@ -39,7 +40,7 @@ add_subdirectory(resources/generator)
 # Options of the Windows build (CMakeLists.txt), handed on to it as cache
 # variables; scripts/build.sh sets them from the environment.
 set(WIN32_BUILD_OPTIONS "")
-foreach(option LAUNCHER_INSTALLER_DIR LAUNCHER_LANGUAGE)
+foreach(option LAUNCHER_INSTALLER_DIR LAUNCHER_LANGUAGE LAUNCHER_PRODUCT)
     list(APPEND WIN32_BUILD_OPTIONS -D${option}=${${option}})
 endforeach()
 
@@ -60,7 +61,7 @@ ExternalProject_Add(win32
 
 set(LAUNCHER_EXE ${WIN32_BUILD_DIR}/launcher.exe)
 set(SAMPLE_MEDIUM ${WIN32_BUILD_DIR}/medium)
-set(PYTHON /usr/bin/python3)
+set(PRODUCT_JSON ${PRODUCT_DIR}/product.json)
 
 find_program(MINGW_OBJDUMP i686-w64-mingw32-objdump REQUIRED)
 add_test(NAME pe_imports_and_headers
@@ -70,20 +71,18 @@ add_test(NAME pe_imports_and_headers
 
 add_test(NAME pe_resources
     COMMAND ${PYTHON} ${PROJECT_SOURCE_DIR}/tests/pe/check_resources.py
-            --resources ${PROJECT_SOURCE_DIR}/resources
-            --strings ${PROJECT_SOURCE_DIR}/resources/strings/${LAUNCHER_LANGUAGE}.rc ${LAUNCHER_EXE})
+            --product ${PRODUCT_JSON} --language ${BUILD_LANGUAGE} ${LAUNCHER_EXE})
 # Every language's executable, built for the Wine tests, carries its table.
-foreach(language ${LAUNCHER_LANGUAGES})
+foreach(language ${PRODUCT_LANGUAGES})
     add_test(NAME pe_resources_${language}
         COMMAND ${PYTHON} ${PROJECT_SOURCE_DIR}/tests/pe/check_resources.py
-                --resources ${PROJECT_SOURCE_DIR}/resources
-                --strings ${PROJECT_SOURCE_DIR}/resources/strings/${language}.rc
+                --product ${PRODUCT_JSON} --language ${language}
                 ${WIN32_BUILD_DIR}/languages/${language}/launcher.exe)
 endforeach()
 
 add_test(NAME reproducible_build
     COMMAND ${PROJECT_SOURCE_DIR}/tests/pe/check_reproducible.sh ${PROJECT_SOURCE_DIR}
-            ${CMAKE_BINARY_DIR}/reproducible)
+            ${CMAKE_BINARY_DIR}/reproducible ${LAUNCHER_PRODUCT})
 set_tests_properties(reproducible_build PROPERTIES TIMEOUT 600)
 
 # The medium's disc image read back; signing with a throw-away certificate.
@@ -94,16 +93,16 @@ else()
 endif()
 add_test(NAME medium_image
     COMMAND ${PYTHON} ${PROJECT_SOURCE_DIR}/tests/medium/check_image.py --launcher ${LAUNCHER_EXE}
-            --installer-dir ${MEDIUM_INSTALLER_DIR} ${WIN32_BUILD_DIR}/medium.iso)
+            --installer-dir ${MEDIUM_INSTALLER_DIR} --product ${PRODUCT_JSON} ${WIN32_BUILD_DIR}/medium.iso)
 
 add_test(NAME medium_signing
     COMMAND ${PROJECT_SOURCE_DIR}/tests/medium/check_signing.sh ${PROJECT_SOURCE_DIR}
             ${WIN32_BUILD_DIR} ${CMAKE_BINARY_DIR}/signing
-            ${PROJECT_SOURCE_DIR}/resources/strings/${LAUNCHER_LANGUAGE}.rc)
+            ${PRODUCT_JSON} ${BUILD_LANGUAGE})
 
 add_test(NAME wine_launcher
     COMMAND ${PYTHON} ${PROJECT_SOURCE_DIR}/tests/wine/run_wine_tests.py
             --build ${WIN32_BUILD_DIR} --work ${CMAKE_BINARY_DIR}/wine-tests
             --score-tool $<TARGET_FILE:picture_score>
-            --strings ${PROJECT_SOURCE_DIR}/resources/strings/${LAUNCHER_LANGUAGE}.rc)
+            --product ${PRODUCT_JSON} --language ${BUILD_LANGUAGE})
 set_tests_properties(wine_launcher PROPERTIES TIMEOUT 1200)

@@ -1,6 +1,6 @@
 # The installation medium, made after every build by scripts/make-medium.sh:
 #   medium/      launcher.exe and autorun.inf at the root, the installer
-#                folder (Tavrinex\Setup.exe and what sits beside it);
+#                folder (the product's installer and what sits beside it);
 #   medium.iso   its disc image: ISO 9660 with Joliet and Rock Ridge.
 # The environment variables LAUNCHER_SIGN_CERT and LAUNCHER_SIGN_KEY, read
 # at build time, have launcher.exe signed on its way in.
@@ -11,28 +11,17 @@ else()
     set(installer_dir $<TARGET_FILE_DIR:sample_installer>)
 endif()
 
-# The product's name and version come from the version record, their one
-# place: the image's volume label is the name, autorun's label both.
-set(version_record ${PROJECT_SOURCE_DIR}/resources/launcher.rc)
-set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${version_record})
-file(STRINGS ${version_record} product_values REGEX "VALUE \"Product(Name|Version)\"")
-foreach(line IN LISTS product_values)
-    if(line MATCHES "VALUE \"Product(Name|Version)\", *\"([^\"]+)\"")
-        set(product_${CMAKE_MATCH_1} "${CMAKE_MATCH_2}")
-    endif()
-endforeach()
-if(NOT product_Name OR NOT product_Version)
-    message(FATAL_ERROR "No ProductName and ProductVersion in ${version_record}")
-endif()
-
+# The image's volume label, autorun's label and where the installer goes all
+# come from the product folder (product.cmake, written by scripts/product.py).
 set(MEDIUM_DIR ${CMAKE_BINARY_DIR}/medium)
 add_custom_target(medium ALL
     COMMAND ${PROJECT_SOURCE_DIR}/scripts/make-medium.sh
             --launcher $<TARGET_FILE:launcher>
             --installer-dir ${installer_dir}
-            --folder Tavrinex
-            --product ${product_Name}
-            --label "${product_Name} ${product_Version}"
+            --installer ${PRODUCT_INSTALLER}
+            --product ${PRODUCT_NAME}
+            --volume "${PRODUCT_VOLUME_LABEL}"
+            --label "${PRODUCT_AUTORUN_LABEL}"
             --sources ${PROJECT_SOURCE_DIR}
             --tree ${MEDIUM_DIR}
             --image ${MEDIUM_DIR}.iso

@@ -43,17 +43,18 @@ set(LAUNCHER_LINK_OPTIONS
     -Wl,--file-alignment,512 -Wl,--section-alignment,4096
 )
 
-# The icons as raw resources with fixed identifiers (see IconResource.cmake).
+# The icons as raw resources with fixed identifiers (see IconResource.cmake),
+# from the product's icons in the form the launcher carries.
 set(GENERATED_RC_DIR ${CMAKE_BINARY_DIR}/generated)
 set(ICON_FRAGMENTS "")
 foreach(icon setup exit)
     string(TOUPPER ${icon} upper)
     set(fragment ${GENERATED_RC_DIR}/${icon}_icon.rc)
     add_custom_command(OUTPUT ${fragment}
-        COMMAND ${CMAKE_COMMAND} -DICON=${PROJECT_SOURCE_DIR}/resources/${icon}.ico
+        COMMAND ${CMAKE_COMMAND} -DICON=${PRODUCT_DIR}/${icon}.ico
                 -DGROUP=IDI_${upper} -DIMAGE=IDI_${upper}_IMAGE -DOUTPUT=${fragment}
                 -P ${PROJECT_SOURCE_DIR}/cmake/IconResource.cmake
-        DEPENDS ${PROJECT_SOURCE_DIR}/resources/${icon}.ico ${PROJECT_SOURCE_DIR}/cmake/IconResource.cmake
+        DEPENDS ${PRODUCT_DIR}/${icon}.ico ${PROJECT_SOURCE_DIR}/cmake/IconResource.cmake
         COMMENT "Icon resources from ${icon}.ico")
     list(APPEND ICON_FRAGMENTS ${fragment})
 endforeach()
@@ -77,23 +78,25 @@ target_compile_definitions(launcher_code PRIVATE
     WINVER=0x0400 _WIN32_WINNT=0x0400 _WIN32_WINDOWS=0x0410   # declare nothing newer than 98/NT 4.0
 )
 
-# launcher.rc includes string_table.rc, which includes the language's table
-# from resources/strings; each language has its own in the generated folder.
-# The tables are UTF-8 and say so themselves (#pragma code_page(65001)).
+# launcher.rc includes the product's resources written by scripts/product.py:
+# the language's string_table.rc from ${PRODUCT_DIR}/<language>, and from
+# ${PRODUCT_DIR} the version record, the manifest and the artwork. The texts
+# are UTF-8 and say so themselves (#pragma code_page(65001)).
 set(STRING_TABLES "")
-foreach(language ${LAUNCHER_LANGUAGES})
-    file(CONFIGURE OUTPUT ${GENERATED_RC_DIR}/${language}/string_table.rc
-         CONTENT "#include \"resources/strings/${language}.rc\"\n")
-    list(APPEND STRING_TABLES ${PROJECT_SOURCE_DIR}/resources/strings/${language}.rc)
+foreach(language ${PRODUCT_LANGUAGES})
+    list(APPEND STRING_TABLES ${PRODUCT_DIR}/${language}/string_table.rc)
 endforeach()
 set_source_files_properties(resources/launcher.rc PROPERTIES
-    OBJECT_DEPENDS "${PROJECT_SOURCE_DIR}/resources/resource.h;${PROJECT_SOURCE_DIR}/resources/disc.bmp;${PROJECT_SOURCE_DIR}/resources/launcher.manifest;${ICON_FRAGMENTS};${STRING_TABLES}")
+    OBJECT_DEPENDS "${PROJECT_SOURCE_DIR}/resources/resource.h;${PRODUCT_DIR}/disc.bmp;${PRODUCT_DIR}/launcher.manifest;${PRODUCT_DIR}/version.rc;${ICON_FRAGMENTS};${STRING_TABLES}")
 
 function(add_launcher target language)
-    add_executable(${target} WIN32 $<TARGET_OBJECTS:launcher_code> resources/launcher.rc)
+    add_executable(${target} WIN32 $<TARGET_OBJECTS:launcher_code> resources/launcher.rc
+                   ${PRODUCT_DIR}/${language}/ProductTexts.cpp)
     target_include_directories(${target} PRIVATE ${PROJECT_SOURCE_DIR}
-        $<$<COMPILE_LANGUAGE:RC>:${GENERATED_RC_DIR}/${language}>
+        $<$<COMPILE_LANGUAGE:RC>:${PRODUCT_DIR}/${language}>
+        $<$<COMPILE_LANGUAGE:RC>:${PRODUCT_DIR}>
         $<$<COMPILE_LANGUAGE:RC>:${GENERATED_RC_DIR}>)
+    target_compile_options(${target} PRIVATE $<$<COMPILE_LANGUAGE:CXX>:${LAUNCHER_COMPILE_OPTIONS}>)
     target_link_options(${target} PRIVATE ${LAUNCHER_LINK_OPTIONS})
     # libgcc last: stack probes for large frames (___chkstk_ms) and 64-bit arithmetic.
     target_link_libraries(${target} PRIVATE kernel32 user32 gdi32 gcc)
@@ -103,10 +106,10 @@ function(add_launcher target language)
 endfunction()
 
 # The launcher in the language the build was asked for.
-add_launcher(launcher ${LAUNCHER_LANGUAGE})
+add_launcher(launcher ${BUILD_LANGUAGE})
 
 # For the Wine tests: every language, as languages/<language>/launcher.exe.
-foreach(language ${LAUNCHER_LANGUAGES})
+foreach(language ${PRODUCT_LANGUAGES})
     add_launcher(launcher_${language} ${language})
     set_target_properties(launcher_${language} PROPERTIES
         RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/languages/${language})
@@ -120,8 +123,16 @@ add_executable(sample_installer WIN32 tests/sample_installer/SampleInstaller.cpp
 target_compile_options(sample_installer PRIVATE ${TEST_PROGRAM_OPTIONS})
 target_link_options(sample_installer PRIVATE ${TEST_PROGRAM_LINK_OPTIONS})
 target_link_libraries(sample_installer PRIVATE kernel32 user32 gdi32)
-# In a folder of its own: the medium's installer folder unless a maker names theirs.
-set_target_properties(sample_installer PROPERTIES OUTPUT_NAME Setup
+# In a folder of its own: the medium's installer folder unless a maker names
+# theirs. It takes the name of the product's installer where that is a
+# program, so the sample medium starts it.
+get_filename_component(installer_file "${PRODUCT_INSTALLER}" NAME)
+if(installer_file MATCHES "^(.+)(\\.[eE][xX][eE])$")
+    set_target_properties(sample_installer PROPERTIES OUTPUT_NAME ${CMAKE_MATCH_1} SUFFIX ${CMAKE_MATCH_2})
+else()
+    set_target_properties(sample_installer PROPERTIES OUTPUT_NAME Setup)
+endif()
+set_target_properties(sample_installer PROPERTIES
     RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/sample-installer)
 
 add_executable(wine_driver tests/wine/driver.cpp)
@@ -140,6 +151,7 @@ set_target_properties(planted_dll PROPERTIES OUTPUT_NAME planted PREFIX "")
 # 16 colours.
 add_executable(wine_drawing
     tests/wine/drawing.cpp
+    ${PRODUCT_DIR}/ProductFacts.cpp
     launcher/Text.cpp
     ui/ColorReduction.cpp
     ui/Layout.cpp
@@ -157,7 +169,8 @@ set_target_properties(wine_drawing PROPERTIES OUTPUT_NAME drawing)
 add_executable(bench_floor WIN32 EXCLUDE_FROM_ALL
     scripts/bench/floor.cpp platform/win32/Runtime.cpp resources/launcher.rc)
 target_include_directories(bench_floor PRIVATE ${PROJECT_SOURCE_DIR}
-    $<$<COMPILE_LANGUAGE:RC>:${GENERATED_RC_DIR}/${LAUNCHER_LANGUAGE}>
+    $<$<COMPILE_LANGUAGE:RC>:${PRODUCT_DIR}/${BUILD_LANGUAGE}>
+    $<$<COMPILE_LANGUAGE:RC>:${PRODUCT_DIR}>
     $<$<COMPILE_LANGUAGE:RC>:${GENERATED_RC_DIR}>)
 target_compile_options(bench_floor PRIVATE $<$<COMPILE_LANGUAGE:CXX>:${LAUNCHER_COMPILE_OPTIONS}>)
 target_compile_definitions(bench_floor PRIVATE WIN32_LEAN_AND_MEAN WINVER=0x0400 _WIN32_WINNT=0x0400)

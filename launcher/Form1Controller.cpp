@@ -6,15 +6,6 @@
 
 namespace launcher {
 
-const char16_t kVersionErrorText[] = u"Error Windows Version!";
-const char16_t kQuitTitle[] = u"Install";
-const char16_t kQuitText[] =
-    u"Setup is not complete. If you quit the setup\r\n"
-    u"program now, the program will not be installed.\r\n"
-    u"\r\n"
-    u"To continue installing, click No. To quit\r\n"
-    u"the Setup program, click Yes.";
-const char16_t kStartFailedText[] = u"Setup could not be started.";
 const char16_t kShellVerbOpen[] = u"open";
 
 namespace {
@@ -43,12 +34,14 @@ void Form1Controller::OnActivate()
 {
     if (Busy())
         return;
-    if (WindowsVersionCode >= 1 && WindowsVersionCode <= 5)
+    // A code names a release by its number; only the product's own pass.
+    if (WindowsVersionCode >= 1 && WindowsVersionCode <= kHighestVersionCode &&
+        (product_.releases & (1u << WindowsVersionCode)) != 0)
         return;
 
     CaptionText title;
     platform_.GetCaption(Control::Form1, title);
-    ShowBox(Modal::Notice, kVersionErrorText, title.Chars(), kMbIconHand);
+    ShowBox(Modal::Notice, product_.texts->refusal, title.Chars(), kMbIconHand);
     platform_.Terminate();
 }
 
@@ -60,7 +53,7 @@ void Form1Controller::OnCommand1Click()
 
     PathText folder;
     PathText path;
-    if (!platform_.ApplicationFolder(folder) || !BuildInstallerPath(folder, path)) {
+    if (!platform_.ApplicationFolder(folder) || !BuildInstallerPath(folder, product_.installer, path)) {
         ReportStartFailure(nullptr);
         return;
     }
@@ -94,7 +87,8 @@ bool Form1Controller::OnCloseRequest(CloseCause cause)
     }
     if (SetupLaunched != kFalse16)
         return false;
-    return ShowBox(Modal::QuitQuestion, kQuitText, kQuitTitle, kMbYesNoQuestion) == kIdNo;
+    return ShowBox(Modal::QuitQuestion, product_.texts->quit, product_.texts->quitTitle,
+                   kMbYesNoQuestion) == kIdNo;
 }
 
 const char16_t* Form1Controller::GetWindowsVersionCode()
@@ -102,7 +96,7 @@ const char16_t* Form1Controller::GetWindowsVersionCode()
     OsVersionInfoA info;
     PrepareVersionRecord(info);
     platform_.GetVersionExA(info);  // on failure the prepared record classifies as "0"
-    return ClassifyWindowsVersion(info);
+    return ClassifyWindowsVersion(info, product_.releases);
 }
 
 int Form1Controller::ShowBox(Modal kind, const char16_t* text, const char16_t* title,
@@ -116,11 +110,17 @@ int Form1Controller::ShowBox(Modal kind, const char16_t* text, const char16_t* t
 
 // The shell may pump messages for a long time before it returns, behind a
 // dialog Form1 does not own, so the call is guarded like a message box.
+// It starts in the launcher's current folder (an empty directory), or in
+// its own folder, for installers that open their files by relative name.
 intptr_t Form1Controller::StartInstaller(const PathText& path)
 {
+    PathText directory;
+    if (product_.workingFolder == WorkingFolder::Installer &&
+        !FolderOfModulePath(path.Chars(), path.Length(), directory))
+        return 0;
     modal_ = Modal::ShellCall;
-    intptr_t result =
-        platform_.ShellExecuteA(nullptr, kShellVerbOpen, path.Chars(), u"", u"", kSwShowNormal);
+    intptr_t result = platform_.ShellExecuteA(nullptr, kShellVerbOpen, path.Chars(), u"",
+                                              directory.Chars(), kSwShowNormal);
     modal_ = Modal::None;
     return result;
 }
@@ -130,7 +130,7 @@ intptr_t Form1Controller::StartInstaller(const PathText& path)
 void Form1Controller::ReportStartFailure(const PathText* path)
 {
     FixedText<kMaxPathChars + 64> text;
-    text.Append(kStartFailedText);
+    text.Append(product_.texts->startFailure);
     if (path != nullptr) {
         text.Append(u"\r\n\r\n");
         text.Append(*path);

@@ -9,6 +9,7 @@
 
 #include "launcher/Text.h"
 #include "launcher/Platform.h"
+#include "launcher/Product.h"
 
 namespace launcher {
 
@@ -26,16 +27,14 @@ enum class CloseCause {
     SessionEnd,   // shutdown or log-off
 };
 
-// Fixed texts of the launcher (the captions come from the string table).
-extern const char16_t kVersionErrorText[];
-extern const char16_t kQuitTitle[];
-extern const char16_t kQuitText[];
-extern const char16_t kStartFailedText[];
 extern const char16_t kShellVerbOpen[];
 
 class Form1Controller {
 public:
-    explicit Form1Controller(Platform& platform) : platform_(platform) {}
+    // The product gives the installer, the admitted releases and the
+    // message texts; the captions come from the string table.
+    Form1Controller(Platform& platform, const Product& product)
+        : platform_(platform), product_(product) {}
 
     // Once, before the window is first shown: captions, title, version code.
     void OnLoad();
@@ -60,19 +59,21 @@ public:
 
     // The installer has been started from this window.
     Boolean16 SetupLaunched = kFalse16;
-    // Code of the running Windows version, set at load; 1 to 5 are supported.
+    // Code of the running Windows version, set at load: 1 to 13 for an
+    // admitted release, 0 for any other.
     int16_t WindowsVersionCode = 0;
 
 private:
     enum class Modal { None, QuitQuestion, Notice, ShellCall };
 
-    // Reads the running version and returns its code text, "0" to "5".
+    // Reads the running version and returns its code text, "0" to "13".
     const char16_t* GetWindowsVersionCode();
     int ShowBox(Modal kind, const char16_t* text, const char16_t* title, unsigned style);
     intptr_t StartInstaller(const PathText& path);
     void ReportStartFailure(const PathText* path);
 
     Platform& platform_;
+    Product product_;
     Modal modal_ = Modal::None;
 };
 

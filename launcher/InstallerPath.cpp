@@ -2,9 +2,6 @@
 
 namespace launcher {
 
-const char16_t kInstallerFolderName[] = u"Tavrinex";
-const char16_t kInstallerFileName[] = u"\\Setup.exe";
-
 bool FolderOfModulePath(const char16_t* modulePath, size_t length, PathText& folder)
 {
     folder.Clear();
@@ -24,7 +21,7 @@ bool FolderOfModulePath(const char16_t* modulePath, size_t length, PathText& fol
     return folder.Assign(modulePath, folderLength);
 }
 
-bool BuildInstallerPath(const PathText& folder, PathText& path)
+bool BuildInstallerPath(const PathText& folder, const char16_t* installer, PathText& path)
 {
     path.Clear();
     if (folder.Empty() || folder.Overflowed())
@@ -32,8 +29,7 @@ bool BuildInstallerPath(const PathText& folder, PathText& path)
     path.Append(folder);
     if (folder.Length() != 3)
         path.Append(u"\\");
-    path.Append(kInstallerFolderName);
-    path.Append(kInstallerFileName);
+    path.Append(installer);
     return !path.Overflowed();
 }
 

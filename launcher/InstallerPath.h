@@ -5,10 +5,6 @@
 
 namespace launcher {
 
-// The installer sits in this sub-folder of the launcher's own folder.
-extern const char16_t kInstallerFolderName[];   // Tavrinex
-extern const char16_t kInstallerFileName[];     // \Setup.exe, with its backslash
-
 // Folder part of the launcher's full module path, worked out on UTF-16 text
 // (in double-byte ANSI code pages a trail byte can equal '\', so the ANSI
 // bytes are never scanned). No trailing backslash, except for a drive root,
@@ -16,9 +12,10 @@ extern const char16_t kInstallerFileName[];     // \Setup.exe, with its backslas
 // no backslash or one that does not fit.
 bool FolderOfModulePath(const char16_t* modulePath, size_t length, PathText& folder);
 
-// Folder + "\" + Tavrinex + "\Setup.exe". The separating backslash is left
-// out when the folder text is exactly three characters long (a drive root,
-// which carries its own). Fails on an empty folder and rather than truncate.
-bool BuildInstallerPath(const PathText& folder, PathText& path);
+// Folder + "\" + the installer's path relative to it (Tavrinex\Setup.exe).
+// The separating backslash is left out when the folder text is exactly
+// three characters long (a drive root, which carries its own). Fails on an
+// empty folder and rather than truncate.
+bool BuildInstallerPath(const PathText& folder, const char16_t* installer, PathText& path);
 
 }  // namespace launcher

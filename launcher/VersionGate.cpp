@@ -19,7 +19,7 @@ void PrepareVersionRecord(OsVersionInfoA& info)
         c = ' ';
 }
 
-const char16_t* ClassifyWindowsVersion(const OsVersionInfoA& info)
+WindowsRelease IdentifyWindowsRelease(const OsVersionInfoA& info)
 {
     switch (info.dwPlatformId) {
     case kPlatformWin32Windows:
@@ -27,24 +27,53 @@ const char16_t* ClassifyWindowsVersion(const OsVersionInfoA& info)
         // version is 4 on all of them, and the build number's high word
         // repeats major and minor, so neither is looked at.
         switch (info.dwMinorVersion) {
-        case 10: return u"1";  // Windows 98 (and 98 SE)
-        case 90: return u"2";  // Windows Me
-        default: return u"0";  // 95 (minor 0) and anything unknown
+        case 0: return WindowsRelease::Win95;
+        case 10: return WindowsRelease::Win98;   // and 98 SE
+        case 90: return WindowsRelease::WinMe;
+        default: return WindowsRelease::Unknown;
         }
     case kPlatformWin32Nt:
         switch (info.dwMajorVersion) {
-        case 4: return u"3";   // NT 4.0, whatever its minor version
+        case 4: return WindowsRelease::WinNT4;   // whatever its minor version
         case 5:
             switch (info.dwMinorVersion) {
-            case 0: return u"4";   // 2000
-            case 1: return u"5";   // XP
-            default: return u"0";  // 5.2: Server 2003, XP x64
+            case 0: return WindowsRelease::Win2000;
+            case 1: return WindowsRelease::WinXP;
+            case 2: return WindowsRelease::WinServer2003;  // and XP x64
+            default: return WindowsRelease::Unknown;
             }
-        default: return u"0";  // NT 3.x, Vista and later
+        case 6:
+            // 8.1 and later say 6.2 to a program that does not declare them
+            // in its manifest; ours declares every release up to 10.
+            switch (info.dwMinorVersion) {
+            case 0: return WindowsRelease::WinVista;
+            case 1: return WindowsRelease::Win7;
+            case 2: return WindowsRelease::Win8;
+            case 3: return WindowsRelease::Win81;
+            default: return WindowsRelease::Unknown;
+            }
+        case 10:
+            if (info.dwMinorVersion != 0)
+                return WindowsRelease::Unknown;
+            // 11 kept the version numbers of 10 and moved only the build.
+            return info.dwBuildNumber >= 22000 ? WindowsRelease::Win11 : WindowsRelease::Win10;
+        default: return WindowsRelease::Unknown;  // NT 3.x and anything unknown
         }
     default:
-        return u"0";  // Win32s (0), CE (3), or a failed query
+        return WindowsRelease::Unknown;  // Win32s (0), CE (3), or a failed query
     }
+}
+
+const char16_t* ClassifyWindowsVersion(const OsVersionInfoA& info, uint32_t admitted)
+{
+    static const char16_t* const kCodes[] = {
+        u"0", u"1", u"2", u"3", u"4", u"5", u"6", u"7", u"8", u"9", u"10", u"11", u"12", u"13",
+    };
+    static_assert(sizeof kCodes / sizeof kCodes[0] == kHighestVersionCode + 1, "a code per release");
+    WindowsRelease release = IdentifyWindowsRelease(info);
+    if (release == WindowsRelease::Unknown || (admitted & ReleaseBit(release)) == 0)
+        return kCodes[0];
+    return kCodes[static_cast<int>(release)];
 }
 
 int16_t ParseVersionCode(const char16_t* text)

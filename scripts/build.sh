@@ -1,31 +1,46 @@
 #!/bin/bash
-# Configures and builds everything in build/: the host tests, the artwork
-# generator and, through the cross compiler, launcher.exe with the
-# installation medium (build/win32/medium and its image
-# build/win32/medium.iso) and the Wine test driver.
+# Configures and builds everything for one product: the host tests, the
+# artwork generator and, through the cross compiler, launcher.exe with the
+# installation medium (medium/ and its image medium.iso) and the Wine test
+# driver.
 #
-# Build options come from the environment and go to CMake as cache
-# variables (unset or empty: the default):
+# Build options come from the environment (unset or empty: the default):
+#   LAUNCHER_PRODUCT         the product folder (product/, the default product)
+#   LAUNCHER_LANGUAGE        one of the product's languages (its first)
 #   LAUNCHER_INSTALLER_DIR   folder copied as the medium's installer folder
-#                            (Setup.exe and what sits beside it)
-#   LAUNCHER_LANGUAGE        the captions' string table,
-#                            resources/strings/<LAUNCHER_LANGUAGE>.rc (en)
-# Read at build time: LAUNCHER_SIGN_CERT and LAUNCHER_SIGN_KEY, a PEM
-# certificate and its key to sign the medium's launcher.exe with.
+#                            (the installer and what sits beside it; the
+#                            sample installer if unset)
+# Read at build time by scripts/make-medium.sh: the signing settings
+# LAUNCHER_SIGN_CERT, LAUNCHER_SIGN_KEY (and those it documents).
+#
+# Each product builds in a folder of its own, so building one never touches
+# another's executable, medium or image: the default product in build/ (its
+# Windows build, medium and image in build/win32/), any other in
+# build/products/<folder name>-<hash of its path>/. The last line printed
+# says where; scripts/build-dir.sh prints it without building.
 set -euo pipefail
 
 # Paths as the caller gave them, relative to where they stand.
-for name in LAUNCHER_INSTALLER_DIR LAUNCHER_SIGN_CERT LAUNCHER_SIGN_KEY; do
+for name in LAUNCHER_PRODUCT LAUNCHER_INSTALLER_DIR LAUNCHER_SIGN_CERT LAUNCHER_SIGN_KEY \
+            LAUNCHER_SIGN_PFX LAUNCHER_SIGN_PASS_FILE; do
     if [ -n "${!name:-}" ]; then
         export "$name=$(realpath -m -- "${!name}")"
     fi
 done
+cd "$(dirname "$0")/.."
+LAUNCHER_PRODUCT=${LAUNCHER_PRODUCT:-$PWD/product}
+build=$(scripts/build-dir.sh "$LAUNCHER_PRODUCT")
+
+# The product folder is checked first: a bad value stops the build with one
+# line naming the file, the key and what is wrong.
+[ -d "$LAUNCHER_PRODUCT" ] || { echo "LAUNCHER_PRODUCT=$LAUNCHER_PRODUCT: no such folder" >&2; exit 1; }
+/usr/bin/python3 scripts/product.py --product "$LAUNCHER_PRODUCT" --out "$build/product" \
+    --language "${LAUNCHER_LANGUAGE:-}" || exit 1
+
 options=()
-LAUNCHER_LANGUAGE=${LAUNCHER_LANGUAGE:-en}
-for name in LAUNCHER_INSTALLER_DIR LAUNCHER_LANGUAGE; do
+for name in LAUNCHER_PRODUCT LAUNCHER_INSTALLER_DIR LAUNCHER_LANGUAGE; do
     options+=("-D$name=${!name:-}")
 done
-
-cd "$(dirname "$0")/.."
-cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo "${options[@]}" >/dev/null
-cmake --build build -j"$(nproc)"
+cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo "${options[@]}" >/dev/null
+cmake --build "$build" -j"$(nproc)"
+echo "build: $LAUNCHER_PRODUCT built in $build; its medium is $build/win32/medium, its image $build/win32/medium.iso"

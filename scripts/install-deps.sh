@@ -11,6 +11,7 @@ PACKAGES=(
     fonts-liberation                                   # metric twin of Times New Roman
     fonts-wqy-zenhei                                   # CJK glyphs for the Chinese captions
     python3 python3-pefile icoutils                    # reading the executable back
+    python3-pil                                        # a product's pictures
     locales git                                        # the locales below
     xorriso osslsigncode openssl                       # the disc image, signing it
 )

@@ -6,11 +6,14 @@
 # build (cmake/Medium.cmake).
 #
 #   make-medium.sh --launcher <launcher.exe> --installer-dir <folder>
-#                  --folder <name on the medium> --product <name>
-#                  --label <autorun label> --sources <source tree>
-#                  --tree <medium folder> --image <file.iso>
+#                  --installer <path on the medium> --product <name>
+#                  --volume <volume label> --label <autorun label>
+#                  --sources <source tree> --tree <medium folder>
+#                  --image <file.iso>
 #
-# The installer folder is copied as it is and must hold Setup.exe. With
+# --installer is the file the launcher starts, relative to the medium's root,
+# its parts joined by / or \ (Tavrinex/Setup.exe). The installer folder is
+# copied as it is into that path's folder and must hold the file. With
 # LAUNCHER_SIGN_CERT and LAUNCHER_SIGN_KEY naming a PEM certificate and its
 # private key, launcher.exe is signed on its way into the tree: first with
 # SHA-1, the only digest XP checks, then with a nested SHA-256 signature,
@@ -30,8 +33,9 @@ while [ $# -gt 0 ]; do
     case $1 in
         --launcher) launcher=$2 ;;
         --installer-dir) installer_dir=$2 ;;
-        --folder) folder=$2 ;;
+        --installer) installer=${2//\\//} ;;
         --product) product=$2 ;;
+        --volume) volume=$2 ;;
         --label) label=$2 ;;
         --sources) sources=$2 ;;
         --tree) tree=$2 ;;
@@ -40,15 +44,18 @@ while [ $# -gt 0 ]; do
     esac
     shift 2
 done
-for name in launcher installer_dir folder product label sources tree image; do
+for name in launcher installer_dir installer product volume label sources tree image; do
     [ -n "${!name:-}" ] || fail "--${name//_/-} is missing"
 done
 
 # --- what goes on the medium, checked before anything is written -----------
 [ -f "$launcher" ] || fail "no launcher at $launcher"
 [ -d "$installer_dir" ] || fail "the installer folder $installer_dir does not exist"
-if [ -z "$(find "$installer_dir" -maxdepth 1 -iname Setup.exe -print -quit)" ]; then
-    fail "the installer folder $installer_dir holds no Setup.exe, which the launcher starts"
+folder=${installer%/*}
+installer_file=${installer##*/}
+[ "$folder" != "$installer" ] || fail "--installer $installer has no folder"
+if [ ! -f "$installer_dir/$installer_file" ]; then
+    fail "the installer folder $installer_dir holds no $installer_file, which the launcher starts"
 fi
 # Windows reads autorun.inf in the ANSI code page and shows at most 32
 # characters of the label; plain ASCII reads the same in every code page.
@@ -109,7 +116,7 @@ find "$tree" -exec touch -h -d "@$epoch" {} +
 # --- the image -------------------------------------------------------------
 # -r: Rock Ridge with owner root and read permissions for all; -J: Joliet,
 # the long mixed-case names Windows 98, NT 4.0, 2000 and XP show.
-SOURCE_DATE_EPOCH=$epoch xorriso -no_rc -as mkisofs -r -J -V "$product" -o "$new_image" "$tree" \
+SOURCE_DATE_EPOCH=$epoch xorriso -no_rc -as mkisofs -r -J -V "$volume" -o "$new_image" "$tree" \
     >"$new_image.log" 2>&1 || fail "xorriso failed: $(cat "$new_image.log")"
 rm "$new_image.log"
 

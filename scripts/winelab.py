@@ -166,7 +166,7 @@ class Driver:
         env = dict(lab.env)
         self._process = subprocess.Popen(
             ["wine", os.path.abspath(driver_exe)], env=env, cwd=lab.work_dir, stdin=subprocess.PIPE,
-            stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True, encoding="latin-1")
+            stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True, encoding="utf-8")
 
     def send(self, command):
         self._process.stdin.write(command + "\n")

@@ -2,17 +2,15 @@
 
 namespace ui {
 
-const char16_t kForm1DesignTitle[] = u"Installation";
-
 const Font kButtonFont = {"Times New Roman", 975, 400, 0};
 const Font kLabelFont = {"Times New Roman", 1575, 700, 0};
 
 const ControlLayout kControls[kControlCount] = {
     //  left  top   width height   text
-    {{1080, 3480, 1215, 975}, u"&Setup"},                   // Command1
-    {{2880, 3480, 1215, 975}, u"E&xit"},                    // Command2
-    {{840, 960, 3660, 360},   u"Tavrinex Version Kv3702"},  // Label1
-    {{0, 0, 5250, 5250},      nullptr},                     // Image1
+    {{1080, 3480, 1215, 975}, kCommand1DesignCaption},  // Command1
+    {{2880, 3480, 1215, 975}, kCommand2DesignCaption},  // Command2
+    {{840, 960, 3660, 360},   kVersionLine},            // Label1
+    {{0, 0, 5250, 5250},      nullptr},                 // Image1
 };
 
 ButtonFace LayOutButtonFace(int width, int height, int captionHeight, bool pressed)

@@ -60,7 +60,13 @@ struct ControlLayout {
 // Form1 itself.
 constexpr int kForm1ClientWidthTwips = 5235;
 constexpr int kForm1ClientHeightTwips = 5220;
+// The product's texts, written by the build from its product folder: the
+// version line, and the title and captions in the product's first language
+// (the string table sets them again at load).
 extern const char16_t kForm1DesignTitle[];
+extern const char16_t kCommand1DesignCaption[];
+extern const char16_t kCommand2DesignCaption[];
+extern const char16_t kVersionLine[];
 constexpr Color kForm1BackColor = 0x00C0C0C0;     // never visible: Image1 covers it
 constexpr Color kButtonFaceColor = 0x00C0FFFF;    // pale yellow
 constexpr Color kLabelTextColor = 0x00000000;     // black

@@ -1,7 +1,7 @@
 // make_artwork <output-folder>
 //
 // Writes disc.bmp, setup.ico and exit.ico into the given folder.  The
-// committed copies in resources/ are this program's output; a CTest check
+// committed copies in product/ (the default product) are this program's output; a CTest check
 // regenerates them and compares byte for byte.
 #include <cstdio>
 #include <fstream>

@@ -8,13 +8,15 @@ shows: without a Joliet tree xorriso would fall back to the ISO 9660 names
 Windows ask for administrator rights), autorun.inf and the installer folder
 at the root; the launcher is the built
 one (or a signed copy of it); autorun.inf says what Windows needs, in ANSI
-with CR LF; the volume label and autorun's label come from the launcher's
-own version record; the installer folder holds what the build was given.
+with CR LF; the volume label, autorun's label and the installer's path
+are the product's; the installer folder holds what the build was given.
 
-    check_image.py --launcher launcher.exe --installer-dir <folder> medium.iso
+    check_image.py --launcher launcher.exe --installer-dir <folder>
+                   --product product.json medium.iso
 """
 import argparse
 import filecmp
+import json
 import os
 import re
 import shutil
@@ -24,7 +26,6 @@ import tempfile
 
 import pefile
 
-FOLDER = "Tavrinex"
 IMAGE_DIRECTORY_ENTRY_SECURITY = 4
 
 problems = []
@@ -38,16 +39,6 @@ def expect_eq(what, expected, got):
 def xorriso(*arguments):
     return subprocess.run(["xorriso", "-no_rc", *arguments], check=True, capture_output=True,
                           text=True).stdout
-
-
-def version_strings(path):
-    pe = pefile.PE(path)
-    strings = {}
-    for info in getattr(pe, "FileInfo", []):
-        for entry in info:
-            for table in getattr(entry, "StringTable", []):
-                strings.update({k.decode(): v.decode() for k, v in table.entries.items()})
-    return strings
 
 
 def tree(root):
@@ -80,13 +71,17 @@ def main():
     parser = argparse.ArgumentParser(description=__doc__)
     parser.add_argument("--launcher", required=True, help="launcher.exe as built")
     parser.add_argument("--installer-dir", required=True, help="the installer folder the build was given")
+    parser.add_argument("--product", required=True, help="product.json of the product built")
     parser.add_argument("image")
     args = parser.parse_args()
 
-    product = version_strings(args.launcher)
-    name, version = product.get("ProductName", ""), product.get("ProductVersion", "")
+    with open(args.product, encoding="utf-8") as f:
+        product = json.load(f)
     pvd = xorriso("-indev", args.image, "-pvd_info")
-    expect_eq("volume label", name, (re.findall(r"^Volume Id\s*: (.*)$", pvd, re.M) or [None])[0])
+    expect_eq("volume label", product["volume_label"],
+              (re.findall(r"^Volume Id\s*: (.*)$", pvd, re.M) or [None])[0])
+    home = product["installer_folder"].replace("\\", "/")
+    parents = {"/".join(home.split("/")[:i]) for i in range(1, home.count("/") + 2)}
 
     scratch = tempfile.mkdtemp(prefix="medium-image-")
     try:
@@ -94,10 +89,10 @@ def main():
         xorriso("-osirrox", "on", "-read_fs", "norock", "-ecma119_map", "unmapped",
                 "-indev", args.image, "-extract", "/", out)
         installer = tree(args.installer_dir)
-        wanted = sorted({"autorun.inf", "launcher.exe", FOLDER} | {f"{FOLDER}/{p}" for p in installer})
+        wanted = sorted({"autorun.inf", "launcher.exe"} | parents | {f"{home}/{p}" for p in installer})
         expect_eq("names in the Joliet tree", wanted, sorted(tree(out)))
         if sorted(tree(out)) == wanted:
-            check_contents(out, args, name, version, installer)
+            check_contents(out, args, product, home, installer)
     finally:
         for folder, _, _ in os.walk(scratch):
             os.chmod(folder, 0o755)  # extracted folders are read-only
@@ -111,25 +106,26 @@ def main():
     return 0
 
 
-def check_contents(out, args, name, version, installer):
+def check_contents(out, args, product, home, installer):
     launcher = os.path.join(out, "launcher.exe")
     if not is_copy_of(args.launcher, launcher):
         problems.append("launcher.exe in the image is not the built launcher (nor a signed copy of it)")
 
-    label = f"{name} {version}"
+    label = product["autorun_label"]
     expect_eq("autorun.inf", (f"[autorun]\r\nopen=launcher.exe\r\nicon=launcher.exe,0\r\n"
                               f"label={label}\r\n").encode("ascii"),
               open(os.path.join(out, "autorun.inf"), "rb").read())
     if not 0 < len(label) <= 32:
         problems.append(f"autorun label {label!r}: {len(label)} characters, Windows shows at most 32")
 
-    if "Setup.exe" not in installer:
-        problems.append(f"no Setup.exe in the installer folder {args.installer_dir}")
+    installer_file = product["installer"].split("\\")[-1]
+    if installer_file not in installer:
+        problems.append(f"no {installer_file} in the installer folder {args.installer_dir}")
     for path in sorted(installer):
-        shipped = os.path.join(out, FOLDER, path)
+        shipped = os.path.join(out, home, path)
         given = os.path.join(args.installer_dir, path)
         if os.path.isfile(given) and not filecmp.cmp(given, shipped, shallow=False):
-            problems.append(f"{FOLDER}/{path} differs from {given}")
+            problems.append(f"{home}/{path} differs from {given}")
 
 
 if __name__ == "__main__":

@@ -5,17 +5,22 @@
 # nested SHA-256 one; both signings gave the same bytes; the signed
 # launcher still passes the import, header and resource checks; the image
 # holds it; half a key pair is refused rather than ignored.
-# Usage: check_signing.sh <source folder> <Windows build folder> <scratch folder> <string table>
+# Usage: check_signing.sh <source folder> <Windows build folder> <scratch folder>
+#                         <product.json> <language>
 set -euo pipefail
 
+python=/usr/bin/python3
 source_dir=$(cd "$1" && pwd)
 build=$(cd "$2" && pwd)
 scratch=$3
-strings=$(realpath "$4")
+product=$(realpath "$4")
+language=$5
+fact() {
+    "$python" -c 'import json, sys; print(json.load(open(sys.argv[1]))[sys.argv[2]])' "$product" "$1"
+}
 rm -rf "$scratch"
 mkdir -p "$scratch"
 cd "$scratch"
-python=/usr/bin/python3
 
 fail() {
     echo "FAIL: $*"
@@ -27,8 +32,9 @@ openssl req -x509 -newkey rsa:2048 -nodes -keyout key.pem -out cert.pem -days 2 
 
 make_medium() {
     "$source_dir/scripts/make-medium.sh" --launcher "$build/launcher.exe" \
-        --installer-dir "$build/sample-installer" --folder Tavrinex --product Tavrinex \
-        --label "Tavrinex 1.00" --sources "$source_dir" --tree "$1" --image "$1.iso"
+        --installer-dir "$build/sample-installer" --installer "$(fact installer)" \
+        --product "$(fact name)" --volume "$(fact volume_label)" --label "$(fact autorun_label)" \
+        --sources "$source_dir" --tree "$1" --image "$1.iso"
 }
 
 for run in first second; do
@@ -48,10 +54,9 @@ grep -q "Number of verified signatures: 2" verify.txt ||
     fail "expected 2 verified signatures: $(grep -i signatures verify.txt)"
 
 "$python" "$source_dir/tests/pe/check_pe.py" --exports "$source_dir/tests/pe/win9x-nt4-exports.txt" "$signed"
-"$python" "$source_dir/tests/pe/check_resources.py" --resources "$source_dir/resources" \
-    --strings "$strings" "$signed"
+"$python" "$source_dir/tests/pe/check_resources.py" --product "$product" --language "$language" "$signed"
 "$python" "$source_dir/tests/medium/check_image.py" --launcher "$build/launcher.exe" \
-    --installer-dir "$build/sample-installer" first.iso
+    --installer-dir "$build/sample-installer" --product "$product" first.iso
 
 if LAUNCHER_SIGN_CERT=cert.pem make_medium half >half.txt 2>&1; then
     fail "a certificate without its key was accepted"

@@ -5,11 +5,18 @@
 # the two executables and the two images are byte for byte the same.
 # Uncommitted changes are copied into both clones, so they are checked too;
 # the image's dates come from the last commit.
-# Usage: check_reproducible.sh <source folder> <scratch folder>
+# Usage: check_reproducible.sh <source folder> <scratch folder> [<product folder>]
 set -euo pipefail
 
 source_dir=$(cd "$1" && pwd)
 scratch=$2
+# A product folder inside the sources is taken from each clone; one outside
+# is shared by both builds.
+product=$(realpath "${3:-$source_dir/product}")
+case $product/ in
+    "$source_dir"/*) product_in_sources=${product#"$source_dir"/} ;;
+    *) product_in_sources= ;;
+esac
 rm -rf "$scratch"
 mkdir -p "$scratch"
 # The dates come from the last commit; the build signs nothing here.
@@ -31,8 +38,10 @@ copy_sources() {
 
 build() {
     local src=$1 out=$2
+    local product_folder=$product
+    [ -z "$product_in_sources" ] || product_folder=$src/$product_in_sources
     cmake -S "$src" -B "$out" -DCMAKE_TOOLCHAIN_FILE="$src/cmake/mingw-w64-i686.cmake" \
-        -DCMAKE_BUILD_TYPE=MinSizeRel >/dev/null
+        -DCMAKE_BUILD_TYPE=MinSizeRel -DLAUNCHER_PRODUCT="$product_folder" >/dev/null
     cmake --build "$out" --target medium >/dev/null
 }
 

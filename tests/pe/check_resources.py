@@ -1,14 +1,16 @@
 #!/usr/bin/python3
 """Reads launcher.exe's resources back with pefile, an independent reader,
-and compares them with the artwork files and the expected records.
+and compares them with the product it was built for.
 
-The bitmap must be disc.bmp without its 14-byte file header; each icon image
-must be the image stored in its .ico file, and each icon group must point at
-it with the .ico file's own directory entry; the string block, the version
-record and their languages must be exactly as designed, and nothing else may
-be there. The expected captions are read from the language's string table
-(resources/strings/<language>.rc), the file the build compiled.
+The bitmap must be the product's disc.bmp without its 14-byte file header;
+each icon image must be the image stored in its .ico file, and each icon
+group must point at it with the .ico file's own directory entry; the string
+block, the version record and their languages must be exactly as the
+product says, and nothing else may be there. The expectations come from
+product.json and the pictures beside it, which the build wrote from the
+product folder.
 """
+import json
 import argparse
 import os
 import re
@@ -19,21 +21,26 @@ import xml.etree.ElementTree as ElementTree
 import pefile
 
 RT_ICON, RT_BITMAP, RT_STRING, RT_GROUP_ICON, RT_VERSION, RT_MANIFEST = 3, 2, 6, 14, 16, 24
-NEUTRAL, NEUTRAL_SYS_DEFAULT, CHINESE_TRADITIONAL = 0x0000, 0x0800, 0x0404
+NEUTRAL, NEUTRAL_SYS_DEFAULT = 0x0000, 0x0800
 
-# type -> {id: language}: everything the executable may carry.
-EXPECTED_DIRECTORY = {
-    RT_BITMAP: {1: NEUTRAL},
-    RT_ICON: {30001: NEUTRAL, 30002: NEUTRAL},
-    RT_GROUP_ICON: {1: NEUTRAL, 2: NEUTRAL},
-    RT_STRING: {1: NEUTRAL_SYS_DEFAULT},
-    RT_VERSION: {1: CHINESE_TRADITIONAL},
-    RT_MANIFEST: {1: NEUTRAL},
-}
-CAPTION_IDS = [10, 11, 12]
-VERSION_STRINGS = {"Comments": "2001-9-4", "FileVersion": "1.00", "ProductVersion": "1.00"}
-OUR_VERSION_STRINGS = ["CompanyName", "LegalCopyright", "ProductName", "InternalName",
-                       "OriginalFilename"]
+
+def expected_directory(product):
+    """type -> {id: language}: everything the executable may carry."""
+    return {
+        RT_BITMAP: {1: NEUTRAL},
+        RT_ICON: {30001: NEUTRAL, 30002: NEUTRAL},
+        RT_GROUP_ICON: {1: NEUTRAL, 2: NEUTRAL},
+        RT_STRING: {1: NEUTRAL_SYS_DEFAULT},
+        RT_VERSION: {1: product["record_language"]},
+        RT_MANIFEST: {1: NEUTRAL},
+    }
+
+
+CAPTION_IDS = {"setup": 10, "exit": 11, "title": 12}
+RELEASE_GUIDS = ["e2011457-1546-43c5-a5fe-008deee3d3f0", "35138b9a-5d96-4fbd-8e2d-a2440225f93a",
+                 "4a2f28e3-53b9-4441-ba9c-d69d4a4a6e38", "1f676c76-80e1-4239-95bb-83d0f6d0da78",
+                 "8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a"]  # Vista, 7, 8, 8.1, 10
+COMPATIBILITY = "urn:schemas-microsoft-com:compatibility.v1"
 # Vista and later take a program whose version record says any of these for
 # an installer and ask for elevation before it starts.
 INSTALLER_WORDS = re.compile(r"setup|install|update|patch", re.IGNORECASE)
@@ -42,28 +49,15 @@ ASM_V1, ASM_V2 = "urn:schemas-microsoft-com:asm.v1", "urn:schemas-microsoft-com:
 problems = []
 
 
-def read_string_table(path):
-    """{id: text} from a language's string table: UTF-8, one entry a line
-    (a name from resource.h or a number, then the quoted text), nothing but
-    the captions. Raises ValueError when the file is not such a table."""
-    with open(os.path.join(os.path.dirname(path), "..", "resource.h"), encoding="ascii") as f:
-        names = {m[0]: int(m[1]) for m in re.findall(r"#define\s+(\w+)\s+(\d+)", f.read())}
+def read_product(path):
     with open(path, encoding="utf-8") as f:
-        source = re.sub(r"/\*.*?\*/|//[^\n]*", "", f.read(), flags=re.S)
-    body = re.search(r"\bSTRINGTABLE\b.*?\bBEGIN\b(.*?)\bEND\b", source, re.S)
-    if body is None:
-        raise ValueError(f"{path}: no STRINGTABLE ... BEGIN ... END")
-    table = {}
-    for line in body[1].strip().splitlines():
-        entry = re.fullmatch(r'\s*(\w+)\s*,?\s*"((?:[^"]|"")*)"\s*', line)
-        if entry is None or not (entry[1].isdigit() or entry[1] in names):
-            raise ValueError(f"{path}: not an entry: {line.strip()!r}")
-        key = int(entry[1]) if entry[1].isdigit() else names[entry[1]]
-        # Inside a resource string a doubled quote stands for one.
-        table[key] = entry[2].replace('""', '"')
-    if sorted(table) != CAPTION_IDS or "\\" in "".join(table.values()):
-        raise ValueError(f"{path}: expected entries {CAPTION_IDS} without escapes, got {table}")
-    return table
+        return json.load(f)
+
+
+def string_table(product, language):
+    """{id: text}: the captions of one of the product's languages."""
+    texts = product["texts"][language]
+    return {number: texts[key] for key, number in CAPTION_IDS.items()}
 
 
 def expect_eq(what, expected, got):
@@ -90,12 +84,12 @@ def resources(pe):
     return found
 
 
-def check_directory(found):
-    for rtype, ids in EXPECTED_DIRECTORY.items():
+def check_directory(found, expected):
+    for rtype, ids in expected.items():
         for rid, language in ids.items():
             entries = found.get((rtype, rid), [])
             expect_eq(f"languages of resource {rtype}/{rid}", [language], [l for l, _ in entries])
-    extra = sorted(k for k in found if k[1] not in EXPECTED_DIRECTORY.get(k[0], {}))
+    extra = sorted(k for k in found if k[1] not in expected.get(k[0], {}))
     expect_eq("resources nobody asked for", [], extra)
 
 
@@ -132,10 +126,12 @@ def check_strings(found, expected):
     expect_eq("string table", {i: expected.get(i, "") for i in range(16)}, strings)
 
 
-def check_version(pe):
+def check_version(pe, product):
     fixed = pe.VS_FIXEDFILEINFO[0]
-    expect_eq("file version", (0x00010000, 0), (fixed.FileVersionMS, fixed.FileVersionLS))
-    expect_eq("product version", (0x00010000, 0), (fixed.ProductVersionMS, fixed.ProductVersionLS))
+    n = product["version_numbers"]
+    numbers = (n[0] << 16 | n[1], n[2] << 16 | n[3])
+    expect_eq("file version", numbers, (fixed.FileVersionMS, fixed.FileVersionLS))
+    expect_eq("product version", numbers, (fixed.ProductVersionMS, fixed.ProductVersionLS))
     expect_eq("file flags", 0, fixed.FileFlags & fixed.FileFlagsMask)
     expect_eq("file OS", 4, fixed.FileOS)
     expect_eq("file type", 1, fixed.FileType)
@@ -147,15 +143,16 @@ def check_version(pe):
             for key, value in var.entry.items():
                 text = lambda v: v.decode() if isinstance(v, bytes) else v  # noqa: E731
                 translations.append((text(key), text(value)))
-    expect_eq("string blocks", ["040404B0"], list(tables))
-    strings = tables.get("040404B0", {})
-    for key, value in VERSION_STRINGS.items():
-        expect_eq(f"version string {key}", value, strings.get(key))
-    for key in OUR_VERSION_STRINGS:
-        if not strings.get(key):
-            problems.append(f"version string {key}: expected a value, got none")
-    expect_eq("translation", [("Translation", "0x0404 0x04b0")], translations)
-    for key, value in strings.items():
+    block = f"{product['record_language']:04X}04B0"
+    expect_eq("string blocks", [block], list(tables))
+    expected = {"Comments": product["comments"], "CompanyName": product["company"],
+                "FileDescription": product["description"], "FileVersion": product["version"],
+                "InternalName": "launcher", "LegalCopyright": product["copyright"],
+                "OriginalFilename": "launcher.exe", "ProductName": product["name"],
+                "ProductVersion": product["version"]}
+    expect_eq("version strings", expected, tables.get(block, {}))
+    expect_eq("translation", [("Translation", f"0x{product['record_language']:04x} 0x04b0")], translations)
+    for key, value in tables.get(block, {}).items():
         if INSTALLER_WORDS.search(value):
             problems.append(f"version string {key} {value!r}: names what marks an installer")
 
@@ -177,27 +174,32 @@ def check_manifest(found):
     # that declares two namespaces; trustInfo must declare exactly one.
     tags = re.findall(rb"<[^>]*trustInfo[^>]*>", text)
     expect_eq("namespaces declared on trustInfo", [1], [len(re.findall(rb"xmlns", t)) for t in tags[:1]])
+    # Every release from Vista to 10 declared, so 8.1 and later tell the
+    # version check their true version.
+    path = f"{{{COMPATIBILITY}}}compatibility/{{{COMPATIBILITY}}}application/{{{COMPATIBILITY}}}supportedOS"
+    expect_eq("supported releases declared", ["{" + g + "}" for g in RELEASE_GUIDS],
+              [e.get("Id") for e in root.findall(path)])
 
 
 def main():
     parser = argparse.ArgumentParser(description=__doc__)
-    parser.add_argument("--resources", required=True, help="folder with disc.bmp and the icons")
-    parser.add_argument("--strings", required=True, help="the language's string table (.rc)")
+    parser.add_argument("--product", required=True,
+                        help="product.json, with the product's pictures beside it")
+    parser.add_argument("--language", required=True, help="the language the executable is in")
     parser.add_argument("exe")
     args = parser.parse_args()
 
+    product = read_product(args.product)
+    pictures = os.path.dirname(os.path.abspath(args.product))
     pe = pefile.PE(args.exe)
     found = resources(pe)
-    check_directory(found)
-    with open(f"{args.resources}/disc.bmp", "rb") as f:
+    check_directory(found, expected_directory(product))
+    with open(f"{pictures}/disc.bmp", "rb") as f:
         expect_eq("bitmap 1", f.read()[14:], data(found, RT_BITMAP, 1))
-    check_icon(found, f"{args.resources}/setup.ico", 1, 30001, colours=16, bits=4)
-    check_icon(found, f"{args.resources}/exit.ico", 2, 30002, colours=0, bits=24)
-    try:
-        check_strings(found, read_string_table(args.strings))
-    except (OSError, ValueError) as e:
-        problems.append(str(e))
-    check_version(pe)
+    check_icon(found, f"{pictures}/setup.ico", 1, 30001, colours=16, bits=4)
+    check_icon(found, f"{pictures}/exit.ico", 2, 30002, colours=0, bits=24)
+    check_strings(found, string_table(product, args.language))
+    check_version(pe, product)
     check_manifest(found)
 
     for problem in problems:

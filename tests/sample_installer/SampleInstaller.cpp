@@ -53,6 +53,14 @@ void AppendToLog()
     WriteFile(file, modulePath, moduleLength, &written, nullptr);
     WriteFile(file, "\t", 1, &written, nullptr);
     WriteFile(file, arguments, lstrlenA(arguments), &written, nullptr);
+    // The folder it was started in: the shell gives it the working folder
+    // the launcher asked for.
+    char current[MAX_PATH * 4];
+    DWORD currentLength = GetCurrentDirectoryA(sizeof current, current);
+    if (currentLength >= sizeof current)
+        currentLength = 0;
+    WriteFile(file, "\t", 1, &written, nullptr);
+    WriteFile(file, current, currentLength, &written, nullptr);
     WriteFile(file, "\r\n", 2, &written, nullptr);
     CloseHandle(file);
 }

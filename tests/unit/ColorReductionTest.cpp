@@ -15,7 +15,7 @@ const score::Picture& Artwork()
 {
     static std::string error;
     static const score::Picture artwork =
-        score::ReadBmp(std::string(LAUNCHER_SOURCE_DIR) + "/resources/disc.bmp", &error);
+        score::ReadBmp(LAUNCHER_ARTWORK, &error);
     EXPECT_EQ(error, "");
     return artwork;
 }

@@ -21,6 +21,20 @@ inline std::string Narrow(const std::u16string& text)
     return out;
 }
 
+inline const char16_t kQuitQuestion[] =
+    u"Setup is not complete. If you quit the setup\r\n"
+    u"program now, the program will not be installed.\r\n"
+    u"\r\n"
+    u"To continue installing, click No. To quit\r\n"
+    u"the Setup program, click Yes.";
+
+// The product the logic's tests are written for, whatever product the build
+// is for: the launcher as it was first made.
+inline const launcher::ProductTexts kTexts = {u"Error Windows Version!", u"Install", kQuitQuestion,
+                                              u"Setup could not be started."};
+inline const launcher::Product kTavrinex = {u"Tavrinex\\Setup.exe", launcher::WorkingFolder::Launcher,
+                                            launcher::kClassicReleases, &kTexts};
+
 struct MessageBoxCall {
     std::u16string text;
     std::u16string title;

@@ -13,12 +13,8 @@ using launcher::kMbYesNoQuestion;
 
 namespace {
 
-const std::u16string kQuitQuestion =
-    u"Setup is not complete. If you quit the setup\r\n"
-    u"program now, the program will not be installed.\r\n"
-    u"\r\n"
-    u"To continue installing, click No. To quit\r\n"
-    u"the Setup program, click Yes.";
+using fake::kQuitQuestion;
+using fake::kTavrinex;
 
 class Form1Test : public ::testing::Test {
 protected:
@@ -40,7 +36,7 @@ protected:
     }
 
     fake::FakePlatform fake;
-    Form1Controller form{fake};
+    Form1Controller form{fake, kTavrinex};
 };
 
 TEST_F(Form1Test, LoadSetsCaptionsThenTitleThenReadsTheVersion)
@@ -82,7 +78,7 @@ TEST_F(Form1Test, ActivationRefusesEveryOtherCodeWithOneBoxThenTerminates)
     for (int16_t code : {int16_t{0}, int16_t{-1}, int16_t{6}, int16_t{-32768}, int16_t{32767}}) {
         SCOPED_TRACE(code);
         fake::FakePlatform platform;
-        Form1Controller refused(platform);
+        Form1Controller refused(platform, kTavrinex);
         platform.controller = &refused;
         platform.captions[0] = u"Instalaci\u00f3n";  // the title as it currently stands
         refused.WindowsVersionCode = code;
@@ -141,6 +137,25 @@ TEST_F(Form1Test, SetupFromAFolderInsertsOneBackslash)
     form.OnCommand1Click();
     ASSERT_EQ(fake.shellCalls.size(), 1u);
     EXPECT_EQ(fake.shellCalls[0].file, u"C:\\My Disc\\Disk1\\Tavrinex\\Setup.exe");
+}
+
+// A product whose installer is deeper down and starts in its own folder.
+TEST_F(Form1Test, SetupStartsADeeperInstallerInItsOwnFolderWhenTheProductSaysSo)
+{
+    launcher::Product deeper = kTavrinex;
+    deeper.installer = u"Acme Tools\\Disk 1\\setup.msi";
+    deeper.workingFolder = launcher::WorkingFolder::Installer;
+    for (const char16_t* folder : {u"D:\\", u"C:\\My Disc"}) {
+        fake::FakePlatform platform;
+        Form1Controller controller(platform, deeper);
+        platform.controller = &controller;
+        platform.folder = folder;
+        controller.OnCommand1Click();
+        ASSERT_EQ(platform.shellCalls.size(), 1u);
+        std::u16string base = folder[3] == 0 ? folder : std::u16string(folder) + u"\\";
+        EXPECT_EQ(platform.shellCalls[0].file, base + u"Acme Tools\\Disk 1\\setup.msi");
+        EXPECT_EQ(platform.shellCalls[0].directory, base + u"Acme Tools\\Disk 1");
+    }
 }
 
 TEST_F(Form1Test, AfterSetupNoCloseRequestAsks)
@@ -310,7 +325,7 @@ TEST_F(Form1Test, OnlyTheQuitQuestionHoldsUpASessionEnd)
     for (const auto& c : cases) {
         SCOPED_TRACE(c.box);
         fake::FakePlatform platform;
-        Form1Controller controller(platform);
+        Form1Controller controller(platform, kTavrinex);
         platform.controller = &controller;
         platform.shellResult = 2;  // Setup fails
         controller.WindowsVersionCode = c.versionCode;

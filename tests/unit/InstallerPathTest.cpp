@@ -62,7 +62,7 @@ TEST(InstallerPath, BuildInstallerPath)
         PathText folder;
         folder.Assign(c.folder);
         PathText path;
-        ASSERT_TRUE(BuildInstallerPath(folder, path));
+        ASSERT_TRUE(BuildInstallerPath(folder, u"Tavrinex\\Setup.exe", path));
         EXPECT_EQ(std::u16string(path.Chars()), std::u16string(c.path));
     }
 }
@@ -71,12 +71,12 @@ TEST(InstallerPath, NeverTruncates)
 {
     PathText folder;
     PathText path;
-    EXPECT_FALSE(BuildInstallerPath(folder, path)) << "empty folder";
+    EXPECT_FALSE(BuildInstallerPath(folder, u"Tavrinex\\Setup.exe", path)) << "empty folder";
 
     // A folder that fits but leaves no room for the installer's name.
     std::u16string longFolder = u"C:\\" + std::u16string(PathText::kCapacity - 10, u'a');
     ASSERT_TRUE(folder.Assign(longFolder.c_str()));
-    EXPECT_FALSE(BuildInstallerPath(folder, path));
+    EXPECT_FALSE(BuildInstallerPath(folder, u"Tavrinex\\Setup.exe", path));
 
     // A module path longer than any folder can hold.
     std::u16string longModule = u"C:\\" + std::u16string(PathText::kCapacity, u'b') + u"\\x.exe";

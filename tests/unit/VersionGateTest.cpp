@@ -18,45 +18,54 @@ struct Answer {
     uint32_t minor;
     uint32_t build;
     const char* csd;
-    const char16_t* code;
+    const char16_t* code;     // with 98, Me, NT 4.0, 2000 and XP admitted
+    const char16_t* anyCode;  // with every release a product can name admitted
 };
+
+constexpr uint32_t kEveryRelease = 0xFFFFFFFFu;
 
 // What GetVersionExA reports, as recorded on each release. On the 9x family
 // the high word of the build number repeats major and minor and the CSD text
 // carries a letter for the second editions; NT and 95 both say 4.0 and
 // differ only in the platform id.
 const Answer kRecordedAnswers[] = {
-    {"Windows 95",            1, 4, 0,  0x040003B6, "",                u"0"},
-    {"Windows 95 OSR2",       1, 4, 0,  0x04000457, " B",              u"0"},
-    {"Windows 98",            1, 4, 10, 0x040A07CE, " ",               u"1"},
-    {"Windows 98 SE",         1, 4, 10, 0x040A08AE, " A ",             u"1"},
-    {"Windows Me",            1, 4, 90, 0x045A0BB8, " ",               u"2"},
-    {"Windows NT 3.51",       2, 3, 51, 1057,       "Service Pack 5",  u"0"},
-    {"Windows NT 4.0",        2, 4, 0,  1381,       "",                u"3"},
-    {"Windows NT 4.0 SP6a",   2, 4, 0,  1381,       "Service Pack 6",  u"3"},
-    {"Windows 2000",          2, 5, 0,  2195,       "",                u"4"},
-    {"Windows 2000 SP4",      2, 5, 0,  2195,       "Service Pack 4",  u"4"},
-    {"Windows XP",            2, 5, 1,  2600,       "",                u"5"},
-    {"Windows XP SP3",        2, 5, 1,  2600,       "Service Pack 3",  u"5"},
-    {"Windows Server 2003",   2, 5, 2,  3790,       "Service Pack 2",  u"0"},
-    {"Windows Vista",         2, 6, 0,  6002,       "Service Pack 2",  u"0"},
-    {"Windows 7",             2, 6, 1,  7601,       "Service Pack 1",  u"0"},
-    {"Windows 10, no manifest", 2, 6, 2, 9200,      "",                u"0"},
-    {"Win32s on 3.11",        0, 3, 11, 0,          "",                u"0"},
-    {"Windows CE",            3, 4, 20, 0,          "",                u"0"},
+    {"Windows 95",            1, 4, 0,  0x040003B6, "",                u"0", u"6"},
+    {"Windows 95 OSR2",       1, 4, 0,  0x04000457, " B",              u"0", u"6"},
+    {"Windows 98",            1, 4, 10, 0x040A07CE, " ",               u"1", u"1"},
+    {"Windows 98 SE",         1, 4, 10, 0x040A08AE, " A ",             u"1", u"1"},
+    {"Windows Me",            1, 4, 90, 0x045A0BB8, " ",               u"2", u"2"},
+    {"Windows NT 3.51",       2, 3, 51, 1057,       "Service Pack 5",  u"0", u"0"},
+    {"Windows NT 4.0",        2, 4, 0,  1381,       "",                u"3", u"3"},
+    {"Windows NT 4.0 SP6a",   2, 4, 0,  1381,       "Service Pack 6",  u"3", u"3"},
+    {"Windows 2000",          2, 5, 0,  2195,       "",                u"4", u"4"},
+    {"Windows 2000 SP4",      2, 5, 0,  2195,       "Service Pack 4",  u"4", u"4"},
+    {"Windows XP",            2, 5, 1,  2600,       "",                u"5", u"5"},
+    {"Windows XP SP3",        2, 5, 1,  2600,       "Service Pack 3",  u"5", u"5"},
+    {"Windows Server 2003",   2, 5, 2,  3790,       "Service Pack 2",  u"0", u"7"},
+    {"Windows Vista",         2, 6, 0,  6002,       "Service Pack 2",  u"0", u"8"},
+    {"Windows 7",             2, 6, 1,  7601,       "Service Pack 1",  u"0", u"9"},
+    {"Windows 10, no manifest", 2, 6, 2, 9200,      "",                u"0", u"10"},
+    {"Windows 8",             2, 6, 2,  9200,       "",                u"0", u"10"},
+    {"Windows 8.1",           2, 6, 3,  9600,       "",                u"0", u"11"},
+    {"Windows 10 22H2",       2, 10, 0, 19045,      "",                u"0", u"12"},
+    {"Windows 11 21H2",       2, 10, 0, 22000,      "",                u"0", u"13"},
+    {"Win32s on 3.11",        0, 3, 11, 0,          "",                u"0", u"0"},
+    {"Windows CE",            3, 4, 20, 0,          "",                u"0", u"0"},
 };
 
 // The rows of the table at their edges, and numbers in no row.
 const Answer kEdges[] = {
-    {"9x minor 10, odd major",   1, 5, 10, 0, "", u"1"},
-    {"9x minor 90, odd major",   1, 0, 90, 0, "", u"2"},
-    {"9x minor 3",               1, 4, 3,  0, "", u"0"},
-    {"NT 4.x",                   2, 4, 7,  0, "", u"3"},
-    {"NT 5.3",                   2, 5, 3,  0, "", u"0"},
-    {"NT 3.10",                  2, 3, 10, 0, "", u"0"},
-    {"NT 10.0",                  2, 10, 0, 0, "", u"0"},
-    {"platform 4",               4, 5, 1,  0, "", u"0"},
-    {"platform all ones",        0xFFFFFFFF, 5, 1, 0, "", u"0"},
+    {"9x minor 10, odd major",   1, 5, 10, 0, "", u"1", u"1"},
+    {"9x minor 90, odd major",   1, 0, 90, 0, "", u"2", u"2"},
+    {"9x minor 3",               1, 4, 3,  0, "", u"0", u"0"},
+    {"NT 4.x",                   2, 4, 7,  0, "", u"3", u"3"},
+    {"NT 5.3",                   2, 5, 3,  0, "", u"0", u"0"},
+    {"NT 3.10",                  2, 3, 10, 0, "", u"0", u"0"},
+    {"NT 10.0",                  2, 10, 0, 0, "", u"0", u"12"},
+    {"platform 4",               4, 5, 1,  0, "", u"0", u"0"},
+    {"NT 6.4",                   2, 6, 4,  0, "", u"0", u"0"},
+    {"NT 10.1",                  2, 10, 1, 0, "", u"0", u"0"},
+    {"platform all ones",        0xFFFFFFFF, 5, 1, 0, "", u"0", u"0"},
 };
 
 OsVersionInfoA Record(const Answer& answer)
@@ -75,8 +84,10 @@ void ExpectCodes(const Answer* answers, size_t count)
 {
     for (size_t i = 0; i < count; ++i) {
         SCOPED_TRACE(answers[i].release);
-        EXPECT_EQ(std::u16string(ClassifyWindowsVersion(Record(answers[i]))),
+        EXPECT_EQ(std::u16string(ClassifyWindowsVersion(Record(answers[i]), launcher::kClassicReleases)),
                   std::u16string(answers[i].code));
+        EXPECT_EQ(std::u16string(ClassifyWindowsVersion(Record(answers[i]), kEveryRelease)),
+                  std::u16string(answers[i].anyCode));
     }
 }
 
@@ -107,7 +118,7 @@ TEST(VersionGate, FailedQueryRefuses)
 {
     fake::FakePlatform fake;
     fake.versionCallSucceeds = false;
-    launcher::Form1Controller form(fake);
+    launcher::Form1Controller form(fake, fake::kTavrinex);
     fake.controller = &form;
     form.WindowsVersionCode = 4;
 
@@ -124,7 +135,7 @@ TEST(VersionGate, LoadStoresTheCodeOfEachRecordedAnswer)
         SCOPED_TRACE(answer.release);
         fake::FakePlatform fake;
         fake.versionAnswer = Record(answer);
-        launcher::Form1Controller form(fake);
+        launcher::Form1Controller form(fake, fake::kTavrinex);
         form.OnLoad();
         EXPECT_EQ(form.WindowsVersionCode, answer.code[0] - u'0');
     }

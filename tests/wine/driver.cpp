@@ -81,11 +81,23 @@ std::string Hex(HWND window)
     return buffer;
 }
 
+// UTF-16 text as UTF-8, what the driver's JSON carries.
+std::string Utf8(const WCHAR* text, int length)
+{
+    if (length <= 0)
+        return std::string();
+    int size = WideCharToMultiByte(CP_UTF8, 0, text, length, nullptr, 0, nullptr, nullptr);
+    std::string out(size > 0 ? size : 0, '\0');
+    WideCharToMultiByte(CP_UTF8, 0, text, length, &out[0], size, nullptr, nullptr);
+    return out;
+}
+
+// A window's text as Windows holds it (UTF-16), whatever the code page.
 std::string WindowText(HWND window)
 {
-    char buffer[4096];
-    int length = GetWindowTextA(window, buffer, sizeof buffer);
-    return std::string(buffer, length > 0 ? length : 0);
+    WCHAR buffer[4096];
+    int length = GetWindowTextW(window, buffer, sizeof buffer / sizeof buffer[0]);
+    return Utf8(buffer, length);
 }
 
 std::string ClassOf(HWND window)
@@ -589,10 +601,8 @@ std::string Resources(const std::string& path)
     out += ",\"strings\":[";
     for (UINT id = 10; id <= 12; ++id) {
         WCHAR text[256];
-        char utf8[1024];
         int length = LoadStringW(module, id, text, 256);
-        length = WideCharToMultiByte(CP_UTF8, 0, text, length, utf8, sizeof utf8, nullptr, nullptr);
-        out += Json(std::string(utf8, length > 0 ? length : 0)) + (id < 12 ? "," : "");
+        out += Json(Utf8(text, length)) + (id < 12 ? "," : "");
     }
     out += "]}";
     FreeLibrary(module);

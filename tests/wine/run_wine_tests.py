@@ -4,7 +4,10 @@
 One throw-away prefix for the whole run. Each scenario starts launcher.exe
 from a sample medium, acts through driver.exe (clicks, close requests,
 answers to message boxes) and checks what the launcher shows and does.
-Failures say what was expected and what was seen.
+What it expects (texts, access keys, installer path and working folder,
+admitted releases, pictures) comes from the product the launcher was built
+for: product.json and the pictures beside it. Failures say what was
+expected and what was seen.
 """
 import argparse
 import json
@@ -19,20 +22,10 @@ sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), ".."
 from winelab import WineLab, free_display, windows_path  # noqa: E402
 from bitmap import Bitmap  # noqa: E402
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "pe"))
-from check_resources import read_string_table  # noqa: E402
+from check_resources import read_product, string_table  # noqa: E402
 
-QUIT_TITLE = "Install"
-QUIT_TEXT = ("Setup is not complete. If you quit the setup\r\n"
-             "program now, the program will not be installed.\r\n"
-             "\r\n"
-             "To continue installing, click No. To quit\r\n"
-             "the Setup program, click Yes.")
-# The design-time captions, which stay when the string table's texts cannot
-# be carried by the system's ANSI code page.
-DESIGN_CAPTIONS = {10: "&Setup", 11: "E&xit", 12: "Installation"}
 IDC_COMMAND1, IDC_COMMAND2 = 101, 102
 DRIVE_CDROM = 5
-RESOURCES = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "resources")
 BUTTONS = {IDC_COMMAND1: (72, 232, 81, 65), IDC_COMMAND2: (192, 232, 81, 65)}
 LABEL = (56, 64, 244, 24)
 # What an 8-bit screen under Wine showed of the launcher before it had a
@@ -40,23 +33,79 @@ LABEL = (56, 64, 244, 24)
 # shows only the static colours there, whatever a program realizes.
 SCORE_ON_8_BIT_SCREEN_BEFORE = 7.92
 
-# Every version Wine can report, and whether the launcher runs there.
+# Every version Wine can report, with the release a product names it by.
 VERSIONS = [
-    ("win95", False), ("win98", True), ("winme", True), ("nt40", True), ("win2k", True),
-    ("winxp", True), ("win2003", False), ("vista", False), ("win7", False), ("win10", False),
+    ("win95", "95"), ("win98", "98"), ("winme", "Me"), ("nt40", "NT4"), ("win2k", "2000"),
+    ("winxp", "XP"), ("win2003", "2003"), ("vista", "Vista"), ("win7", "7"), ("win8", "8"),
+    ("win81", "8.1"), ("win10", "10"),
 ]
+# Where the version check also presses Setup, when the product runs there.
+SETUP_ON = ("win2k", "winxp", "win7", "win10")
+# A locale of each ANSI code page the machine has (scripts/install-deps.sh).
+LOCALES = {1252: "C.UTF-8", 1251: "ru_RU.UTF-8", 950: "zh_TW.UTF-8", 932: "ja_JP.UTF-8",
+           936: "zh_CN.UTF-8"}
 
 
-def shown_captions(table, codepage):
-    """What the launcher shows from a string table where codepage is the
-    ANSI code page: each text it carries, the design-time one for any other."""
-    def carried(text):
-        try:
-            text.encode(codepage)
-            return True
-        except UnicodeEncodeError:
-            return False
-    return {i: text if carried(text) else DESIGN_CAPTIONS[i] for i, text in table.items()}
+class Product:
+    """What the launcher was built for, as the build wrote it down."""
+
+    def __init__(self, path, language):
+        self.facts = read_product(path)
+        self.folder = os.path.dirname(os.path.abspath(path))  # the pictures, as carried
+        self.language = language
+        self.texts = self.facts["texts"][language]
+        self.table = string_table(self.facts, language)
+        # The design-time captions: the product's first language.
+        self.design = string_table(self.facts, self.facts["languages"][0])
+        self.installer = self.facts["installer"]  # relative, with backslashes
+        self.installer_file = self.installer.split("\\")[-1]
+        self.installer_folder = self.facts["installer_folder"]
+
+    def picture(self, name):
+        return os.path.join(self.folder, name)
+
+    def installer_at(self, folder):
+        """The installer's full path for a launcher in folder."""
+        return folder + ("" if folder.endswith("\\") else "\\") + self.installer
+
+    def runs_on(self, version):
+        return dict(VERSIONS)[version] in self.facts["windows"]
+
+    def refused_version(self):
+        """A version the product refuses, or None if it runs on all."""
+        return next((v for v, _ in VERSIONS if not self.runs_on(v)), None)
+
+    def shown_captions(self, table, codepage):
+        """What the launcher shows from a string table where codepage is the
+        ANSI code page: each text it carries, the design-time one for any other."""
+        def carried(text):
+            try:
+                text.encode(codepage)
+                return True
+            except UnicodeEncodeError:
+                return False
+        return {i: text if carried(text) else self.design[i] for i, text in table.items()}
+
+    def access_key(self, key):
+        return self.texts["access_keys"][key]
+
+
+def folder_of(path):
+    """The folder of a Windows path, a drive root with its backslash."""
+    folder = path.rpartition("\\")[0]
+    return folder + "\\" if len(folder) == 2 and folder[1] == ":" else folder
+
+
+def icon_colours(path):
+    """The two commonest colours of an icon that no grey or default icon
+    has (not black, white or grey), with their counts."""
+    from PIL import Image
+    image = Image.open(path).convert("RGBA")
+    counts = {}
+    for r, g, b, a in image.getdata():
+        if a and not (r == g == b):
+            counts[(r, g, b)] = counts.get((r, g, b), 0) + 1
+    return sorted(counts.items(), key=lambda item: -item[1])[:2]
 
 
 class Failure(Exception):
@@ -80,10 +129,12 @@ def buttons_of(box):
 class Run:
     """Everything one scenario needs: the lab, the driver, the media."""
 
-    def __init__(self, lab, driver_exe, media, log, table, score_tool):
+    def __init__(self, lab, driver_exe, media, log, product, score_tool):
         self.lab = lab
-        self.table = table  # the string table launcher.exe was built with
-        self.captions = shown_captions(table, "cp1252")  # what it shows in this run's locale
+        self.product = product
+        self.table = product.table  # the string table launcher.exe was built with
+        # What it shows in this run's locale.
+        self.captions = product.shown_captions(product.table, "cp1252")
         self.driver_exe = driver_exe
         self.score_tool = score_tool
         self.driver = lab.driver(driver_exe)
@@ -127,8 +178,8 @@ class Run:
         return boxes[0], reply["state"]
 
     def expect_quit_question(self, box, form):
-        expect_eq("question title", QUIT_TITLE, box["title"])
-        expect_eq("question text", QUIT_TEXT, box["text"])
+        expect_eq("question title", self.product.texts["quit_title"], box["title"])
+        expect_eq("question text", self.product.texts["quit"], box["text"])
         expect_eq("question buttons", ["Yes", "No"], buttons_of(box))
         expect(box["icon"], "question box has no icon")
         expect_eq("question owner", form["hwnd"], box["owner"])
@@ -159,7 +210,7 @@ class Run:
 
     def score(self, path):
         """The blurred score of a drawn window against the artwork."""
-        result = subprocess.run([self.score_tool, path, os.path.join(RESOURCES, "disc.bmp")],
+        result = subprocess.run([self.score_tool, path, self.product.picture("disc.bmp")],
                                 capture_output=True, text=True)
         expect(result.returncode == 0, f"picture_score failed: {result.stderr.strip()}")
         return float(result.stdout)
@@ -190,13 +241,13 @@ class Run:
         with open(self.log, "rb") as f:
             return f.read().decode("latin-1").splitlines()
 
-    def setup_starts(self, launcher, installer, encoding="latin-1", env=None):
-        """Setup in the launcher at one path starts the installer at the
-        other, and the launcher ends without a question."""
+    def setup_starts(self, launcher, encoding="latin-1", env=None):
+        """Setup in the launcher at this path starts the product's installer
+        beside it, and the launcher ends without a question."""
         self.launch(launcher, env)
         self.driver.send("click 1")
         expect_eq("exit code after Setup", 0, self.ended())
-        self.expect_installer_started(installer, encoding)
+        self.expect_installer_started(self.product.installer_at(folder_of(launcher)), encoding)
 
     def expect_installer_started(self, expected_path, encoding="latin-1"):
         reply = self.driver.wait("installer", 15000)
@@ -207,9 +258,11 @@ class Run:
                 break
             time.sleep(0.1)
         expect_eq("installer starts", 1, len(lines))
-        module, _, arguments = lines[0].encode("latin-1").decode(encoding).partition("\t")
+        module, arguments, folder = (lines[0].encode("latin-1").decode(encoding).split("\t") + ["", ""])[:3]
         expect_eq("installer path", expected_path, module)
         expect_eq("installer parameters", "", arguments)
+        if self.product.facts["working_directory"] == "installer":
+            expect_eq("installer's working folder", expected_path.rpartition("\\")[0], folder)
         self.driver.send("closeinstallers")
         os.remove(self.log)
 
@@ -217,9 +270,15 @@ class Run:
 # --- scenarios ---------------------------------------------------------------
 
 def version_gate(run):
-    """Only 98, Me, NT 4.0, 2000 and XP run; others see one error, then the end."""
-    for version, accepted in VERSIONS:
+    """Only the product's releases run (and start the installer where Setup
+    is pressed); others see one error, then the end."""
+    for version, _ in VERSIONS:
+        accepted = run.product.runs_on(version)
         run.lab.set_version(version)
+        if accepted and version in SETUP_ON:
+            run.setup_starts("D:\\launcher.exe")
+            print(f"  {version}: runs, Setup starts the installer")
+            continue
         state = run.launch("D:\\launcher.exe")
         if accepted:
             reply = run.driver.wait("box", 1500)
@@ -228,7 +287,7 @@ def version_gate(run):
         else:
             box, state = run.open_box()
             expect(state["form"]["visible"], f"{version}: window not shown before the error")
-            expect_eq(f"{version}: error text", "Error Windows Version!", box["text"])
+            expect_eq(f"{version}: error text", run.product.texts["refusal"], box["text"])
             expect_eq(f"{version}: error title", run.captions[12], box["title"])
             expect_eq(f"{version}: error buttons", ["OK"], buttons_of(box))
             expect(box["icon"], f"{version}: error box has no icon")
@@ -289,7 +348,7 @@ def check_drawn_window(run):
               [(c["id"], c["rect"]) for c in state["form"]["controls"]])
     time.sleep(0.3)
     shot = run.capture("client.bmp")
-    disc = Bitmap(os.path.join(RESOURCES, "disc.bmp"))
+    disc = Bitmap(run.product.picture("disc.bmp"))
     expect_eq("captured size", (349, 348), (shot.width, shot.height))
 
     buttons, label = BUTTONS, LABEL
@@ -312,17 +371,20 @@ def check_drawn_window(run):
     expect(not grey, f"the background colour shows at {grey[:5]}")
 
     for id_, (left, top, width, height) in buttons.items():
-        for x, y in ((left + 6, top + 6), (left + width - 7, top + height - 7), (left + 6, top + height - 7)):
+        # The face where neither the icon nor a caption of any width
+        # reaches: beside the icon at the top, below the caption at the
+        # bottom, inside the edge and outside the focus frame.
+        for x, y in ((left + 6, top + 6), (left + width - 7, top + 6),
+                     (left + 3, top + height - 4), (left + width - 4, top + height - 4)):
             expect_eq(f"button {id_} face at {x},{y}", (255, 255, 192), shot.pixel(x, y))
         icon = list(c for _, _, c in shot.pixels(left + 24, top + 6, 32, 36))
         caption = list(c for _, _, c in shot.pixels(left + 8, top + 44, width - 16, 16))
         expect(sum(max(c) < 64 for c in caption) > 20, f"button {id_}: no caption text below the icon")
-        if id_ == IDC_COMMAND1:
-            expect(icon.count((255, 255, 0)) > 10 and icon.count((0, 128, 128)) > 10,
-                   "Setup button: no setup icon (its yellow box and teal screen)")
-        else:
-            green = sum(g > 150 and r < 120 and b < 120 for r, g, b in icon)
-            expect(green > 20, "Exit button: no exit icon (its green arrow)")
+        name = "setup.ico" if id_ == IDC_COMMAND1 else "exit.ico"
+        for colour, count in icon_colours(run.product.picture(name)):
+            expect(icon.count(colour) >= min(10, count // 2),
+                   f"button {id_}: {icon.count(colour)} pixels of {colour}, the colour of "
+                   f"{count} pixels of {name}: not its icon")
 
     # Held down, a button looks pressed: a shadow edge, the picture moved
     # one pixel right and down.
@@ -437,32 +499,31 @@ def resources_and_window_icon(run):
     expect_eq("bitmap width, height, bits", [350, 350, 24], reply["bitmap"])
     for key in ("setup_icon", "exit_icon", "icons_differ", "file_icon_is_setup"):
         expect(reply[key], f"{key}: expected true, got {reply[key]}")
-    expect_eq("strings 10 to 12", [run.table[i] for i in (10, 11, 12)],
-              [text.encode("latin-1").decode("utf-8") for text in reply["strings"]])
+    expect_eq("strings 10 to 12", [run.table[i] for i in (10, 11, 12)], reply["strings"])
 
     state = run.launch("D:\\launcher.exe")
     time.sleep(0.5)
     shot = os.path.join(run.lab.work_dir, "window.bmp")
     expect(run.driver.send(f"capturewindow {windows_path(shot)}")["ok"], "window capture failed")
     # The small icon sits at the left of the title bar: look there for the
-    # setup icon's yellow box and teal screen, which no default icon has.
+    # setup icon's own colours, which no default icon has.
     window = Bitmap(shot)
     caption_height = state["form"]["origin"][1] - state["form"]["window"][1]
     colours = [p for _, _, p in window.pixels(0, 0, 24, caption_height)]
-    for name, colour in (("yellow", (255, 255, 0)), ("teal", (0, 128, 128))):
-        expect(colours.count(colour) >= 4, f"title-bar icon shows no {name}: not the setup icon")
+    for colour, _ in icon_colours(run.product.picture("setup.ico")):
+        expect(colours.count(colour) >= 4, f"title-bar icon shows no {colour}: not the setup icon")
     run.exit_with_yes()
 
 
 def setup_from_drive_root(run):
-    """Setup on D:\\ starts D:\\Tavrinex\\Setup.exe and ends without a question."""
-    run.setup_starts("D:\\launcher.exe", "D:\\Tavrinex\\Setup.exe")
+    """Setup on D:\\ starts the installer below D:\\ and ends without a question."""
+    run.setup_starts("D:\\launcher.exe")
 
 
 def setup_from_cd_image(run):
     """The disc image as shipped, extracted through its Joliet tree and
     mapped as D: with the drive type of a CD-ROM: Setup starts the medium's
-    installer, D:\\Tavrinex\\Setup.exe."""
+    installer."""
     cd = os.path.join(run.lab.work_dir, "cd")
     shutil.rmtree(cd, ignore_errors=True)
     image = os.path.join(os.path.dirname(run.driver_exe), "medium.iso")
@@ -470,16 +531,17 @@ def setup_from_cd_image(run):
                     "-extract", "/", cd], check=True, capture_output=True)
     for folder, _, _ in os.walk(cd):
         os.chmod(folder, 0o755)  # extracted read-only; the next run removes them
-    with open(os.path.join(cd, "Tavrinex", "Setup.exe"), "rb") as f:
+    relative = run.product.installer.split("\\")
+    with open(os.path.join(cd, *relative), "rb") as f:
         shipped = f.read()
-    with open(os.path.join(run.media["d"], "Tavrinex", "Setup.exe"), "rb") as f:
+    with open(os.path.join(run.media["d"], *relative), "rb") as f:
         if shipped != f.read():
             print("  skipped: the image carries a maker's installer, not the sample one")
             return
     set_drive(run, "d", cd, "cdrom")
     try:
         expect_eq("drive type of D:", DRIVE_CDROM, run.driver.send("drivetype D:\\")["type"])
-        run.setup_starts("D:\\launcher.exe", "D:\\Tavrinex\\Setup.exe")
+        run.setup_starts("D:\\launcher.exe")
     finally:
         set_drive(run, "d", run.media["d"], None)
 
@@ -496,7 +558,7 @@ def set_drive(run, letter, folder, kind):
 
 def setup_from_folder_with_spaces(run):
     """Setup from a deeper folder whose names hold spaces."""
-    run.setup_starts("E:\\My Disc\\Disk 1\\launcher.exe", "E:\\My Disc\\Disk 1\\Tavrinex\\Setup.exe")
+    run.setup_starts("E:\\My Disc\\Disk 1\\launcher.exe")
 
 
 def exit_no_then_yes(run):
@@ -533,29 +595,44 @@ def every_close_asks(run):
 
 
 def keyboard(run):
-    """Tab between the buttons; Alt+X, Space, Enter and Alt+F4 reach Exit's
-    question; Alt+S starts the installer. The focus comes back where it was."""
+    """Tab between the buttons; Exit's access key, Space, Enter and Alt+F4
+    reach Exit's question; Setup's access key starts the installer (Enter
+    on Setup where the caption has none). The focus comes back where it was."""
     run.launch("D:\\launcher.exe")
     expect_eq("focus at first display", IDC_COMMAND1, run.focus_when_active())
     for keys, focus in (("Tab", IDC_COMMAND2), ("Tab", IDC_COMMAND1), ("shift+Tab", IDC_COMMAND2)):
         run.key(keys)
         expect_eq(f"focus after {keys}", focus, run.focus_when_active())
-    for keys in ("alt+x", "space", "Return", "alt+F4"):
+    setup_key, exit_key = (key_name(run.product.access_key(k)) for k in ("setup", "exit"))
+    for keys in ([f"alt+{exit_key}"] if exit_key else []) + ["space", "Return", "alt+F4"]:
         run.key(keys)
         run.answer_question("no")
         expect_eq(f"focus after {keys} and No", IDC_COMMAND2, run.focus_when_active())
-    run.key("alt+s")
-    expect_eq("exit code after Alt+S", 0, run.ended())
-    run.expect_installer_started("D:\\Tavrinex\\Setup.exe")
+    if setup_key:
+        run.key(f"alt+{setup_key}")
+    else:
+        run.key("shift+Tab")
+        run.key("Return")
+    expect_eq("exit code after Setup from the keyboard", 0, run.ended())
+    run.expect_installer_started(run.product.installer_at("D:\\"))
+
+
+def key_name(letter):
+    """xdotool's name for an access key's letter; None where a US keyboard
+    has no key for it."""
+    if letter is None:
+        return None
+    return letter if letter.isascii() and letter.isalnum() else None
 
 
 def missing_installer(run):
-    """No Tavrinex folder: the launcher says so and stays; Exit still asks."""
+    """No installer folder: the launcher says so and stays; Exit still asks."""
     run.launch("F:\\launcher.exe")
     run.driver.send("click 1")
     box, state = run.open_box()
     expect_eq("failure title", run.captions[12], box["title"])
-    expect_eq("failure text", "Setup could not be started.\r\n\r\nF:\\Tavrinex\\Setup.exe", box["text"])
+    expect_eq("failure text", run.product.texts["start_failure"] + "\r\n\r\n" +
+              run.product.installer_at("F:\\"), box["text"])
     expect_eq("failure buttons", ["OK"], buttons_of(box))
     expect(box["icon"], "failure box has no icon")
     run.driver.send("answer ok")
@@ -620,16 +697,18 @@ def planted_dlls(run):
     env = {"PLANTED_DLL_LOG": windows_path(log)}
     run.launch("P:\\launcher.exe", env)
     run.exit_with_yes()
-    run.setup_starts("P:\\launcher.exe", "P:\\Tavrinex\\Setup.exe", env=env)
-    run.lab.set_version("win95")
-    try:
-        run.launch("P:\\launcher.exe", env)
-        box, _ = run.open_box()
-        expect_eq("refusal", "Error Windows Version!", box["text"])
-        run.driver.send("answer ok")
-        run.ended()
-    finally:
-        run.lab.set_version("winxp")
+    run.setup_starts("P:\\launcher.exe", env=env)
+    refused = run.product.refused_version()
+    if refused:
+        run.lab.set_version(refused)
+        try:
+            run.launch("P:\\launcher.exe", env)
+            box, _ = run.open_box()
+            expect_eq("refusal", run.product.texts["refusal"], box["text"])
+            run.driver.send("answer ok")
+            run.ended()
+        finally:
+            run.lab.set_version("winxp")
     loaded = open(log, "rb").read().decode("latin-1").split() if os.path.exists(log) else []
     expect_eq("planted DLLs loaded", [], loaded)
 
@@ -637,8 +716,8 @@ def planted_dlls(run):
 def show_commands(run):
     """Whatever show command the starter passes (hidden, minimized,
     maximized, minimized without activation), the window comes up at its
-    designed size, visible and active; on Windows 95 a minimized start
-    still shows the refusal."""
+    designed size, visible and active; on a release the product refuses a
+    minimized start still shows the refusal."""
     designed = run.launch("D:\\launcher.exe")["form"]
     run.exit_with_yes()
     size = lambda r: (r[2] - r[0], r[3] - r[1])  # noqa: E731
@@ -652,11 +731,14 @@ def show_commands(run):
         expect_eq(f"show {show}: window size", size(designed["window"]), size(form["window"]))
         expect_eq(f"show {show}: client size", [349, 348], form["client"])
         run.exit_started_by_driver()
-    run.lab.set_version("win95")
+    refused = run.product.refused_version()
+    if not refused:
+        return
+    run.lab.set_version(refused)
     try:
         run.driver.send("start 7 D:\\launcher.exe")
         box, _ = run.open_box()
-        expect_eq("refusal after a minimized start", "Error Windows Version!", box["text"])
+        expect_eq("refusal after a minimized start", run.product.texts["refusal"], box["text"])
         run.driver.send("answer ok")
         expect(run.driver.wait("noform", 10000)["ok"], "refused launcher did not end")
     finally:
@@ -716,7 +798,7 @@ def long_folder_path(run):
     exactly that folder, or, where the shell cannot take so long a path, the
     failure names the whole path. Never a truncated one."""
     folder = "G:\\" + "\\".join(LONG_FOLDERS)
-    expected = folder + "\\Tavrinex\\Setup.exe"
+    expected = run.product.installer_at(folder)
     expect(len(folder) > 300, "the folder path must be longer than MAX_PATH")
     run.launch(folder + "\\launcher.exe")
     run.driver.send("click 1")
@@ -729,7 +811,8 @@ def long_folder_path(run):
         state = run.driver.state()
         if state["boxes"]:
             box = state["boxes"][0]
-            expect_eq("failure text", "Setup could not be started.\r\n\r\n" + expected, box["text"])
+            expect_eq("failure text", run.product.texts["start_failure"] + "\r\n\r\n" + expected,
+                      box["text"])
             run.driver.send("answer ok")
             run.driver.wait("nobox", 5000)
             run.expect_running()
@@ -740,16 +823,22 @@ def long_folder_path(run):
     raise Failure("Setup neither started the installer nor reported a failure")
 
 
-# Each language's launcher (languages/<language>/launcher.exe) on a system of
-# its script, and the Chinese one on a Western system: its texts cannot be
-# carried there, so the design-time English ones stay.
-TRANSLATIONS = [
-    # language, locale, ANSI code page, the table whose texts show (None: design-time)
-    ("en", "C.UTF-8", "cp1252", "en"),
-    ("zh-TW", "zh_TW.UTF-8", "cp950", "zh-TW"),
-    ("ru", "ru_RU.UTF-8", "cp1251", "ru"),
-    ("zh-TW", "C.UTF-8", "cp1252", None),
-]
+def translations(product):
+    """Each language's launcher (languages/<language>/launcher.exe) on a
+    system of its code page, and each that a Western system (1252) cannot
+    show there too: where its texts cannot be carried, the design-time ones
+    stay. Rows: language, locale, ANSI code page, the captions expected."""
+    rows = []
+    for language in product.facts["languages"]:
+        codepage = product.facts["code_pages"][language]
+        table = string_table(product.facts, language)
+        if codepage in LOCALES:
+            rows.append((language, LOCALES[codepage], f"cp{codepage}", table))
+        else:
+            print(f"  {language}: no locale of code page {codepage} here, left out")
+        if codepage != 1252:
+            rows.append((language, "C.UTF-8", "cp1252", product.shown_captions(table, "cp1252")))
+    return rows
 
 
 def translated_captions(run):
@@ -758,10 +847,8 @@ def translated_captions(run):
     empty boxes, not as another code page's letters. Every row is tried."""
     failed = []
     try:
-        for language, locale, codepage, shown in TRANSLATIONS:
+        for language, locale, codepage, expected in translations(run.product):
             where = f"{language} in {locale}"
-            expected = (read_string_table(os.path.join(RESOURCES, "strings", f"{shown}.rc"))
-                        if shown else DESIGN_CAPTIONS)
             run.restart_wine(locale)  # also ends a launcher a failed row left
             try:
                 check_captions(run, f"L:\\{language}\\launcher.exe", codepage, expected,
@@ -777,9 +864,8 @@ def translated_captions(run):
 
 def check_captions(run, path, codepage, expected, name):
     form = run.launch(path)["form"]
-    ansi = lambda text: text.encode("latin-1").decode(codepage)  # noqa: E731
-    texts = {c["id"]: ansi(c["text"]) for c in form["controls"]}
-    expect_eq("title", expected[12], ansi(form["title"]))
+    texts = {c["id"]: c["text"] for c in form["controls"]}
+    expect_eq("title", expected[12], form["title"])
     for button, entry in ((1, 10), (2, 11)):
         expect_eq(f"caption of Command{button}", expected[entry], texts.get(100 + button))
         for _ in range(20):  # until Wine has put the first paint on the screen
@@ -803,7 +889,7 @@ def code_page_932(run):
     \u30bd (0x83 0x5C) still finds its folder and starts the right installer."""
     run.restart_wine("ja_JP.UTF-8")
     try:
-        run.setup_starts("H:\\\u30bd\\\u8868.exe", "H:\\\u30bd\\Tavrinex\\Setup.exe", encoding="cp932")
+        run.setup_starts("H:\\\u30bd\\\u8868.exe", encoding="cp932")
     finally:
         run.restart_wine()
 
@@ -836,13 +922,14 @@ SCENARIOS = [
 LONG_FOLDERS = [f"folder {n} with a long name, to go past the old limit of paths" for n in range(1, 6)]
 
 
-def make_media(build, work):
+def make_media(build, work, product):
     """The sample medium on D:; a copy in folders with spaces on E:; a
     medium without its installer on F:; one deeper than MAX_PATH on G:; one
     with double-byte names on H:; one with planted DLLs beside the launcher
-    on P:."""
+    on P:. The sample installer sits where the product's installer goes."""
     launcher = os.path.join(build, "launcher.exe")
-    installer = os.path.join(build, "sample-installer", "Setup.exe")
+    installer = os.path.join(build, "sample-installer", product.installer_file)
+    home = product.installer_folder.split("\\")  # the installer's folders
     media = {}
     for letter, sub in (("d", "root"), ("e", "spaces"), ("f", "bare"), ("g", "long"), ("h", "dbcs"),
                         ("p", "planted")):
@@ -851,15 +938,15 @@ def make_media(build, work):
     # The sample medium from the build's pieces, whatever installer folder
     # the build's own medium was given.
     medium = media["d"]
-    os.makedirs(os.path.join(medium, "Tavrinex"))
+    os.makedirs(os.path.join(medium, *home))
     shutil.copy(launcher, medium)
-    shutil.copy(installer, os.path.join(medium, "Tavrinex"))
+    shutil.copy(installer, os.path.join(medium, *home))
     shutil.copytree(medium, os.path.join(media["e"], "My Disc", "Disk 1"))
     os.makedirs(media["f"])
     shutil.copy(os.path.join(medium, "launcher.exe"), media["f"])
     shutil.copytree(medium, os.path.join(media["g"], *LONG_FOLDERS))
     dbcs = os.path.join(media["h"], "\u30bd")
-    shutil.copytree(os.path.join(medium, "Tavrinex"), os.path.join(dbcs, "Tavrinex"))
+    shutil.copytree(os.path.join(medium, home[0]), os.path.join(dbcs, home[0]))
     shutil.copy(os.path.join(medium, "launcher.exe"), os.path.join(dbcs, "\u8868.exe"))
     shutil.copytree(medium, media["p"])
     for name in PLANTED_DLLS:
@@ -871,8 +958,9 @@ def main():
     parser = argparse.ArgumentParser(description=__doc__)
     parser.add_argument("--build", required=True, help="the Windows build folder")
     parser.add_argument("--work", required=True, help="scratch folder for this run")
-    parser.add_argument("--strings", default=os.path.join(RESOURCES, "strings", "en.rc"),
-                        help="the string table launcher.exe was built with (default: English)")
+    parser.add_argument("--product", required=True,
+                        help="product.json of the product built, with its pictures beside it")
+    parser.add_argument("--language", required=True, help="the language launcher.exe is in")
     parser.add_argument("--only", help="run only scenarios whose name contains this")
     parser.add_argument("--score-tool", help="the host build's picture_score (default: beside the "
                         "Windows build folder)")
@@ -881,7 +969,8 @@ def main():
     started = time.time()
     shutil.rmtree(args.work, ignore_errors=True)
     os.makedirs(args.work)
-    media = make_media(args.build, args.work)
+    product = Product(args.product, args.language)
+    media = make_media(args.build, args.work, product)
     media["l"] = os.path.join(args.build, "languages")
     log = os.path.join(args.work, "installer.log")
 
@@ -892,8 +981,7 @@ def main():
         for letter, folder in media.items():
             lab.map_drive(letter, folder)
         score_tool = args.score_tool or os.path.join(args.build, "..", "picture_score")
-        run = Run(lab, os.path.join(args.build, "driver.exe"), media, log,
-                  read_string_table(args.strings), score_tool)
+        run = Run(lab, os.path.join(args.build, "driver.exe"), media, log, product, score_tool)
         print(f"prefix ready in {time.time() - started:.1f} s")
         for scenario in SCENARIOS:
             if args.only and args.only not in scenario.__name__:

@@ -55,7 +55,7 @@ int RunLauncher()
 
     ui::Form1Window window(instance);
     platform::Win32Platform platform(instance, window);
-    launcher::Form1Controller controller(platform);
+    launcher::Form1Controller controller(platform, launcher::BuiltInProduct());
 
     if (!window.Create(controller, instanceName)) {
         // Without its window the launcher can do nothing, but it must not
