@@ -30,7 +30,9 @@ add_executable(unit_tests
     tests/unit/VersionGateTest.cpp
 )
 target_link_libraries(unit_tests PRIVATE picture_score_lib launcher_core GTest::gtest_main)
-target_compile_definitions(unit_tests PRIVATE LAUNCHER_ARTWORK="${PRODUCT_DIR}/disc.bmp")
+# The colour reduction's quality is measured on one fixed picture, the
+# default product's artwork, whatever product is built.
+target_compile_definitions(unit_tests PRIVATE LAUNCHER_ARTWORK="${PROJECT_SOURCE_DIR}/product/disc.bmp")
 target_compile_options(unit_tests PRIVATE -Wall -Wextra -Werror)
 gtest_discover_tests(unit_tests)
 

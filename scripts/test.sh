@@ -5,7 +5,7 @@
 # it expects from the product folder.
 #
 # With LAUNCHER_PRODUCT set, for that product; without, for the default
-# product.
+# product and then for the example product, examples/orbisk.
 set -euo pipefail
 if [ -n "${LAUNCHER_PRODUCT:-}" ]; then
     export LAUNCHER_PRODUCT=$(realpath -m -- "$LAUNCHER_PRODUCT")
@@ -16,7 +16,7 @@ scripts/install-deps.sh
 if [ -n "${LAUNCHER_PRODUCT:-}" ]; then
     products=("$LAUNCHER_PRODUCT")
 else
-    products=(product)
+    products=(product examples/orbisk)
 fi
 start=$(date +%s)
 for product in "${products[@]}"; do

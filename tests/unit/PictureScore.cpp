@@ -5,6 +5,7 @@
 #include <fstream>
 #include <iterator>
 
+#include "ui/ColorReduction.h"
 #include "ui/Layout.h"
 
 namespace score {
@@ -92,6 +93,41 @@ double BlurredError(const Picture& drawn, const Picture& artwork)
         }
     }
     return samples ? total / samples : 0;
+}
+
+Picture Reduced(const Picture& artwork, int colours)
+{
+    ui::Rgb window[ui::kWindowPaletteSize];
+    ui::FillWindowPalette(window);
+    ui::Rgb statics[20];
+    for (int i = 0; i < 10; ++i) {
+        statics[i] = window[i];
+        statics[10 + i] = window[ui::kWindowPaletteSize - 10 + i];
+    }
+    const ui::Palette palette = colours == 256 ? ui::Palette{window, ui::kWindowPaletteSize, ui::kWindowCubeStart}
+                                : colours == 16 ? ui::Palette{ui::kStandardColors, 16, -1}
+                                                : ui::Palette{statics, 20, -1};
+    const int width = artwork.width;
+    Picture reduced = {artwork.width, artwork.height, {}};
+    std::vector<std::uint8_t> bgr(artwork.rgb.size());
+    for (size_t i = 0; i < bgr.size(); i += 3)
+        std::reverse_copy(&artwork.rgb[i], &artwork.rgb[i] + 3, &bgr[i]);
+    std::vector<std::uint8_t> indices(bgr.size() / 3);
+    if (colours == 20) {
+        for (size_t i = 0; i < indices.size(); ++i) {
+            const std::uint8_t* c = &artwork.rgb[3 * i];
+            indices[i] = static_cast<std::uint8_t>(ui::NearestEntry(palette, ui::Rgb{c[0], c[1], c[2]}));
+        }
+    } else {
+        std::vector<std::int16_t> scratch(ui::ReductionScratchLength(width));
+        ui::ReduceColors({bgr.data(), 3 * width}, {indices.data(), width}, width, artwork.height,
+                         palette, scratch.data());
+    }
+    for (std::uint8_t index : indices) {
+        const ui::Rgb& rgb = palette.colors[index];
+        reduced.rgb.insert(reduced.rgb.end(), {rgb.red, rgb.green, rgb.blue});
+    }
+    return reduced;
 }
 
 }  // namespace score

@@ -31,4 +31,11 @@ Picture ReadBmp(const std::string& path, std::string* error);
 // Pixels whose 5 x 5 box touches a button or the version line are left out.
 double BlurredError(const Picture& drawn, const Picture& artwork);
 
+// The artwork as a display of few colours would show it: `colours` 256 is
+// the launcher's dither into its window palette, 16 its dither into the 16
+// standard colours, 20 each pixel mapped to the nearest of the 20 static
+// colours without dither (a palette display before the launcher realizes
+// one). The measure of what the same picture can score through Windows.
+Picture Reduced(const Picture& artwork, int colours);
+
 }  // namespace score

@@ -28,10 +28,6 @@ IDC_COMMAND1, IDC_COMMAND2 = 101, 102
 DRIVE_CDROM = 5
 BUTTONS = {IDC_COMMAND1: (72, 232, 81, 65), IDC_COMMAND2: (192, 232, 81, 65)}
 LABEL = (56, 64, 244, 24)
-# What an 8-bit screen under Wine showed of the launcher before it had a
-# palette of its own (picture_score of the window as X holds it). Wine
-# shows only the static colours there, whatever a program realizes.
-SCORE_ON_8_BIT_SCREEN_BEFORE = 7.92
 
 # Every version Wine can report, with the release a product names it by.
 VERSIONS = [
@@ -208,9 +204,11 @@ class Run:
         expect(self.driver.send(f"capture {windows_path(path)}")["ok"], "capture failed")
         return Bitmap(path)
 
-    def score(self, path):
-        """The blurred score of a drawn window against the artwork."""
-        result = subprocess.run([self.score_tool, path, self.product.picture("disc.bmp")],
+    def score(self, path, reduced=None):
+        """The blurred score of a drawn window against the artwork; with
+        reduced, of the artwork reduced to that many colours on the host."""
+        drawn = ["--reduced", str(reduced)] if reduced else [path]
+        result = subprocess.run([self.score_tool, *drawn, self.product.picture("disc.bmp")],
                                 capture_output=True, text=True)
         expect(result.returncode == 0, f"picture_score failed: {result.stderr.strip()}")
         return float(result.stdout)
@@ -363,7 +361,7 @@ def check_drawn_window(run):
             wrong.append((x, y, colour, disc.pixel(x, y)))
     expect(not wrong, f"{len(wrong)} pixels differ from the artwork, first {wrong[:3]}")
     for corner in ((0, 0), (348, 0), (0, 347), (348, 347)):
-        expect_eq(f"artwork corner {corner}", (255, 255, 255), shot.pixel(*corner))
+        expect_eq(f"artwork corner {corner}", disc.pixel(*corner), shot.pixel(*corner))
     expect(dark_in_label > 300, f"only {dark_in_label} black pixels of text in the label")
     expect(artwork_in_label > 244 * 24 // 2, "the label hides the artwork: expected a transparent label")
     grey = [(x, y) for x, y, c in shot.pixels(0, 0, 349, 348)
@@ -411,17 +409,28 @@ def inside(r, x, y):
     return r[0] <= x < r[0] + r[2] and r[1] <= y < r[1] + r[3]
 
 
-def expect_drawn_in_place(name, shot, face):
-    """White corners, black text in the version line, and button faces of
-    one solid colour between the edge and the icon, caption and focus
-    frame: no dithered pattern behind the captions."""
+# The colours a reduction keeps exact: the cube of the window palette, the
+# 16 standard colours.
+CUBE = {(r, g, b) for r in range(0, 256, 51) for g in range(0, 256, 51) for b in range(0, 256, 51)}
+STANDARD_16 = {(0, 0, 0), (128, 0, 0), (0, 128, 0), (128, 128, 0), (0, 0, 128), (128, 0, 128),
+               (0, 128, 128), (192, 192, 192), (128, 128, 128), (255, 0, 0), (0, 255, 0),
+               (255, 255, 0), (0, 0, 255), (255, 0, 255), (0, 255, 255), (255, 255, 255)}
+
+
+def expect_drawn_in_place(name, shot, face, artwork, exact):
+    """Corners of a colour the palette holds (the exact ones) stay that
+    colour, black text in the version line, and button faces of one solid
+    colour between the edge and the icon, caption and focus frame: no
+    dithered pattern behind the captions."""
     for corner in ((0, 0), (348, 0), (0, 347), (348, 347)):
-        expect_eq(f"{name}: corner {corner}", (255, 255, 255), shot.pixel(*corner))
+        if artwork.pixel(*corner) in exact:
+            expect_eq(f"{name}: corner {corner}", artwork.pixel(*corner), shot.pixel(*corner))
     black = sum(c == (0, 0, 0) for _, _, c in shot.pixels(*LABEL))
     expect(black > 300, f"{name}: only {black} black pixels of text in the version line")
     for id_, (left, top, width, height) in BUTTONS.items():
-        colours = {c for _, _, c in shot.pixels(left + 6, top + 6, 12, height - 12)}
-        colours |= {c for _, _, c in shot.pixels(left + width - 18, top + 6, 12, height - 12)}
+        # Beside the icon, where no caption reaches however wide it is.
+        colours = {c for _, _, c in shot.pixels(left + 6, top + 6, 12, 32)}
+        colours |= {c for _, _, c in shot.pixels(left + width - 18, top + 6, 12, 32)}
         expect_eq(f"{name}: colours of button {id_}'s face", {face}, colours)
 
 
@@ -440,15 +449,19 @@ def drawn_in_palettes(run):
     with open(output) as out:
         reports = [json.loads(line) for line in out if line.startswith("{")]
     expect_eq("drawing: reports", 2, len(reports))
-    for report, colours, face, limit in ((reports[0], 256, (255, 255, 192), 1.2),
-                                         (reports[1], 16, (255, 255, 255), 4.5)):
+    for report, colours, face in ((reports[0], 256, (255, 255, 192)), (reports[1], 16, (255, 255, 255))):
+        # As close as the same reduction on the host, less what the client
+        # area's clipping costs (1.2 and 4.5 for the default artwork).
+        reference = run.score(None, reduced=colours)
+        limit = reference + max(0.35, 0.13 * reference)
         expect(report["ok"], f"drawing for {colours} colours failed: {report}")
         expect_eq(f"{colours} colours: entries in the colour table", colours, report["colors"])
         path = os.path.join(run.lab.work_dir, report["file"])
         score = run.score(path)
-        print(f"  {colours} colours: score {score:.3f} (at most {limit}), {path}")
+        print(f"  {colours} colours: score {score:.3f} (at most {limit:.3f}), {path}")
         expect(score <= limit, f"{colours} colours: score {score:.3f}, expected at most {limit}")
-        expect_drawn_in_place(f"{colours} colours", Bitmap(path), face)
+        expect_drawn_in_place(f"{colours} colours", Bitmap(path), face,
+                              Bitmap(run.product.picture("disc.bmp")), CUBE if colours == 256 else STANDARD_16)
 
 
 def on_an_8_bit_screen(run):
@@ -478,9 +491,13 @@ def on_an_8_bit_screen(run):
         subprocess.run(["import", "-window", window[0], "-crop", f"349x348+{x}+{y}", "+repage",
                         "-type", "TrueColor", "BMP3:" + path], env=run.lab.env, check=True, timeout=30)
         score = run.score(path)
-        print(f"  shown on the 8-bit screen: score {score:.3f} (before: {SCORE_ON_8_BIT_SCREEN_BEFORE})")
-        expect(score <= SCORE_ON_8_BIT_SCREEN_BEFORE,
-               f"8-bit screen: score {score:.3f}, expected at most {SCORE_ON_8_BIT_SCREEN_BEFORE}")
+        # X picks the nearest static colour its own way, not by least
+        # squares: 5% of room (the default artwork: 7.92 shown before, 7.73
+        # computed).
+        before = run.score(None, reduced=20)
+        limit = before * 1.05
+        print(f"  shown on the 8-bit screen: score {score:.3f} (nearest static colours: {before:.3f})")
+        expect(score <= limit, f"8-bit screen: score {score:.3f}, expected at most {limit:.3f}")
         shot = Bitmap(path)
         black = sum(c == (0, 0, 0) for _, _, c in shot.pixels(*LABEL))
         expect(black > 300, f"8-bit screen: only {black} black pixels of text in the version line")
