@@ -101,6 +101,13 @@ add_test(NAME medium_signing
             ${WIN32_BUILD_DIR} ${CMAKE_BINARY_DIR}/signing
             ${PROJECT_SOURCE_DIR}/resources/strings/${LAUNCHER_LANGUAGE}.rc)
 
+# A hostile installer folder refused entry by entry, the previous medium
+# untouched.
+add_test(NAME medium_refusals
+    COMMAND ${PYTHON} ${PROJECT_SOURCE_DIR}/tests/medium/check_refusals.py --sources ${PROJECT_SOURCE_DIR}
+            --launcher ${LAUNCHER_EXE} --setup ${WIN32_BUILD_DIR}/sample-installer/Setup.exe
+            --scratch ${CMAKE_BINARY_DIR}/refusals)
+
 add_test(NAME wine_launcher
     COMMAND ${PYTHON} ${PROJECT_SOURCE_DIR}/tests/wine/run_wine_tests.py
             --build ${WIN32_BUILD_DIR} --work ${CMAKE_BINARY_DIR}/wine-tests
