@@ -102,11 +102,14 @@ add_test(NAME medium_signing
             ${PROJECT_SOURCE_DIR}/resources/strings/${LAUNCHER_LANGUAGE}.rc)
 
 # A hostile installer folder refused entry by entry, the previous medium
-# untouched.
+# untouched; a timestamp from a local RFC 3161 server outlives the certificate.
 add_test(NAME medium_refusals
     COMMAND ${PYTHON} ${PROJECT_SOURCE_DIR}/tests/medium/check_refusals.py --sources ${PROJECT_SOURCE_DIR}
             --launcher ${LAUNCHER_EXE} --setup ${WIN32_BUILD_DIR}/sample-installer/Setup.exe
             --scratch ${CMAKE_BINARY_DIR}/refusals)
+add_test(NAME medium_timestamp
+    COMMAND ${PROJECT_SOURCE_DIR}/tests/medium/check_timestamp.sh ${PROJECT_SOURCE_DIR}
+            ${WIN32_BUILD_DIR} ${CMAKE_BINARY_DIR}/timestamp)
 
 add_test(NAME wine_launcher
     COMMAND ${PYTHON} ${PROJECT_SOURCE_DIR}/tests/wine/run_wine_tests.py

@@ -10,12 +10,16 @@
 #                            (Setup.exe and what sits beside it)
 #   LAUNCHER_LANGUAGE        the captions' string table,
 #                            resources/strings/<LAUNCHER_LANGUAGE>.rc (en)
-# Read at build time: LAUNCHER_SIGN_CERT and LAUNCHER_SIGN_KEY, a PEM
-# certificate and its key to sign the medium's launcher.exe with.
+# Read at build time, to sign the medium's launcher.exe with (see
+# scripts/make-medium.sh): LAUNCHER_SIGN_CERT and LAUNCHER_SIGN_KEY, a PEM
+# certificate and its key, or LAUNCHER_SIGN_PFX, a PKCS#12 file; the
+# passphrase in the file LAUNCHER_SIGN_PASS_FILE; LAUNCHER_SIGN_TIMESTAMP_URL,
+# an RFC 3161 timestamp server.
 set -euo pipefail
 
 # Paths as the caller gave them, relative to where they stand.
-for name in LAUNCHER_INSTALLER_DIR LAUNCHER_SIGN_CERT LAUNCHER_SIGN_KEY; do
+for name in LAUNCHER_INSTALLER_DIR LAUNCHER_SIGN_CERT LAUNCHER_SIGN_KEY LAUNCHER_SIGN_PFX \
+            LAUNCHER_SIGN_PASS_FILE; do
     if [ -n "${!name:-}" ]; then
         export "$name=$(realpath -m -- "${!name}")"
     fi
