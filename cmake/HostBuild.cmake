@@ -102,6 +102,16 @@ add_test(NAME medium_signing
             ${WIN32_BUILD_DIR} ${CMAKE_BINARY_DIR}/signing
             ${PRODUCT_JSON} ${BUILD_LANGUAGE})
 
+# A hostile installer folder refused entry by entry, the previous medium
+# untouched; a timestamp from a local RFC 3161 server outlives the certificate.
+add_test(NAME medium_refusals
+    COMMAND ${PYTHON} ${PROJECT_SOURCE_DIR}/tests/medium/check_refusals.py --sources ${PROJECT_SOURCE_DIR}
+            --launcher ${LAUNCHER_EXE} --setup ${WIN32_BUILD_DIR}/sample-installer/${PRODUCT_INSTALLER_FILE}
+            --scratch ${CMAKE_BINARY_DIR}/refusals)
+add_test(NAME medium_timestamp
+    COMMAND ${PROJECT_SOURCE_DIR}/tests/medium/check_timestamp.sh ${PROJECT_SOURCE_DIR}
+            ${WIN32_BUILD_DIR} ${CMAKE_BINARY_DIR}/timestamp)
+
 add_test(NAME wine_launcher
     COMMAND ${PYTHON} ${PROJECT_SOURCE_DIR}/tests/wine/run_wine_tests.py
             --build ${WIN32_BUILD_DIR} --work ${CMAKE_BINARY_DIR}/wine-tests

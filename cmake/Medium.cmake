@@ -2,8 +2,8 @@
 #   medium/      launcher.exe and autorun.inf at the root, the installer
 #                folder (the product's installer and what sits beside it);
 #   medium.iso   its disc image: ISO 9660 with Joliet and Rock Ridge.
-# The environment variables LAUNCHER_SIGN_CERT and LAUNCHER_SIGN_KEY, read
-# at build time, have launcher.exe signed on its way in.
+# The LAUNCHER_SIGN_ environment variables, read at build time, have
+# launcher.exe signed on its way in (see scripts/make-medium.sh).
 
 if(LAUNCHER_INSTALLER_DIR)
     set(installer_dir ${LAUNCHER_INSTALLER_DIR})

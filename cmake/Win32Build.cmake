@@ -126,8 +126,7 @@ target_link_libraries(sample_installer PRIVATE kernel32 user32 gdi32)
 # In a folder of its own: the medium's installer folder unless a maker names
 # theirs. It takes the name of the product's installer where that is a
 # program, so the sample medium starts it.
-get_filename_component(installer_file "${PRODUCT_INSTALLER}" NAME)
-if(installer_file MATCHES "^(.+)(\\.[eE][xX][eE])$")
+if(PRODUCT_INSTALLER_FILE MATCHES "^(.+)(\\.[eE][xX][eE])$")
     set_target_properties(sample_installer PROPERTIES OUTPUT_NAME ${CMAKE_MATCH_1} SUFFIX ${CMAKE_MATCH_2})
 else()
     set_target_properties(sample_installer PROPERTIES OUTPUT_NAME Setup)

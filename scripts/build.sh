@@ -10,8 +10,11 @@
 #   LAUNCHER_INSTALLER_DIR   folder copied as the medium's installer folder
 #                            (the installer and what sits beside it; the
 #                            sample installer if unset)
-# Read at build time by scripts/make-medium.sh: the signing settings
-# LAUNCHER_SIGN_CERT, LAUNCHER_SIGN_KEY (and those it documents).
+# Read at build time, to sign the medium's launcher.exe with (see
+# scripts/make-medium.sh): LAUNCHER_SIGN_CERT and LAUNCHER_SIGN_KEY, a PEM
+# certificate and its key, or LAUNCHER_SIGN_PFX, a PKCS#12 file; the
+# passphrase in the file LAUNCHER_SIGN_PASS_FILE; LAUNCHER_SIGN_TIMESTAMP_URL,
+# an RFC 3161 timestamp server.
 #
 # Each product builds in a folder of its own, so building one never touches
 # another's executable, medium or image: the default product in build/ (its

@@ -6,18 +6,38 @@
 # build (cmake/Medium.cmake).
 #
 #   make-medium.sh --launcher <launcher.exe> --installer-dir <folder>
-#                  --installer <path on the medium> --product <name>
-#                  --volume <volume label> --label <autorun label>
+#                  --installer <path the launcher starts> --product <name>
+#                  [--volume <volume label>] --label <autorun label>
 #                  --sources <source tree> --tree <medium folder>
 #                  --image <file.iso>
 #
-# --installer is the file the launcher starts, relative to the medium's root,
-# its parts joined by / or \ (Tavrinex/Setup.exe). The installer folder is
-# copied as it is into that path's folder and must hold the file. With
-# LAUNCHER_SIGN_CERT and LAUNCHER_SIGN_KEY naming a PEM certificate and its
-# private key, launcher.exe is signed on its way into the tree: first with
-# SHA-1, the only digest XP checks, then with a nested SHA-256 signature,
-# which later Windows prefer.
+# --installer is the file the launcher starts, from the medium's root, with
+# backslashes or slashes: 'Tavrinex\Setup.exe', 'Acme Tools/Bin/setup.exe'. The
+# installer folder goes to its folders, and must hold its last name as a
+# plain file, spelt exactly so. --folder <name> alone stands for
+# --installer '<name>\Setup.exe'.
+#
+# Only the maker's plain files and folders go onto the disc, under names
+# Windows can open (scripts/medium_files.py checks them): links to outside
+# the folder or to nothing, pipes, devices and names Windows or Joliet
+# cannot carry are refused, each on a line of its own, before anything is
+# written; version-control folders, .DS_Store, Thumbs.db and editor backups
+# (name~) are left out and listed. Links inside the folder are copied as
+# the files they point to.
+#
+# Signing launcher.exe on its way into the tree, with a PEM certificate and
+# key (LAUNCHER_SIGN_CERT, LAUNCHER_SIGN_KEY) or a PKCS#12 file
+# (LAUNCHER_SIGN_PFX): first with SHA-1, the only digest XP checks, then
+# with a nested SHA-256 signature, which later Windows prefer. A key's or
+# PKCS#12 file's passphrase is read from the file LAUNCHER_SIGN_PASS_FILE
+# names, never passed on a command line. LAUNCHER_SIGN_TIMESTAMP_URL names
+# an RFC 3161 server that timestamps both signatures, so they stay valid
+# after the certificate expires. None of these files may lie inside the
+# installer folder.
+#
+# All or nothing: the tree and the image are made in a staging folder
+# beside the tree and replace the previous ones together at the end; a
+# failed run leaves the previous medium and image as they were.
 #
 # All dates (file times, image dates, signing time) are one epoch:
 # SOURCE_DATE_EPOCH if set, else the time of the sources' last commit.
@@ -33,7 +53,8 @@ while [ $# -gt 0 ]; do
     case $1 in
         --launcher) launcher=$2 ;;
         --installer-dir) installer_dir=$2 ;;
-        --installer) installer=${2//\\//} ;;
+        --installer) installer=$2 ;;
+        --folder) folder=$2 ;;
         --product) product=$2 ;;
         --volume) volume=$2 ;;
         --label) label=$2 ;;
@@ -44,19 +65,30 @@ while [ $# -gt 0 ]; do
     esac
     shift 2
 done
-for name in launcher installer_dir installer product volume label sources tree image; do
+volume=${volume:-${product:-}}
+if [ -z "${installer:-}" ]; then
+    [ -n "${folder:-}" ] || fail "--installer is missing (the file the launcher starts, as in 'Tavrinex\\Setup.exe')"
+    installer="$folder\\Setup.exe"
+elif [ -n "${folder:-}" ] && [ "$folder" != "${installer%\\*}" ]; then
+    fail "--folder $folder and --installer $installer name different folders; give --installer alone"
+fi
+for name in launcher installer_dir product label sources tree image; do
     [ -n "${!name:-}" ] || fail "--${name//_/-} is missing"
 done
+scripts=$(dirname "$(realpath "$0")")
 
 # --- what goes on the medium, checked before anything is written -----------
 [ -f "$launcher" ] || fail "no launcher at $launcher"
 [ -d "$installer_dir" ] || fail "the installer folder $installer_dir does not exist"
-folder=${installer%/*}
-installer_file=${installer##*/}
-[ "$folder" != "$installer" ] || fail "--installer $installer has no folder"
-if [ ! -f "$installer_dir/$installer_file" ]; then
-    fail "the installer folder $installer_dir holds no $installer_file, which the launcher starts"
-fi
+installer_real=$(realpath "$installer_dir")
+inside_installer_dir() {
+    case "$(realpath -m -- "$1")/" in "$installer_real"/*) return 0 ;; esac
+    return 1
+}
+for name in tree image; do
+    ! inside_installer_dir "${!name}" ||
+        fail "--$name ${!name} lies inside the installer folder $installer_dir"
+done
 # Windows reads autorun.inf in the ANSI code page and shows at most 32
 # characters of the label; plain ASCII reads the same in every code page.
 if [ ${#label} -gt 32 ] || ! [[ $label =~ ^[\ -~]+$ ]]; then
@@ -77,59 +109,154 @@ else
 fi
 [[ $epoch =~ ^[0-9]+$ ]] || fail "SOURCE_DATE_EPOCH must be a number of seconds, not \"$epoch\""
 
-# --- the tree --------------------------------------------------------------
-# Whatever an earlier build left goes first: a failed build leaves no medium.
-stage=$tree.new
-new_image=$image.new
-rm -rf "$stage" "$tree" "$new_image" "$image"
-mkdir -p "$stage/$folder"
-
-if [ -n "${LAUNCHER_SIGN_CERT:-}${LAUNCHER_SIGN_KEY:-}" ]; then
+# --- what to sign with ------------------------------------------------------
+signer=()
+if [ -n "${LAUNCHER_SIGN_PFX:-}" ]; then
+    [ -z "${LAUNCHER_SIGN_CERT:-}${LAUNCHER_SIGN_KEY:-}" ] ||
+        fail "sign with LAUNCHER_SIGN_PFX or with LAUNCHER_SIGN_CERT and LAUNCHER_SIGN_KEY, not both"
+    signer=(-pkcs12 "$LAUNCHER_SIGN_PFX")
+elif [ -n "${LAUNCHER_SIGN_CERT:-}${LAUNCHER_SIGN_KEY:-}" ]; then
     [ -n "${LAUNCHER_SIGN_CERT:-}" ] && [ -n "${LAUNCHER_SIGN_KEY:-}" ] ||
         fail "signing needs both LAUNCHER_SIGN_CERT (certificate) and LAUNCHER_SIGN_KEY (its key)"
-    [ -r "$LAUNCHER_SIGN_CERT" ] || fail "cannot read the certificate $LAUNCHER_SIGN_CERT"
-    [ -r "$LAUNCHER_SIGN_KEY" ] || fail "cannot read the key $LAUNCHER_SIGN_KEY"
-    # A fixed signing time: the same key signs the same bytes every time.
-    sign=(osslsigncode sign -certs "$LAUNCHER_SIGN_CERT" -key "$LAUNCHER_SIGN_KEY"
-          -n "$product" -time "$epoch")
-    "${sign[@]}" -h sha1 -in "$launcher" -out "$stage/launcher.sha1" >"$stage/sign.log" 2>&1 &&
-        "${sign[@]}" -nest -h sha256 -in "$stage/launcher.sha1" -out "$stage/$launcher_name" \
-            >>"$stage/sign.log" 2>&1 ||
-        fail "signing failed: $(cat "$stage/sign.log")"
-    rm "$stage/launcher.sha1" "$stage/sign.log"
-    echo "make-medium: $launcher_name signed (SHA-1, nested SHA-256) with $LAUNCHER_SIGN_CERT"
+    signer=(-certs "$LAUNCHER_SIGN_CERT" -key "$LAUNCHER_SIGN_KEY")
 else
-    cp "$launcher" "$stage/$launcher_name"
+    for name in LAUNCHER_SIGN_PASS_FILE LAUNCHER_SIGN_TIMESTAMP_URL; do
+        [ -z "${!name:-}" ] ||
+            fail "$name is set, but there is nothing to sign with (LAUNCHER_SIGN_PFX, or LAUNCHER_SIGN_CERT and LAUNCHER_SIGN_KEY)"
+    done
+fi
+if [ ${#signer[@]} -gt 0 ]; then
+    for name in LAUNCHER_SIGN_CERT LAUNCHER_SIGN_KEY LAUNCHER_SIGN_PFX LAUNCHER_SIGN_PASS_FILE; do
+        [ -n "${!name:-}" ] || continue
+        [ -f "${!name}" ] && [ -r "${!name}" ] || fail "$name: cannot read the file ${!name}"
+        ! inside_installer_dir "${!name}" ||
+            fail "$name: ${!name} lies inside the installer folder, which goes onto the disc"
+    done
+    # openssl reads the passphrase from the file too: it is on no command line.
+    if [ -n "${LAUNCHER_SIGN_PASS_FILE:-}" ]; then
+        signer+=(-readpass "$LAUNCHER_SIGN_PASS_FILE")
+        passin=(-passin "file:$LAUNCHER_SIGN_PASS_FILE")
+    else
+        passin=(-passin pass:)
+    fi
+    # The key must open before osslsigncode is asked, which would otherwise
+    # prompt on a terminal, twice, or fail with "problems getting password".
+    locked=
+    if [ -n "${LAUNCHER_SIGN_PFX:-}" ]; then
+        secret=$LAUNCHER_SIGN_PFX
+        certificate() { openssl pkcs12 -legacy -in "$secret" -nokeys -clcerts "${passin[@]}"; }
+        if ! opened=$(openssl pkcs12 -legacy -in "$secret" -noout "${passin[@]}" 2>&1); then
+            [[ $opened == *"invalid password"* ]] ||
+                fail "LAUNCHER_SIGN_PFX: cannot read $secret as a PKCS#12 file"
+            locked=yes
+        fi
+    else
+        secret=$LAUNCHER_SIGN_KEY
+        certificate() { cat "$LAUNCHER_SIGN_CERT"; }
+        if ! opened=$(openssl pkey -in "$secret" -noout "${passin[@]}" 2>&1); then
+            grep -q ENCRYPTED "$secret" ||
+                fail "LAUNCHER_SIGN_KEY: cannot read $secret as a private key"
+            locked=yes
+        fi
+    fi
+    if [ -n "$locked" ] && [ -n "${LAUNCHER_SIGN_PASS_FILE:-}" ]; then
+        fail "the passphrase in $LAUNCHER_SIGN_PASS_FILE (LAUNCHER_SIGN_PASS_FILE) does not open $secret"
+    elif [ -n "$locked" ]; then
+        fail "$secret is protected by a passphrase: name a file holding it in LAUNCHER_SIGN_PASS_FILE"
+    fi
+    timestamp=()
+    if [ -n "${LAUNCHER_SIGN_TIMESTAMP_URL:-}" ]; then
+        timestamp=(-ts "$LAUNCHER_SIGN_TIMESTAMP_URL")
+    else
+        expires=$(certificate 2>/dev/null | openssl x509 -noout -enddate 2>/dev/null) || expires=
+        echo "make-medium: no timestamp (LAUNCHER_SIGN_TIMESTAMP_URL): Windows will judge the signature" \
+             "invalid once the certificate expires${expires:+ (${expires#notAfter=})}"
+    fi
+fi
+
+# --- the installer folder ---------------------------------------------------
+installer_files=(/usr/bin/python3 "$scripts/medium_files.py" --installer-dir "$installer_dir"
+                 --installer "$installer")
+"${installer_files[@]}" || exit 1
+
+# --- the staging folder: the new tree and image, in place only when whole ----
+mkdir -p "$(dirname "$tree")" "$(dirname "$image")"
+staging=$(mktemp -d "$(dirname "$tree")/.$(basename "$tree").staging.XXXXXX")
+placed=
+cleanup() {
+    # Put the previous tree and image back unless the new ones are both in place.
+    if [ "$placed" != both ]; then
+        if [ -n "$placed" ]; then rm -rf "$tree"; fi
+        if [ -e "$staging/previous-tree" ]; then mv -T "$staging/previous-tree" "$tree"; fi
+        if [ -e "$staging/previous-image" ]; then mv -T "$staging/previous-image" "$image"; fi
+    fi
+    rm -rf "$staging"
+}
+trap cleanup EXIT
+trap 'exit 130' INT
+trap 'exit 143' TERM HUP
+new_tree=$staging/tree
+new_image=$staging/image.iso
+mkdir "$new_tree"
+
+if [ ${#signer[@]} -gt 0 ]; then
+    # A fixed signing time: the same key signs the same bytes every time
+    # (unless a timestamp server adds its own time).
+    sign=(osslsigncode sign "${signer[@]}" -n "$product" -time "$epoch" "${timestamp[@]}")
+    log=$staging/sign.log
+    if ! { "${sign[@]}" -h sha1 -in "$launcher" -out "$staging/launcher.sha1" &&
+           "${sign[@]}" -nest -h sha256 -in "$staging/launcher.sha1" -out "$new_tree/$launcher_name"
+         } >"$log" 2>&1; then
+        if grep -q "timestamping failed" "$log"; then
+            fail "the timestamp server $LAUNCHER_SIGN_TIMESTAMP_URL gave no timestamp:" \
+                 "$(grep -m1 -e "HTTP failure" -e "timestamping failed" "$log")"
+        fi
+        fail "osslsigncode could not sign $launcher: $(grep -v -m1 -e '^Connecting' -e '^PE checksum' "$log")"
+    fi
+    echo "make-medium: $launcher_name signed (SHA-1, nested SHA-256) with $secret${timestamp[1]:+, timestamped by ${timestamp[1]}}"
+else
+    cp "$launcher" "$new_tree/$launcher_name"
 fi
 
 printf '[autorun]\r\nopen=%s\r\nicon=%s,0\r\nlabel=%s\r\n' \
-    "$launcher_name" "$launcher_name" "$label" >"$stage/autorun.inf"
-# The maker's folder as it is; links are followed, since Joliet has none.
-cp -RL "$installer_dir/." "$stage/$folder/"
+    "$launcher_name" "$launcher_name" "$label" >"$new_tree/autorun.inf"
+"${installer_files[@]}" --copy-to "$new_tree" >/dev/null
 
-mv "$stage" "$tree"
-# The same modes and times whatever the umask and the clock; xorriso takes
-# the file times from the tree and every other date from SOURCE_DATE_EPOCH.
-chmod -R u=rwX,go=rX "$tree"
-find "$tree" -exec touch -h -d "@$epoch" {} +
+# The same modes and times whatever the umask and the clock: the maker's
+# own file dates give way to the epoch too, or the image would change with
+# every checkout. xorriso takes the file times from the tree and every
+# other date from SOURCE_DATE_EPOCH.
+chmod -R u=rwX,go=rX "$new_tree"
+find "$new_tree" -exec touch -h -d "@$epoch" {} +
 
 # --- the image -------------------------------------------------------------
 # -r: Rock Ridge with owner root and read permissions for all; -J: Joliet,
-# the long mixed-case names Windows 98, NT 4.0, 2000 and XP show.
-SOURCE_DATE_EPOCH=$epoch xorriso -no_rc -as mkisofs -r -J -V "$volume" -o "$new_image" "$tree" \
-    >"$new_image.log" 2>&1 || fail "xorriso failed: $(cat "$new_image.log")"
-rm "$new_image.log"
+# the long mixed-case names Windows 98, NT 4.0, 2000 and XP show. The
+# preparer and application fields are ours, so no xorriso version shows.
+SOURCE_DATE_EPOCH=$epoch xorriso -no_rc -as mkisofs -r -J -V "$volume" -p "$product" -A "$product" \
+    -o "$new_image" "$new_tree" >"$staging/xorriso.log" 2>&1 ||
+    fail "xorriso failed: $(grep -m1 -e FAILURE -e SORRY "$staging/xorriso.log" || tail -1 "$staging/xorriso.log")"
 
-# Joliet shortens names past 64 characters and replaces some characters:
-# every name must come through unchanged, or Setup.exe could be missing.
-wanted=$(cd "$tree" && find . -mindepth 1 | cut -c2- | LC_ALL=C sort)
+# Every name must come through the Joliet tree unchanged, or Setup.exe
+# could be missing; medium_files.py refused what would not.
+wanted=$(cd "$new_tree" && find . -mindepth 1 | cut -c2- | LC_ALL=C sort)
 written=$(xorriso -no_rc -read_fs norock -ecma119_map unmapped -indev "$new_image" \
           -sh_style_result on -find / 2>/dev/null | grep -vx / | LC_ALL=C sort)
 if [ "$wanted" != "$written" ]; then
-    rm -f "$new_image"
-    fail "names the Joliet tree cannot carry (at most 64 characters, none of * / : ; ? \\):
-$(diff <(echo "$wanted") <(echo "$written") | grep '^<' | cut -c3-)"
+    fail "the Joliet tree does not carry these names as they are:" \
+         "$(diff <(echo "$wanted") <(echo "$written") | grep '^<' | cut -c3- | paste -sd' ')"
 fi
 
-mv "$new_image" "$image"
-echo "make-medium: $tree and $image ($(stat -c %s "$image") bytes, label \"$label\")"
+files=$(find "$new_tree" -type f | wc -l)
+bytes=$(find "$new_tree" -type f -printf '%s\n' | awk '{ n += $1 } END { print n + 0 }')
+
+# --- both in place, or neither ----------------------------------------------
+if [ -e "$tree" ] || [ -L "$tree" ]; then mv -T "$tree" "$staging/previous-tree"; fi
+if [ -e "$image" ] || [ -L "$image" ]; then mv -T "$image" "$staging/previous-image"; fi
+placed=tree
+mv -T "$new_tree" "$tree"
+mv -T "$new_image" "$image"
+placed=both
+
+echo "make-medium: on the disc: $files files, $bytes bytes, in $tree;" \
+     "image $image, $(stat -c %s "$image") bytes, label \"$label\""

@@ -455,6 +455,10 @@ def c_string(text):
     return 'u"' + "".join(out) + '"'
 
 
+def cmake_escape(text):
+    return re.sub(r'([\\"$;])', r"\\\1", text)
+
+
 def rc_string(text):
     return '"' + text.replace('"', '""') + '"'
 
@@ -552,9 +556,10 @@ def generate(p, pictures, folder):
     files["product.json"] = json.dumps(facts, ensure_ascii=False, indent=1) + "\n"
     cmake_values = {"PRODUCT_NAME": p["name"], "PRODUCT_VOLUME_LABEL": p["volume_label"],
                     "PRODUCT_AUTORUN_LABEL": p["autorun_label"], "PRODUCT_INSTALLER": p["installer"],
+                    "PRODUCT_INSTALLER_FILE": p["installer_parts"][-1],
                     "PRODUCT_LANGUAGES": ";".join(p["languages"])}
     files["product.cmake"] = "# Generated from the product folder; do not edit.\n" + "".join(
-        f'set({k} "{v.replace(chr(92), "/") if k == "PRODUCT_INSTALLER" else v}")\n'
+        f'set({k} "{v if k == "PRODUCT_LANGUAGES" else cmake_escape(v)}")\n'
         for k, v in cmake_values.items())
 
     language = p["record_language"]

@@ -9,7 +9,8 @@ Windows ask for administrator rights), autorun.inf and the installer folder
 at the root; the launcher is the built
 one (or a signed copy of it); autorun.inf says what Windows needs, in ANSI
 with CR LF; the volume label, autorun's label and the installer's path
-are the product's; the installer folder holds what the build was given.
+are the product's; the installer folder holds what the build was given,
+less what the medium leaves out.
 
     check_image.py --launcher launcher.exe --installer-dir <folder>
                    --product product.json medium.iso
@@ -25,6 +26,9 @@ import sys
 import tempfile
 
 import pefile
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "scripts"))
+from medium_files import left_out_reason  # noqa: E402
 
 IMAGE_DIRECTORY_ENTRY_SECURITY = 4
 
@@ -42,10 +46,12 @@ def xorriso(*arguments):
 
 
 def tree(root):
-    """Every path below root, relative, with / between names."""
+    """Every path below root, relative, with / between names, through links,
+    without what the medium leaves out (version control, editor backups)."""
     found = set()
-    for folder, folders, files in os.walk(root):
-        for name in folders + files:
+    for folder, folders, files in os.walk(root, followlinks=True):
+        folders[:] = [name for name in folders if not left_out_reason(name)]
+        for name in folders + [name for name in files if not left_out_reason(name)]:
             found.add(os.path.relpath(os.path.join(folder, name), root).replace(os.sep, "/"))
     return found
 

@@ -4,7 +4,11 @@
 # twice, and checks: osslsigncode verify finds a SHA-1 signature with a
 # nested SHA-256 one; both signings gave the same bytes; the signed
 # launcher still passes the import, header and resource checks; the image
-# holds it; half a key pair is refused rather than ignored.
+# holds it; half a key pair is refused rather than ignored. Then a PKCS#12
+# file with its passphrase in a file signs too, and the build says once that
+# the signature has no timestamp; a wrong passphrase, or a locked key with
+# none, gets a clear line rather than a prompt; the passphrase is on no
+# command line of openssl or osslsigncode and in no file the build writes.
 # Usage: check_signing.sh <source folder> <Windows build folder> <scratch folder>
 #                         <product.json> <language>
 set -euo pipefail
@@ -18,6 +22,8 @@ language=$5
 fact() {
     "$python" -c 'import json, sys; print(json.load(open(sys.argv[1]))[sys.argv[2]])' "$product" "$1"
 }
+# Only what the test sets signs.
+unset LAUNCHER_SIGN_CERT LAUNCHER_SIGN_KEY LAUNCHER_SIGN_PFX LAUNCHER_SIGN_PASS_FILE LAUNCHER_SIGN_TIMESTAMP_URL
 rm -rf "$scratch"
 mkdir -p "$scratch"
 cd "$scratch"
@@ -63,4 +69,43 @@ if LAUNCHER_SIGN_CERT=cert.pem make_medium half >half.txt 2>&1; then
 fi
 grep -q "LAUNCHER_SIGN_KEY" half.txt || fail "no clear message for a missing key: $(cat half.txt)"
 
-echo "ok: signed with SHA-1 and nested SHA-256 ($(osslsigncode --version | head -1 | cut -d, -f1)), the same bytes twice"
+passphrase="throw-away passphrase 7f3a"
+printf '%s\n' "$passphrase" >pass.txt
+printf 'not it\n' >wrong.txt
+openssl pkcs12 -export -in cert.pem -inkey key.pem -out signer.pfx -passout file:pass.txt
+openssl pkey -in key.pem -aes256 -passout file:pass.txt -out locked.pem
+# Every openssl and osslsigncode the build runs, with its arguments.
+mkdir shims
+for tool in openssl osslsigncode; do
+    printf '#!/bin/sh\necho "%s $*" >>%s/commands.log\nexec %s "$@"\n' \
+        "$tool" "$PWD" "$(command -v "$tool")" >"shims/$tool"
+    chmod +x "shims/$tool"
+done
+PATH=$PWD/shims:$PATH LAUNCHER_SIGN_PFX=signer.pfx LAUNCHER_SIGN_PASS_FILE=pass.txt make_medium pfx >pfx.txt 2>&1 ||
+    fail "signing with a PKCS#12 file and a passphrase file: $(cat pfx.txt)"
+osslsigncode verify -CAfile cert.pem -in pfx/launcher.exe >verify-pfx.txt 2>&1 ||
+    fail "osslsigncode verify (PKCS#12): $(cat verify-pfx.txt)"
+[ "$(grep -c "no timestamp" pfx.txt)" = 1 ] || fail "expected one line on the missing timestamp: $(cat pfx.txt)"
+
+# What the build says of a passphrase it cannot use; no terminal (setsid)
+# for anything to prompt on.
+while IFS='|' read -r what pfx cert key pass expected; do
+    if PATH=$PWD/shims:$PATH LAUNCHER_SIGN_PFX=$pfx LAUNCHER_SIGN_CERT=$cert LAUNCHER_SIGN_KEY=$key \
+        LAUNCHER_SIGN_PASS_FILE=$pass setsid -w "$source_dir/scripts/make-medium.sh" \
+        --launcher "$build/launcher.exe" --installer-dir "$build/sample-installer" \
+        --installer "$(fact installer)" --product "$(fact name)" --label "$(fact autorun_label)" \
+        --sources "$source_dir" --tree locked --image locked.iso >locked.txt 2>&1; then
+        fail "$what: signed"
+    fi
+    [ "$(cat locked.txt)" = "make-medium: $expected" ] || fail "$what: expected \"$expected\", got: $(cat locked.txt)"
+done <<'CASES'
+a wrong passphrase|signer.pfx|||wrong.txt|the passphrase in wrong.txt (LAUNCHER_SIGN_PASS_FILE) does not open signer.pfx
+a locked PKCS#12 file without one|signer.pfx||||signer.pfx is protected by a passphrase: name a file holding it in LAUNCHER_SIGN_PASS_FILE
+a locked key without one||cert.pem|locked.pem||locked.pem is protected by a passphrase: name a file holding it in LAUNCHER_SIGN_PASS_FILE
+CASES
+grep -q -- "-readpass pass.txt" commands.log || fail "osslsigncode was not given the passphrase file: $(cat commands.log)"
+if grep -rlF --exclude=pass.txt "$passphrase" .; then
+    fail "the passphrase is in the files above (commands.log: the command lines)"
+fi
+
+echo "ok: signed with SHA-1 and nested SHA-256 ($(osslsigncode --version | head -1 | cut -d, -f1)), the same bytes twice; PKCS#12 with a passphrase file"
