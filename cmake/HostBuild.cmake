@@ -82,6 +82,12 @@ foreach(language ${PRODUCT_LANGUAGES})
                 ${WIN32_BUILD_DIR}/languages/${language}/launcher.exe)
 endforeach()
 
+# A maker's mistakes in a product folder (a copy of the default one), each
+# refused with its one line; pictures in a maker's forms converted.
+add_test(NAME product_folder_errors
+    COMMAND ${PYTHON} ${PROJECT_SOURCE_DIR}/tests/product/check_product.py
+            --product ${PROJECT_SOURCE_DIR}/product --scratch ${CMAKE_BINARY_DIR}/product-errors)
+
 add_test(NAME reproducible_build
     COMMAND ${PROJECT_SOURCE_DIR}/tests/pe/check_reproducible.sh ${PROJECT_SOURCE_DIR}
             ${CMAKE_BINARY_DIR}/reproducible ${LAUNCHER_PRODUCT})

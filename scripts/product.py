@@ -79,6 +79,11 @@ STANDARD_16 = [
 ]
 
 
+def q(text):
+    """A value as the maker wrote it, in quotes."""
+    return f"'{text}'"
+
+
 class ProductError(Exception):
     """One bad value: the file, the key and what is wrong."""
 
@@ -136,61 +141,61 @@ def read_ini(path, section, keys, optional=()):
 
 def check_record_text(path, key, value):
     if INSTALLER_WORDS.search(value):
-        raise ProductError(path, key, f"{value!r} says {INSTALLER_WORDS.search(value)[0]!r}: Windows Vista "
+        raise ProductError(path, key, f"{q(value)} says {q(INSTALLER_WORDS.search(value)[0])}: Windows Vista "
                            "and later take a program whose version record names setup, install, "
                            "update or patch for an installer and ask for an administrator")
 
 
 def parse_version(path, value):
     if not re.fullmatch(r"\d+(\.\d+){0,3}", value):
-        raise ProductError(path, "version", f"{value!r} is not one to four numbers joined by dots "
+        raise ProductError(path, "version", f"{q(value)} is not one to four numbers joined by dots "
                            "(such as 1.00 or 2.1.3)")
     numbers = [int(part) for part in value.split(".")]
     if any(n > 65535 for n in numbers):
-        raise ProductError(path, "version", f"{value!r}: each number must be 65535 or less")
+        raise ProductError(path, "version", f"{q(value)}: each number must be 65535 or less")
     return numbers + [0] * (4 - len(numbers))
 
 
 def check_file_name(path, key, name, what):
     """A name Windows can open."""
     if name in (".", ".."):
-        raise ProductError(path, key, f"{what} {name!r} climbs out of the launcher's folder"
-                           if name == ".." else f"{what} {name!r} names no file")
+        raise ProductError(path, key, f"{what} {q(name)} climbs out of the launcher's folder"
+                           if name == ".." else f"{what} {q(name)} names no file")
     if any(c in FORBIDDEN_IN_NAMES for c in name):
         bad = next(c for c in name if c in FORBIDDEN_IN_NAMES)
-        kind = "a wildcard" if bad in "*?" else f"the character {bad!r}"
-        raise ProductError(path, key, f"{what} {name!r} holds {kind}, which Windows file names cannot")
+        kind = "a wildcard" if bad in "*?" else f"the character {q(bad)}"
+        raise ProductError(path, key, f"{what} {q(name)} holds {kind}, which Windows file names cannot")
     if name[-1] in ". ":
-        raise ProductError(path, key, f"{what} {name!r} ends in a {'dot' if name[-1] == '.' else 'space'}, "
+        raise ProductError(path, key, f"{what} {q(name)} ends in a {'dot' if name[-1] == '.' else 'space'}, "
                            "which Windows drops, so the file could not be found")
     if DEVICE_NAMES.fullmatch(name.split(".")[0] if "." in name else name) or DEVICE_NAMES.fullmatch(name):
-        raise ProductError(path, key, f"{what} {name!r} is a device name on Windows")
+        raise ProductError(path, key, f"{what} {q(name)} is a device name on Windows")
     if len(name) > 64:
-        raise ProductError(path, key, f"{what} {name!r} is {len(name)} characters; a disc's "
+        raise ProductError(path, key, f"{what} {q(name)} is {len(name)} characters; a disc's "
                            "Joliet names carry at most 64")
 
 
 def parse_installer(path, value):
     text = value.replace("/", "\\")
     if re.match(r"^[A-Za-z]:", text):
-        raise ProductError(path, "installer", f"{value!r} names a drive; give the path relative to "
+        raise ProductError(path, "installer", f"{q(value)} names a drive; give the path relative to "
                            "the launcher's folder, such as Tavrinex\\Setup.exe")
     if text.startswith("\\\\"):
-        raise ProductError(path, "installer", f"{value!r} is a network (UNC) path; give the path "
+        raise ProductError(path, "installer", f"{q(value)} is a network (UNC) path; give the path "
                            "relative to the launcher's folder")
     if text.startswith("\\"):
-        raise ProductError(path, "installer", f"{value!r} is absolute; give the path relative to "
+        raise ProductError(path, "installer", f"{q(value)} is absolute; give the path relative to "
                            "the launcher's folder, such as Tavrinex\\Setup.exe")
     parts = text.split("\\")
     if len(parts) < 2:
-        raise ProductError(path, "installer", f"{value!r} has no folder: the installer sits in a "
+        raise ProductError(path, "installer", f"{q(value)} has no folder: the installer sits in a "
                            "folder beside the launcher, such as Tavrinex\\Setup.exe")
     for i, part in enumerate(parts):
         if not part:
-            raise ProductError(path, "installer", f"{value!r} has an empty folder name")
+            raise ProductError(path, "installer", f"{q(value)} has an empty folder name")
         check_file_name(path, "installer", part, "the folder" if i < len(parts) - 1 else "the file")
     if len(text) > 240:
-        raise ProductError(path, "installer", f"{value!r} is {len(text)} characters; a disc's "
+        raise ProductError(path, "installer", f"{q(value)} is {len(text)} characters; a disc's "
                            "Joliet paths carry at most 240")
     return parts
 
@@ -201,10 +206,10 @@ def parse_windows(path, value):
     for token in value.split():
         release = known.get(token.lower())
         if release is None:
-            raise ProductError(path, "windows", f"unknown release {token!r}; known: "
+            raise ProductError(path, "windows", f"unknown release {q(token)}; known: "
                                "95 98 Me NT4 2000 XP 2003 Vista 7 8 8.1 10 11")
         if release in admitted:
-            raise ProductError(path, "windows", f"release {token!r} given twice")
+            raise ProductError(path, "windows", f"release {q(token)} given twice")
         admitted.append(release)
     return admitted
 
@@ -213,7 +218,7 @@ def parse_languages(path, value):
     languages = value.split()
     for language in languages:
         if language not in LANGUAGES:
-            raise ProductError(path, "languages", f"unknown language {language!r}; known: "
+            raise ProductError(path, "languages", f"unknown language {q(language)}; known: "
                                + " ".join(sorted(LANGUAGES)))
     if len(set(languages)) != len(languages):
         raise ProductError(path, "languages", "a language is given twice")
@@ -262,17 +267,17 @@ def read_texts(folder, language):
         try:
             texts[key].encode(f"cp{codepage}")
         except UnicodeEncodeError as e:
-            raise ProductError(path, key, f"{texts[key][e.start]!r} cannot be written in code page "
+            raise ProductError(path, key, f"{q(texts[key][e.start])} cannot be written in code page "
                                f"{codepage}, the ANSI code page of {language} systems")
         if key in CAPTION_KEYS and len(texts[key]) > 255:
             raise ProductError(path, key, "longer than 255 characters")
     for key in ("setup", "exit"):
         if access_key(texts[key]) is None and "&" in texts[key]:
-            raise ProductError(path, key, f"{texts[key]!r}: & ends the caption without a key")
+            raise ProductError(path, key, f"{q(texts[key])}: & ends the caption without a key")
     keys = {key: access_key(texts[key]) for key in ("setup", "exit")}
     if keys["setup"] is not None and keys["setup"] == keys["exit"]:
-        raise ProductError(path, "exit", f"{texts['exit']!r} has the access key "
-                           f"{keys['exit'].upper()!r}, which setup ({texts['setup']!r}) has already")
+        raise ProductError(path, "exit", f"{q(texts['exit'])} has the access key "
+                           f"{q(keys['exit'].upper())}, which setup ({q(texts['setup'])}) has already")
     texts["access_keys"] = keys
     return texts
 
@@ -497,24 +502,24 @@ def read_product(folder):
         if key not in values:
             p[key] = default(p)
     if p["record_language"] not in LANGUAGES:
-        raise ProductError(ini, "record_language", f"unknown language {p['record_language']!r}")
+        raise ProductError(ini, "record_language", f"unknown language {q(p['record_language'])}")
     p["version_numbers"] = parse_version(ini, values["version"])
     for key in ("name", "company", "version", "comments", "copyright", "description"):
         check_record_text(ini, key, p[key])
     if len(values["volume_label"]) > 16:
-        raise ProductError(ini, "volume_label", f"{values['volume_label']!r} is "
+        raise ProductError(ini, "volume_label", f"{q(values['volume_label'])} is "
                            f"{len(values['volume_label'])} characters; a disc's Joliet label carries at most 16")
     if any(c in '*/:;?\\"<>|' for c in values["volume_label"]):
-        raise ProductError(ini, "volume_label", f"{values['volume_label']!r} holds a character a "
+        raise ProductError(ini, "volume_label", f"{q(values['volume_label'])} holds a character a "
                            "disc's label cannot carry (* / : ; ? \\ \" < > |)")
     label = values["autorun_label"]
     if len(label) > 32 or not re.fullmatch(r"[ -~]+", label):
-        raise ProductError(ini, "autorun_label", f"{label!r} must be 1 to 32 printable ASCII characters "
+        raise ProductError(ini, "autorun_label", f"{q(label)} must be 1 to 32 printable ASCII characters "
                            "(Windows reads autorun.inf in the ANSI code page and shows 32)")
     p["installer_parts"] = parse_installer(ini, values["installer"])
     p["installer"] = "\\".join(p["installer_parts"])
     if values["working_directory"] not in ("launcher", "installer"):
-        raise ProductError(ini, "working_directory", f"{values['working_directory']!r}: "
+        raise ProductError(ini, "working_directory", f"{q(values['working_directory'])}: "
                            "expected launcher or installer")
     p["windows"] = parse_windows(ini, values["windows"])
     p["texts"] = {language: read_texts(folder, language) for language in p["languages"]}
@@ -524,7 +529,7 @@ def read_product(folder):
         try:
             line.encode(f"cp{codepage}")
         except UnicodeEncodeError as e:
-            raise ProductError(ini, "version_line", f"{line[e.start]!r} cannot be written in code page "
+            raise ProductError(ini, "version_line", f"{q(line[e.start])} cannot be written in code page "
                                f"{codepage}, the ANSI code page of {language} systems")
     pictures = {}
     pictures["disc.bmp"] = convert_artwork(os.path.join(folder, values["artwork"]))
