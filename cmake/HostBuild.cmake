@@ -25,6 +25,7 @@ add_executable(unit_tests
     tests/unit/Form1ControllerTest.cpp
     tests/unit/InstallerPathTest.cpp
     tests/unit/InstanceNameTest.cpp
+    tests/unit/LanguageChoiceTest.cpp
     tests/unit/LayoutTest.cpp
     tests/unit/PalettePolicyTest.cpp
     tests/unit/VersionGateTest.cpp
