@@ -77,23 +77,40 @@ target_compile_definitions(launcher_code PRIVATE
     WIN32_LEAN_AND_MEAN NOMINMAX
     WINVER=0x0400 _WIN32_WINNT=0x0400 _WIN32_WINDOWS=0x0410   # declare nothing newer than 98/NT 4.0
 )
+# A product may carry every language and pick one when the launcher starts
+# (choose_language = at_start); by default its language is picked here.
+if(PRODUCT_CHOOSE_LANGUAGE STREQUAL "at_start")
+    # Linked only here: what it imports would otherwise be imported by
+    # every launcher, used or not.
+    target_sources(launcher_code PRIVATE platform/win32/LanguageAtStart.cpp)
+    target_compile_definitions(launcher_code PRIVATE LAUNCHER_CHOOSES_LANGUAGE_AT_START=1)
+    set(LAUNCHER_TEXTS every-language)
+else()
+    set(LAUNCHER_TEXTS ${BUILD_LANGUAGE})
+endif()
 
 # launcher.rc includes the product's resources written by scripts/product.py:
-# the language's string_table.rc from ${PRODUCT_DIR}/<language>, and from
+# the language's string_table.rc from ${PRODUCT_DIR}/<language> (every
+# language's, from ${PRODUCT_DIR}/every-language, for at_start), and from
 # ${PRODUCT_DIR} the version record, the manifest and the artwork. The texts
 # are UTF-8 and say so themselves (#pragma code_page(65001)).
 set(STRING_TABLES "")
-foreach(language ${PRODUCT_LANGUAGES})
-    list(APPEND STRING_TABLES ${PRODUCT_DIR}/${language}/string_table.rc)
+foreach(texts ${PRODUCT_LANGUAGES} ${LAUNCHER_TEXTS})
+    list(APPEND STRING_TABLES ${PRODUCT_DIR}/${texts}/string_table.rc)
 endforeach()
+list(REMOVE_DUPLICATES STRING_TABLES)
 set_source_files_properties(resources/launcher.rc PROPERTIES
     OBJECT_DEPENDS "${PROJECT_SOURCE_DIR}/resources/resource.h;${PRODUCT_DIR}/disc.bmp;${PRODUCT_DIR}/launcher.manifest;${PRODUCT_DIR}/version.rc;${ICON_FRAGMENTS};${STRING_TABLES}")
 
-function(add_launcher target language)
-    add_executable(${target} WIN32 $<TARGET_OBJECTS:launcher_code> resources/launcher.rc
-                   ${PRODUCT_DIR}/${language}/ProductTexts.cpp)
+# texts: a language, whose message texts are compiled in, or every-language,
+# whose texts are all resources.
+function(add_launcher target texts)
+    add_executable(${target} WIN32 $<TARGET_OBJECTS:launcher_code> resources/launcher.rc)
+    if(NOT texts STREQUAL "every-language")
+        target_sources(${target} PRIVATE ${PRODUCT_DIR}/${texts}/ProductTexts.cpp)
+    endif()
     target_include_directories(${target} PRIVATE ${PROJECT_SOURCE_DIR}
-        $<$<COMPILE_LANGUAGE:RC>:${PRODUCT_DIR}/${language}>
+        $<$<COMPILE_LANGUAGE:RC>:${PRODUCT_DIR}/${texts}>
         $<$<COMPILE_LANGUAGE:RC>:${PRODUCT_DIR}>
         $<$<COMPILE_LANGUAGE:RC>:${GENERATED_RC_DIR}>)
     target_compile_options(${target} PRIVATE $<$<COMPILE_LANGUAGE:CXX>:${LAUNCHER_COMPILE_OPTIONS}>)
@@ -105,15 +122,18 @@ function(add_launcher target language)
     set_target_properties(${target} PROPERTIES OUTPUT_NAME launcher VERSION 1.0)
 endfunction()
 
-# The launcher in the language the build was asked for.
-add_launcher(launcher ${BUILD_LANGUAGE})
+# The launcher in the language the build was asked for, or in every one.
+add_launcher(launcher ${LAUNCHER_TEXTS})
 
-# For the Wine tests: every language, as languages/<language>/launcher.exe.
-foreach(language ${PRODUCT_LANGUAGES})
-    add_launcher(launcher_${language} ${language})
-    set_target_properties(launcher_${language} PROPERTIES
-        RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/languages/${language})
-endforeach()
+# For the Wine tests: every language, as languages/<language>/launcher.exe
+# (one executable already carries them all when it picks at start).
+if(NOT LAUNCHER_TEXTS STREQUAL "every-language")
+    foreach(language ${PRODUCT_LANGUAGES})
+        add_launcher(launcher_${language} ${language})
+        set_target_properties(launcher_${language} PROPERTIES
+            RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/languages/${language})
+    endforeach()
+endif()
 
 # --- test programs (ordinary mingw programs; they never ship) ---------------
 set(TEST_PROGRAM_OPTIONS -Os -Wall -Wextra -Werror)
@@ -168,7 +188,7 @@ set_target_properties(wine_drawing PROPERTIES OUTPUT_NAME drawing)
 add_executable(bench_floor WIN32 EXCLUDE_FROM_ALL
     scripts/bench/floor.cpp platform/win32/Runtime.cpp resources/launcher.rc)
 target_include_directories(bench_floor PRIVATE ${PROJECT_SOURCE_DIR}
-    $<$<COMPILE_LANGUAGE:RC>:${PRODUCT_DIR}/${BUILD_LANGUAGE}>
+    $<$<COMPILE_LANGUAGE:RC>:${PRODUCT_DIR}/${LAUNCHER_TEXTS}>
     $<$<COMPILE_LANGUAGE:RC>:${PRODUCT_DIR}>
     $<$<COMPILE_LANGUAGE:RC>:${GENERATED_RC_DIR}>)
 target_compile_options(bench_floor PRIVATE $<$<COMPILE_LANGUAGE:CXX>:${LAUNCHER_COMPILE_OPTIONS}>)

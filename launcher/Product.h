@@ -6,6 +6,8 @@
 
 #include <stdint.h>
 
+#include "launcher/LanguageChoice.h"
+
 namespace launcher {
 
 // The Windows releases a product may admit, numbered as the version code
@@ -33,7 +35,8 @@ enum class WorkingFolder {
     Installer,  // its own folder, as a double click on it in Explorer gives
 };
 
-// The message-box texts, in the language the launcher was built in.
+// The message-box texts, in the language the launcher was built in, or,
+// for a product that picks its language at start, in the one picked.
 struct ProductTexts {
     const char16_t* refusal;        // an unsupported Windows release
     const char16_t* quitTitle;      // the quit question's title
@@ -55,6 +58,8 @@ extern const char16_t kProductInstaller[];
 extern const WorkingFolder kProductWorkingFolder;
 extern const uint32_t kProductReleases;
 extern const ProductTexts kProductTexts;
+// Only for a product that picks its language when the launcher starts.
+extern const CarriedLanguages kProductLanguages;
 
 inline Product BuiltInProduct()
 {

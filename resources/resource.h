@@ -8,6 +8,13 @@
 #define IDS_SETUP_CAPTION 10 /* caption of the Setup button */
 #define IDS_EXIT_CAPTION  11 /* caption of the Exit button */
 #define IDS_TITLE         12 /* title of the launcher window */
+/* A launcher that picks its language when it starts carries one block a
+   language, with the message texts too (built for one language, it has
+   them compiled in). */
+#define IDS_REFUSAL        1 /* an unsupported Windows release */
+#define IDS_QUIT_TITLE     2 /* the quit question's title */
+#define IDS_QUIT           3 /* the quit question */
+#define IDS_START_FAILURE  4 /* the installer could not be started */
 
 /* Icons: each icon group holds one 32 x 32 image, numbered apart from the
    groups. The setup icon is the program's icon (the first group), the

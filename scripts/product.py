@@ -17,6 +17,11 @@ product.ini names. Into --out go:
                          version line and design-time captions
   <language>/string_table.rc, <language>/ProductTexts.cpp
                          each language's string table and message texts
+  every-language/string_table.rc
+                         with choose_language = at_start: every language's
+                         texts, captions and message texts alike, one block
+                         a language tagged with its language id, and the
+                         fallback language's block again as the neutral one
 
 A bad value stops it with one line, "<file>: <key>: <what is wrong>", and
 exit status 1; nothing in --out is replaced then.
@@ -39,9 +44,17 @@ OPTIONAL_KEYS = {
     "copyright": lambda p: f"Copyright (C) {p['company']}",
     "description": lambda p: f"{p['name']} disc launcher",
     "record_language": lambda p: p["languages"][0],
+    "choose_language": lambda p: "at_build",
 }
 TEXT_KEYS = ["title", "setup", "exit", "refusal", "quit_title", "quit", "start_failure"]
 CAPTION_KEYS = {"setup": 10, "exit": 11, "title": 12}
+# Where a launcher that picks its language at start finds the message texts
+# (resources/resource.h has the same numbers), and the most it reads of one.
+MESSAGE_KEYS = {"refusal": 1, "quit_title": 2, "quit": 3, "start_failure": 4}
+MESSAGE_CHARS = 1023
+# When the launcher's language is picked: when it is built (one language in
+# the executable) or when it starts (every language in it).
+CHOOSE_LANGUAGE = ("at_build", "at_start")
 
 # The releases a product may admit, in the order the launcher numbers them;
 # launcher/Product.h has the same order.
@@ -465,7 +478,10 @@ def cmake_escape(text):
 
 
 def rc_string(text):
-    return '"' + text.replace('"', '""') + '"'
+    """A resource-compiler string: "" for a quote; a backslash starts an
+    escape there, so backslashes and line breaks are written as escapes."""
+    escaped = text.replace("\\", "\\\\").replace("\r", "\\r").replace("\n", "\\n")
+    return '"' + escaped.replace('"', '""') + '"'
 
 
 def release_mask(admitted):
@@ -522,7 +538,19 @@ def read_product(folder):
         raise ProductError(ini, "working_directory", f"{q(values['working_directory'])}: "
                            "expected launcher or installer")
     p["windows"] = parse_windows(ini, values["windows"])
+    if p["choose_language"] not in CHOOSE_LANGUAGE:
+        raise ProductError(ini, "choose_language", f"{q(p['choose_language'])}: expected at_build "
+                           "(one language, picked when the launcher is built) or at_start (every "
+                           "language, one picked when the launcher starts)")
     p["texts"] = {language: read_texts(folder, language) for language in p["languages"]}
+    if p["choose_language"] == "at_start":
+        for language in p["languages"]:
+            for key in MESSAGE_KEYS:
+                units = len(p["texts"][language][key].encode("utf-16-le")) // 2
+                if units > MESSAGE_CHARS:
+                    raise ProductError(os.path.join(folder, "texts", f"{language}.ini"), key,
+                                       f"{units} characters; a launcher that picks its language at "
+                                       f"start reads at most {MESSAGE_CHARS} of a message")
     line = values["version_line"]
     for language in p["languages"]:
         codepage = LANGUAGES[language][1]
@@ -540,9 +568,14 @@ def read_product(folder):
     return p, pictures
 
 
-def generate(p, pictures, folder):
+def generate(p, pictures, folder, fallback):
+    """fallback: the language shown where no other can be; the window is
+    created with its captions. Picked when the launcher is built, that is
+    the first language, whichever is built."""
     files = dict(pictures)
-    first = p["texts"][p["languages"][0]]
+    if p["choose_language"] == "at_build":
+        fallback = p["languages"][0]
+    design = p["texts"][fallback]
     facts = {
         "folder": os.path.abspath(folder),
         "name": p["name"], "company": p["company"], "version": p["version"],
@@ -553,6 +586,7 @@ def generate(p, pictures, folder):
         "installer_folder": "\\".join(p["installer_parts"][:-1]),
         "working_directory": p["working_directory"], "windows": p["windows"],
         "languages": p["languages"],
+        "choose_language": p["choose_language"], "fallback_language": fallback,
         "record_language": LANGUAGES[p["record_language"]][0],
         "language_ids": {l: LANGUAGES[l][0] for l in p["languages"]},
         "code_pages": {l: LANGUAGES[l][1] for l in p["languages"]},
@@ -562,7 +596,8 @@ def generate(p, pictures, folder):
     cmake_values = {"PRODUCT_NAME": p["name"], "PRODUCT_VOLUME_LABEL": p["volume_label"],
                     "PRODUCT_AUTORUN_LABEL": p["autorun_label"], "PRODUCT_INSTALLER": p["installer"],
                     "PRODUCT_INSTALLER_FILE": p["installer_parts"][-1],
-                    "PRODUCT_LANGUAGES": ";".join(p["languages"])}
+                    "PRODUCT_LANGUAGES": ";".join(p["languages"]),
+                    "PRODUCT_CHOOSE_LANGUAGE": p["choose_language"]}
     files["product.cmake"] = "# Generated from the product folder; do not edit.\n" + "".join(
         f'set({k} "{v if k == "PRODUCT_LANGUAGES" else cmake_escape(v)}")\n'
         for k, v in cmake_values.items())
@@ -602,10 +637,19 @@ def generate(p, pictures, folder):
         f"const uint32_t kProductReleases = 0x{mask:04X}u;  // {' '.join(p['windows'])}\n\n"
         "}  // namespace launcher\n\nnamespace ui {\n\n"
         f"const char16_t kVersionLine[] = {c_string(p['version_line'])};\n"
-        f"const char16_t kForm1DesignTitle[] = {c_string(first['title'])};\n"
-        f"const char16_t kCommand1DesignCaption[] = {c_string(first['setup'])};\n"
-        f"const char16_t kCommand2DesignCaption[] = {c_string(first['exit'])};\n\n"
+        f"const char16_t kForm1DesignTitle[] = {c_string(design['title'])};\n"
+        f"const char16_t kCommand1DesignCaption[] = {c_string(design['setup'])};\n"
+        f"const char16_t kCommand2DesignCaption[] = {c_string(design['exit'])};\n\n"
         "}  // namespace ui\n")
+    if p["choose_language"] == "at_start":
+        ids = ", ".join(f"0x{LANGUAGES[l][0]:04X}" for l in p["languages"])
+        files["ProductFacts.cpp"] += (
+            "\nnamespace launcher {\n\n"
+            f"const LanguageId kProductLanguageIds[] = {{{ids}}};  // {' '.join(p['languages'])}\n"
+            "const CarriedLanguages kProductLanguages = {kProductLanguageIds, "
+            f"{len(p['languages'])}, 0x{LANGUAGES[fallback][0]:04X}}};  // falls back on {fallback}\n\n"
+            "}  // namespace launcher\n")
+        files["every-language/string_table.rc"] = every_language_table(p, fallback)
     for language in p["languages"]:
         t = p["texts"][language]
         files[f"{language}/string_table.rc"] = (
@@ -621,6 +665,21 @@ def generate(p, pictures, folder):
             f"    {c_string(t['quit'])},\n    {c_string(t['start_failure'])},\n}};\n\n"
             "}  // namespace launcher\n")
     return files
+
+
+def every_language_table(p, fallback):
+    """Each language's block, captions and message texts, tagged with its
+    language id; the fallback's block again as the neutral one."""
+    def block(language, tag, comment):
+        texts = p["texts"][language]
+        entries = sorted(list(MESSAGE_KEYS.items()) + list(CAPTION_KEYS.items()), key=lambda x: x[1])
+        return (f"LANGUAGE {tag & 0x3FF}, {tag >> 10} /* {comment} */\nSTRINGTABLE\nBEGIN\n"
+                + "".join(f"    {i} {rc_string(texts[k])}\n" for k, i in entries) + "END\n\n")
+    return ("/* Every language's texts, generated from the product folder; do not edit.\n"
+            "   The launcher picks one block when it starts, by its language id. */\n"
+            "#pragma code_page(65001)\n"
+            + block(fallback, 0x0800, f"neutral: {fallback}, the fallback")
+            + "".join(block(l, LANGUAGES[l][0], l) for l in p["languages"]))
 
 
 MANIFEST = """<?xml version="1.0" encoding="UTF-8" standalone="yes"?>
@@ -650,7 +709,8 @@ def main():
     parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
     parser.add_argument("--product", required=True, help="the product folder")
     parser.add_argument("--out", required=True, help="where the generated files go")
-    parser.add_argument("--language", help="checked to be one of the product's languages")
+    parser.add_argument("--language", help="the language built in, or with choose_language = "
+                        "at_start the fallback; one of the product's languages")
     args = parser.parse_args()
     try:
         product, pictures = read_product(args.product)
@@ -658,7 +718,8 @@ def main():
             raise ProductError(os.path.join(args.product, "product.ini"), "languages",
                                f"LAUNCHER_LANGUAGE={args.language} is not one of them ("
                                + " ".join(product["languages"]) + ")")
-        write_outputs(args.out, generate(product, pictures, args.product))
+        fallback = args.language or product["languages"][0]
+        write_outputs(args.out, generate(product, pictures, args.product, fallback))
     except ProductError as e:
         print(e, file=sys.stderr)
         return 1

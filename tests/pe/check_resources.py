@@ -6,7 +6,10 @@ The bitmap must be the product's disc.bmp without its 14-byte file header;
 each icon image must be the image stored in its .ico file, and each icon
 group must point at it with the .ico file's own directory entry; the string
 block, the version record and their languages must be exactly as the
-product says, and nothing else may be there. The expectations come from
+product says, and nothing else may be there. A launcher that picks its
+language at start carries a string block for each language, tagged with
+its language id, message texts included, and its fallback's as the neutral
+one. The expectations come from
 product.json and the pictures beside it, which the build wrote from the
 product folder.
 """
@@ -25,18 +28,23 @@ NEUTRAL, NEUTRAL_SYS_DEFAULT = 0x0000, 0x0800
 
 
 def expected_directory(product):
-    """type -> {id: language}: everything the executable may carry."""
+    """type -> {id: [languages]}: everything the executable may carry."""
+    strings = [NEUTRAL_SYS_DEFAULT]
+    if product["choose_language"] == "at_start":
+        strings = sorted(strings + list(product["language_ids"].values()))
     return {
-        RT_BITMAP: {1: NEUTRAL},
-        RT_ICON: {30001: NEUTRAL, 30002: NEUTRAL},
-        RT_GROUP_ICON: {1: NEUTRAL, 2: NEUTRAL},
-        RT_STRING: {1: NEUTRAL_SYS_DEFAULT},
-        RT_VERSION: {1: product["record_language"]},
-        RT_MANIFEST: {1: NEUTRAL},
+        RT_BITMAP: {1: [NEUTRAL]},
+        RT_ICON: {30001: [NEUTRAL], 30002: [NEUTRAL]},
+        RT_GROUP_ICON: {1: [NEUTRAL], 2: [NEUTRAL]},
+        RT_STRING: {1: strings},
+        RT_VERSION: {1: [product["record_language"]]},
+        RT_MANIFEST: {1: [NEUTRAL]},
     }
 
 
 CAPTION_IDS = {"setup": 10, "exit": 11, "title": 12}
+# Carried as resources, too, by a launcher that picks its language at start.
+MESSAGE_IDS = {"refusal": 1, "quit_title": 2, "quit": 3, "start_failure": 4}
 RELEASE_GUIDS = ["e2011457-1546-43c5-a5fe-008deee3d3f0", "35138b9a-5d96-4fbd-8e2d-a2440225f93a",
                  "4a2f28e3-53b9-4441-ba9c-d69d4a4a6e38", "1f676c76-80e1-4239-95bb-83d0f6d0da78",
                  "8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a"]  # Vista, 7, 8, 8.1, 10
@@ -55,9 +63,13 @@ def read_product(path):
 
 
 def string_table(product, language):
-    """{id: text}: the captions of one of the product's languages."""
+    """{id: text}: the captions of one of the product's languages, and for
+    a launcher that picks its language at start the message texts."""
     texts = product["texts"][language]
-    return {number: texts[key] for key, number in CAPTION_IDS.items()}
+    ids = dict(CAPTION_IDS)
+    if product["choose_language"] == "at_start":
+        ids.update(MESSAGE_IDS)
+    return {number: texts[key] for key, number in ids.items()}
 
 
 def expect_eq(what, expected, got):
@@ -86,16 +98,17 @@ def resources(pe):
 
 def check_directory(found, expected):
     for rtype, ids in expected.items():
-        for rid, language in ids.items():
+        for rid, languages in ids.items():
             entries = found.get((rtype, rid), [])
-            expect_eq(f"languages of resource {rtype}/{rid}", [language], [l for l, _ in entries])
+            expect_eq(f"languages of resource {rtype}/{rid}", languages, [l for l, _ in entries])
     extra = sorted(k for k in found if k[1] not in expected.get(k[0], {}))
     expect_eq("resources nobody asked for", [], extra)
 
 
-def data(found, rtype, rid):
-    entries = found.get((rtype, rid), [])
-    return entries[0][1] if entries else b""
+def data(found, rtype, rid, language=None):
+    """The resource's bytes: its only (or first) language's, or the given one's."""
+    entries = [d for l, d in found.get((rtype, rid), []) if language in (None, l)]
+    return entries[0] if entries else b""
 
 
 def check_icon(found, ico_path, group_id, image_id, colours, bits):
@@ -113,17 +126,17 @@ def check_icon(found, ico_path, group_id, image_id, colours, bits):
               (width, height, colour_count, planes, bit_count))
 
 
-def check_strings(found, expected):
-    block = data(found, RT_STRING, 1)
+def check_strings(found, expected, language=NEUTRAL_SYS_DEFAULT, name="string table"):
+    block = data(found, RT_STRING, 1, language)
     strings, pos = {}, 0
     for index in range(16):
         if pos + 2 > len(block):
-            problems.append(f"string block ends before entry {index}")
+            problems.append(f"{name}: block ends before entry {index}")
             return
         length = struct.unpack_from("<H", block, pos)[0]
         strings[index] = block[pos + 2:pos + 2 + 2 * length].decode("utf-16-le")
         pos += 2 + 2 * length
-    expect_eq("string table", {i: expected.get(i, "") for i in range(16)}, strings)
+    expect_eq(name, {i: expected.get(i, "") for i in range(16)}, strings)
 
 
 def check_version(pe, product):
@@ -185,7 +198,8 @@ def main():
     parser = argparse.ArgumentParser(description=__doc__)
     parser.add_argument("--product", required=True,
                         help="product.json, with the product's pictures beside it")
-    parser.add_argument("--language", required=True, help="the language the executable is in")
+    parser.add_argument("--language", required=True, help="the language the executable is in (the "
+                        "fallback, its neutral block, for one that picks its language at start)")
     parser.add_argument("exe")
     args = parser.parse_args()
 
@@ -199,6 +213,9 @@ def main():
     check_icon(found, f"{pictures}/setup.ico", 1, 30001, colours=16, bits=4)
     check_icon(found, f"{pictures}/exit.ico", 2, 30002, colours=0, bits=24)
     check_strings(found, string_table(product, args.language))
+    if product["choose_language"] == "at_start":
+        for language, language_id in product["language_ids"].items():
+            check_strings(found, string_table(product, language), language_id, f"{language} string table")
     check_version(pe, product)
     check_manifest(found)
 

@@ -7,6 +7,8 @@
 
 #include "launcher/Form1Controller.h"
 #include "launcher/InstanceName.h"
+#include "launcher/Product.h"
+#include "platform/win32/LanguageAtStart.h"
 #include "platform/win32/SystemLibrary.h"
 #include "platform/win32/Win32Platform.h"
 #include "ui/Layout.h"
@@ -55,7 +57,17 @@ int RunLauncher()
 
     ui::Form1Window window(instance);
     platform::Win32Platform platform(instance, window);
+#if LAUNCHER_CHOOSES_LANGUAGE_AT_START
+    // Every language is carried; the one for the person in front of the
+    // screen is picked now, and every text comes from its block.
+    platform::ChosenLanguage language(instance, launcher::kProductLanguages);
+    platform::ChosenLanguagePlatform spoken(platform, instance, language.Id());
+    launcher::Form1Controller controller(
+        spoken, launcher::Product{launcher::kProductInstaller, launcher::kProductWorkingFolder,
+                                  launcher::kProductReleases, &language.Texts()});
+#else
     launcher::Form1Controller controller(platform, launcher::BuiltInProduct());
+#endif
 
     if (!window.Create(controller, instanceName)) {
         // Without its window the launcher can do nothing, but it must not
