@@ -39,10 +39,12 @@ if [ ${#missing[@]} -gt 0 ]; then
     DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq "${missing[@]}" >/dev/null
 fi
 
-# Wine takes its ANSI code page from the locale; the tests run in Japanese
-# (code page 932, where a trail byte can equal '\'), Traditional Chinese
-# (950) and Russian (1251), the last two for the translated captions.
-for locale in ja_JP zh_TW ru_RU; do
+# Wine takes its ANSI code page (LC_CTYPE) and the user's interface language
+# (LC_MESSAGES) from the locale; the tests run in Japanese (code page 932,
+# where a trail byte can equal '\'), Traditional Chinese (950) and Russian
+# (1251), the last two for the translated captions, and German, for a
+# launcher that picks its language when it starts.
+for locale in ja_JP zh_TW ru_RU de_DE; do
     if ! locale -a 2>/dev/null | grep -qx "$locale.utf8"; then
         $SUDO localedef -i "$locale" -f UTF-8 "$locale.UTF-8"
     fi

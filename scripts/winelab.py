@@ -16,6 +16,7 @@ import time
 # looks under Wine as it does on Windows.
 FONT_REPLACEMENTS = {"Times New Roman": "Liberation Serif"}
 WINE_FONTS = "/usr/share/wine/fonts"
+LOCALE_VARIABLES = ("LC_ALL", "LC_CTYPE", "LC_MESSAGES", "LANG")
 
 
 def windows_path(unix_path):
@@ -32,7 +33,7 @@ def free_display():
 
 class WineLab:
     def __init__(self, work_dir, display=None, locale=None, screen="1024x768x24",
-                 keep_prefix=False):
+                 keep_prefix=False, messages=None):
         self.work_dir = os.path.abspath(work_dir)
         self.prefix = os.path.join(self.work_dir, "prefix")
         self.keep_prefix = keep_prefix
@@ -49,8 +50,8 @@ class WineLab:
             "WINEDLLOVERRIDES": "mscoree,mshtml=",
         })
         self._locale = locale
-        if locale:
-            self.env["LC_ALL"] = locale
+        self._messages = messages
+        self._set_locale(locale, messages)
         if display is None:
             display = free_display()
             self._xvfb = subprocess.Popen(
@@ -132,17 +133,30 @@ class WineLab:
     def driver(self, driver_exe):
         return Driver(self, driver_exe)
 
-    def restart_server(self, locale=None):
+    def _set_locale(self, locale, messages=None):
+        """Wine takes the ANSI code page from LC_CTYPE and the user's
+        interface language from LC_MESSAGES: the locale sets both, unless
+        messages gives the interface a language of its own. None: the
+        caller's own settings."""
+        for name in LOCALE_VARIABLES:
+            self.env.pop(name, None)
+            if name in os.environ:
+                self.env[name] = os.environ[name]
+        if messages:
+            self.env.pop("LC_ALL", None)
+            self.env.pop("LC_CTYPE", None)
+            self.env.update(LANG=locale, LC_MESSAGES=messages)
+        elif locale:
+            self.env["LC_ALL"] = locale
+
+    def restart_server(self, locale=None, messages=None):
         """Ends every Wine process; the next one starts a fresh wineserver,
         in the given locale (None: the locale this lab started with)."""
         subprocess.run(["wineserver", "-k"], env=self.env, timeout=60)
         subprocess.run(["wineserver", "-w"], env=self.env, timeout=60)
-        if locale is not None:
-            self.env["LC_ALL"] = locale
-        elif self._locale is not None:
-            self.env["LC_ALL"] = self._locale
-        else:
-            self.env.pop("LC_ALL", None)
+        if locale is None:
+            locale, messages = self._locale, self._messages
+        self._set_locale(locale, messages)
 
     def close(self):
         for process in self._processes:

@@ -12,6 +12,7 @@ expected and what was seen.
 import argparse
 import json
 import os
+import re
 import shutil
 import subprocess
 import sys
@@ -40,6 +41,37 @@ SETUP_ON = ("win2k", "winxp", "win7", "win10")
 # A locale of each ANSI code page the machine has (scripts/install-deps.sh).
 LOCALES = {1252: "C.UTF-8", 1251: "ru_RU.UTF-8", 950: "zh_TW.UTF-8", 932: "ja_JP.UTF-8",
            936: "zh_CN.UTF-8"}
+# The locale Wine runs in to be a system of a language, with the user
+# interface language and the ANSI code page it then reports. The tests run
+# in the first.
+SYSTEMS = {"en": ("C.UTF-8", 0x0409, 1252), "de": ("de_DE.UTF-8", 0x0407, 1252),
+           "ja": ("ja_JP.UTF-8", 0x0411, 932), "ru": ("ru_RU.UTF-8", 0x0419, 1251),
+           "zh-TW": ("zh_TW.UTF-8", 0x0404, 950)}
+TEXT_KEYS = ("title", "setup", "exit", "refusal", "quit_title", "quit", "start_failure")
+
+
+def carries(codepage, texts):
+    """Every text comes back unchanged through the code page."""
+    try:
+        for key in TEXT_KEYS:
+            texts[key].encode(f"cp{codepage}")
+        return True
+    except UnicodeEncodeError:
+        return False
+
+
+def chosen_language(facts, ui, codepage):
+    """The language a launcher that picks its language at start shows a
+    user whose interface is in ui, on a system of this ANSI code page: ui
+    exactly, else one of its primary language (Chinese only in the same
+    script), of those whose texts the code page carries; else the fallback."""
+    ids = facts["language_ids"]
+    traditional = lambda i: i >> 10 in (0x01, 0x03, 0x05, 0x1F)  # noqa: E731
+    exact = [l for l in facts["languages"] if ids[l] == ui]
+    primary = [l for l in facts["languages"] if ids[l] & 0x3FF == ui & 0x3FF and ids[l] != ui
+               and (ui & 0x3FF != 0x04 or traditional(ids[l]) == traditional(ui))]
+    return next((l for l in exact + primary if carries(codepage, facts["texts"][l])),
+                facts["fallback_language"])
 
 
 class Product:
@@ -48,11 +80,15 @@ class Product:
     def __init__(self, path, language):
         self.facts = read_product(path)
         self.folder = os.path.dirname(os.path.abspath(path))  # the pictures, as carried
+        self.picks_at_start = self.facts["choose_language"] == "at_start"
+        if self.picks_at_start:
+            # What it shows on the system the tests run on.
+            language = chosen_language(self.facts, *SYSTEMS["en"][1:])
         self.language = language
         self.texts = self.facts["texts"][language]
         self.table = string_table(self.facts, language)
-        # The design-time captions: the product's first language.
-        self.design = string_table(self.facts, self.facts["languages"][0])
+        # The design-time captions: the fallback language's.
+        self.design = string_table(self.facts, self.facts["fallback_language"])
         self.installer = self.facts["installer"]  # relative, with backslashes
         self.installer_file = self.installer.split("\\")[-1]
         self.installer_folder = self.facts["installer_folder"]
@@ -138,11 +174,12 @@ class Run:
         self.log = log
         self.process = None
 
-    def restart_wine(self, locale=None):
+    def restart_wine(self, locale=None, messages=None):
         """A fresh wineserver (and driver) in another locale, or back in the
-        one the run started with."""
+        one the run started with; messages gives the user interface a
+        language of its own."""
         self.driver.close()
-        self.lab.restart_server(locale)
+        self.lab.restart_server(locale, messages)
         self.driver = self.lab.driver(self.driver_exe)
 
     def launch(self, path, env=None):
@@ -844,32 +881,44 @@ def translations(product):
     """Each language's launcher (languages/<language>/launcher.exe) on a
     system of its code page, and each that a Western system (1252) cannot
     show there too: where its texts cannot be carried, the design-time ones
-    stay. Rows: language, locale, ANSI code page, the captions expected."""
+    stay. Rows as systems_show takes them."""
     rows = []
+    if product.picks_at_start:
+        print("  one launcher carries every language: see language_at_start")
+        return rows
     for language in product.facts["languages"]:
         codepage = product.facts["code_pages"][language]
         table = string_table(product.facts, language)
+        path, texts = f"L:\\{language}\\launcher.exe", product.facts["texts"][language]
         if codepage in LOCALES:
-            rows.append((language, LOCALES[codepage], f"cp{codepage}", table))
+            rows.append((f"{language} in {LOCALES[codepage]}", LOCALES[codepage], None, path, table, texts))
         else:
             print(f"  {language}: no locale of code page {codepage} here, left out")
         if codepage != 1252:
-            rows.append((language, "C.UTF-8", "cp1252", product.shown_captions(table, "cp1252")))
+            rows.append((f"{language} in C.UTF-8", "C.UTF-8", None, path,
+                         product.shown_captions(table, "cp1252"), texts))
     return rows
 
 
 def translated_captions(run):
     """The title and both captions read back as expected, and each caption
     is drawn as that text in the system's script, pixel for pixel: not as
-    empty boxes, not as another code page's letters. Every row is tried."""
+    empty boxes, not as another code page's letters."""
+    systems_show(run, translations(run.product))
+
+
+def systems_show(run, rows):
+    """Rows: what is tried, the locale, the interface's locale (None: the
+    same), the launcher, its captions expected there, the texts of its quit
+    question. Each launcher is started in a fresh wineserver in its row's
+    locale (which also ends a launcher a failed row left) and checked by
+    check_captions; every row is tried."""
     failed = []
     try:
-        for language, locale, codepage, expected in translations(run.product):
-            where = f"{language} in {locale}"
-            run.restart_wine(locale)  # also ends a launcher a failed row left
+        for where, locale, messages, path, expected, language_texts in rows:
+            run.restart_wine(locale, messages)
             try:
-                check_captions(run, f"L:\\{language}\\launcher.exe", codepage, expected,
-                               f"{language}-{locale}")
+                check_captions(run, path, expected, language_texts, re.sub(r"\W+", "-", where))
                 print(f"  {where}: ok, {' / '.join(expected[i] for i in (12, 10, 11))}")
             except Failure as e:
                 print(f"  {where}: FAIL, {e}")
@@ -879,7 +928,9 @@ def translated_captions(run):
     expect(not failed, f"wrong captions for {', '.join(failed)}")
 
 
-def check_captions(run, path, codepage, expected, name):
+def check_captions(run, path, expected, language_texts, name):
+    """The title and captions expected, each caption drawn as that text,
+    and the quit question of language_texts."""
     form = run.launch(path)["form"]
     texts = {c["id"]: c["text"] for c in form["controls"]}
     expect_eq("title", expected[12], form["title"])
@@ -895,9 +946,42 @@ def check_captions(run, path, codepage, expected, name):
             raise Failure(f"Command{button} does not show {expected[entry]!r} as drawn in character "
                           f"set {reply.get('charset')}: {reply}; the window: {shot.path}")
     run.driver.send("click 2")
-    run.open_box()
+    box, _ = run.open_box()
+    expect_eq("question title", language_texts["quit_title"], box["title"])
+    expect_eq("question text", language_texts["quit"], box["text"])
     run.driver.send("answer yes")
     expect_eq("exit code after Exit, Yes", 0, run.ended())
+
+
+def language_at_start(run):
+    """One launcher carrying every language, started on a system of each
+    (LC_MESSAGES is Wine's user interface language, LC_CTYPE its ANSI code
+    page), and by a user whose interface language the system's code page
+    cannot show: each sees the title, captions and quit question of the
+    language chosen for them, their own where it can be shown, the fallback
+    elsewhere."""
+    facts = run.product.facts
+    if not run.product.picks_at_start:
+        print("  skipped: the product's language is picked when it is built")
+        return
+    systems = []  # the locale, the interface's locale (None: the same), its language id, code page
+    for language in facts["languages"]:
+        if language in SYSTEMS:
+            systems.append((SYSTEMS[language][0], None) + SYSTEMS[language][1:])
+        else:
+            print(f"  {language}: no locale for it here, left out")
+    # A user interface in a language the system's code page cannot show.
+    foreign = next((l for l in facts["languages"] if l in SYSTEMS
+                    and not carries(1252, facts["texts"][l])), None)
+    if foreign:
+        systems.append((SYSTEMS["en"][0], SYSTEMS[foreign][0], SYSTEMS[foreign][1], 1252))
+    rows = []
+    for locale, messages, ui, codepage in systems:
+        shown = chosen_language(facts, ui, codepage)
+        where = f"LC_ALL={locale}" if not messages else f"LANG={locale} LC_MESSAGES={messages}"
+        rows.append((f"{where} shows {shown}", locale, messages, "D:\\launcher.exe",
+                     string_table(facts, shown), facts["texts"][shown]))
+    systems_show(run, rows)
 
 
 def code_page_932(run):
@@ -933,6 +1017,7 @@ SCENARIOS = [
     long_folder_path,
     version_gate,
     translated_captions,
+    language_at_start,
     code_page_932,
 ]
 
@@ -991,7 +1076,9 @@ def main():
     media["l"] = os.path.join(args.build, "languages")
     log = os.path.join(args.work, "installer.log")
 
-    lab = WineLab(os.path.join(args.work, "lab"))
+    # One locale for every scenario, whatever the caller's: a launcher that
+    # picks its language at start would follow it.
+    lab = WineLab(os.path.join(args.work, "lab"), locale=SYSTEMS["en"][0])
     failures = []
     try:
         lab.boot("winxp", desktop="1024x768")
