@@ -7,6 +7,9 @@ ends. Without one, it runs in a Wine virtual desktop on Xvfb, a screenshot of
 its window is saved, and the launcher is closed through its Exit button.
 --locale runs Wine in another locale, and so with its ANSI code page
 (zh_TW.UTF-8: 950, ru_RU.UTF-8: 1251), as a translated launcher needs.
+--ui-locale gives the user interface a language of its own (Wine's
+LC_MESSAGES): --ui-locale ja_JP.UTF-8 is a Japanese user on a Western
+system (code page 1252, or --locale's).
 """
 import argparse
 import os
@@ -48,15 +51,21 @@ def main():
     parser.add_argument("--work", required=True, help="folder for the Wine prefix")
     parser.add_argument("--screenshot", default=None, help="where to save the screenshot")
     parser.add_argument("--locale", default=None, help="the locale to run Wine in")
+    parser.add_argument("--ui-locale", default=None,
+                        help="the user interface's locale, if not --locale's")
     args = parser.parse_args()
+    if args.ui_locale and not args.locale:
+        args.locale = "C.UTF-8"
 
     display = display_usable()
     # Wine stores the system's fonts, the title bar's among them, with the
     # character set of the locale a prefix first ran in; a title in another
     # script then shows as boxes. So each locale has a prefix of its own.
     work = args.work if args.locale is None else f"{args.work}-{args.locale}"
+    if args.ui_locale:
+        work += f"-ui-{args.ui_locale}"
     lab = WineLab(work, display=display, keep_prefix=True, locale=args.locale,
-                  screen=f"{DESKTOP[0]}x{DESKTOP[1]}x24")
+                  messages=args.ui_locale, screen=f"{DESKTOP[0]}x{DESKTOP[1]}x24")
     try:
         lab.boot("winxp", desktop=None if display else f"{DESKTOP[0]}x{DESKTOP[1]}")
         lab.map_drive("d", os.path.join(args.build, "medium"))
