@@ -40,6 +40,14 @@ build=$(scripts/build-dir.sh "$LAUNCHER_PRODUCT")
 [ -d "$LAUNCHER_PRODUCT" ] || { echo "LAUNCHER_PRODUCT=$LAUNCHER_PRODUCT: no such folder" >&2; exit 1; }
 /usr/bin/python3 scripts/product.py --product "$LAUNCHER_PRODUCT" --out "$build/product" \
     --language "${LAUNCHER_LANGUAGE:-}" || exit 1
+# So is a maker's installer folder: what it may not carry onto the disc, or
+# a missing installer, stops the build before anything is built.
+if [ -n "${LAUNCHER_INSTALLER_DIR:-}" ]; then
+    installer=$(/usr/bin/python3 -c 'import json, sys; print(json.load(open(sys.argv[1]))["installer"])' \
+                "$build/product/product.json")
+    /usr/bin/python3 scripts/medium_files.py --installer-dir "$LAUNCHER_INSTALLER_DIR" \
+        --installer "$installer" >/dev/null || exit 1
+fi
 
 options=()
 for name in LAUNCHER_PRODUCT LAUNCHER_LANGUAGE; do
