@@ -150,6 +150,7 @@ set_target_properties(planted_dll PROPERTIES OUTPUT_NAME planted PREFIX "")
 add_executable(wine_drawing
     tests/wine/drawing.cpp
     launcher/Text.cpp
+    ui/ArtworkHeader.cpp
     ui/ColorReduction.cpp
     ui/Layout.cpp
     ui/win32/Form1Drawing.cpp

@@ -7,6 +7,7 @@
 
 #include <windows.h>
 
+#include "ui/ArtworkHeader.h"
 #include "ui/Layout.h"
 
 namespace ui {
@@ -29,8 +30,9 @@ public:
     DiscArtwork& operator=(const DiscArtwork&) = delete;
 
     // Prepares the artwork of `module` for `format`. False if the bitmap is
-    // missing, is not the 24-bit bottom-up bitmap the program carries, or
-    // there is no memory to reduce it; the artwork is then not drawn.
+    // missing, is not a 24-bit bottom-up bitmap lying wholly inside its
+    // resource (ReadArtworkHeader), or there is no memory to reduce it; the
+    // window then shows its background colour where the artwork would be.
     bool Load(HINSTANCE module, ColorFormat format);
     void Release();
 
@@ -46,9 +48,10 @@ public:
     void Draw(HDC dc) const;
 
 private:
-    bool Reduce(const BITMAPINFOHEADER& source, const BYTE* sourceBits);
+    bool Reduce(const ArtworkLayout& source, const BYTE* sourceBits);
 
     ColorFormat format_ = ColorFormat::TrueColor;
+    BITMAPINFOHEADER header_ = {};      // what Windows is told of the artwork at true colour
     const BITMAPINFO* info_ = nullptr;  // the header (and colours) of what Draw shows
     const void* bits_ = nullptr;
     void* reduced_ = nullptr;           // the reduced picture's memory, if any
