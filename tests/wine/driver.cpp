@@ -17,7 +17,8 @@
 //                               SC_MINIMIZE
 //   queryend <yes|no|none>      WM_QUERYENDSESSION sent from a thread while
 //                               this one answers the question it raises
-//   endsession                  WM_ENDSESSION (TRUE)
+//   endsession [no]             WM_ENDSESSION: TRUE, or FALSE (the shutdown
+//                               cancelled) with no
 //   capture <file.bmp>          the client area saved as a 24-bit bitmap
 //   capturewindow <file.bmp>    the same for the whole window, frame included
 //   findcaption <1|2> <hex>     whether the button shows this caption (UTF-16
@@ -790,7 +791,8 @@ std::string Run(const std::string& command, const std::string& argument, const s
     }
     if (command == "endsession") {
         DWORD_PTR result = 0;
-        SendMessageTimeoutA(form, WM_ENDSESSION, TRUE, 0, SMTO_NORMAL, 5000, &result);
+        SendMessageTimeoutA(form, WM_ENDSESSION, argument == "no" ? FALSE : TRUE, 0, SMTO_NORMAL, 5000,
+                            &result);
         return Reply(true, "");
     }
     if (command == "memory")

@@ -532,6 +532,22 @@ def every_close_asks(run):
     expect_eq("exit code after close box, Yes", 0, run.ended())
 
 
+def cancelled_shutdown(run):
+    """Behind the failed-start box a shutdown is granted without a question;
+    another program then cancels it: the window and the box stay."""
+    run.launch("F:\\launcher.exe")
+    run.driver.send("click 1")
+    box, _ = run.open_box()
+    expect_eq("WM_QUERYENDSESSION behind the failed-start box", 1, run.driver.send("queryend none")["result"])
+    run.driver.send("endsession no")
+    time.sleep(0.5)
+    state = run.expect_running()
+    expect_eq("boxes after the cancelled shutdown", [box["hwnd"]], [b["hwnd"] for b in state["boxes"]])
+    run.driver.send("answer ok")
+    run.driver.wait("nobox", 5000)
+    run.exit_with_yes()
+
+
 def keyboard(run):
     """Tab between the buttons; Alt+X, Space, Enter and Alt+F4 reach Exit's
     question; Alt+S starts the installer. The focus comes back where it was."""
@@ -820,6 +836,7 @@ SCENARIOS = [
     setup_from_folder_with_spaces,
     exit_no_then_yes,
     every_close_asks,
+    cancelled_shutdown,
     keyboard,
     missing_installer,
     no_second_box,

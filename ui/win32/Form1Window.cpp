@@ -256,18 +256,22 @@ void Form1Window::OnCommand(WPARAM wParam, LPARAM)
 }
 
 // Shutdown or log-off asks the same question as the close box. A granted
-// end closes the window when the session end is confirmed.
+// end closes the window when the session really ends.
 BOOL Form1Window::OnQueryEndSession()
 {
     sessionEndGranted_ = !controller_->OnCloseRequest(launcher::CloseCause::SessionEnd);
     return sessionEndGranted_ ? TRUE : FALSE;
 }
 
-void Form1Window::OnEndSession(bool)
+// Another program may cancel the shutdown after the launcher granted it
+// (behind the failed-start box, say, it grants without a question); then
+// nothing has ended, and the window and any box it has open stay as they
+// were.
+void Form1Window::OnEndSession(bool ending)
 {
-    // Whether or not the session really ends, the user has agreed to quit
-    // (or the installer is already running), so the launcher goes.
-    if (sessionEndGranted_ && window_ != nullptr)
+    bool close = ending && sessionEndGranted_;
+    sessionEndGranted_ = false;
+    if (close && window_ != nullptr)
         DestroyWindow(window_);
 }
 
