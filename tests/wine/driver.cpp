@@ -19,6 +19,8 @@
 //                               this one answers the question it raises
 //   endsession [no]             WM_ENDSESSION: TRUE, or FALSE (the shutdown
 //                               cancelled) with no
+//   displaychange <bits>        WM_DISPLAYCHANGE: the display now has this
+//                               many bits a pixel (the screen stays as it is)
 //   capture <file.bmp>          the client area saved as a 24-bit bitmap
 //   capturewindow <file.bmp>    the same for the whole window, frame included
 //   findcaption <1|2> <hex>     whether the button shows this caption (UTF-16
@@ -793,6 +795,13 @@ std::string Run(const std::string& command, const std::string& argument, const s
         DWORD_PTR result = 0;
         SendMessageTimeoutA(form, WM_ENDSESSION, argument == "no" ? FALSE : TRUE, 0, SMTO_NORMAL, 5000,
                             &result);
+        return Reply(true, "");
+    }
+    if (command == "displaychange") {
+        DWORD_PTR result = 0;
+        SendMessageTimeoutA(form, WM_DISPLAYCHANGE, static_cast<WPARAM>(atoi(argument.c_str())),
+                            MAKELPARAM(GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)),
+                            SMTO_NORMAL, 5000, &result);
         return Reply(true, "");
     }
     if (command == "memory")

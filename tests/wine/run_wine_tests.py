@@ -430,6 +430,40 @@ def on_an_8_bit_screen(run):
         xvfb.wait(timeout=10)
 
 
+VGA_COLOURS = {(r, g, b) for r, g, b in [
+    (0, 0, 0), (128, 0, 0), (0, 128, 0), (128, 128, 0), (0, 0, 128), (128, 0, 128), (0, 128, 128),
+    (192, 192, 192), (128, 128, 128), (255, 0, 0), (0, 255, 0), (255, 255, 0), (0, 0, 255),
+    (255, 0, 255), (0, 255, 255), (255, 255, 255)]}
+
+
+def display_depth_changes(run):
+    """WM_DISPLAYCHANGE chooses the colour path again and repaints: told the
+    display now has 256 colours, the artwork is drawn in the colour cube of
+    the window's palette; 16 colours, in the standard colours with white
+    button faces; true colour again, exactly as it is. (Xvfb cannot change
+    its depth, so the screen stays at 24 bits.)"""
+    run.launch("D:\\launcher.exe")
+    disc = Bitmap(os.path.join(RESOURCES, "disc.bmp"))
+    outside = lambda x, y: not inside(LABEL, x, y) and not any(inside(b, x, y) for b in BUTTONS.values())  # noqa: E731
+    paths = (
+        (8, "in the cube", lambda x, y, c: all(v % 51 == 0 for v in c)),
+        (4, "in the 16 standard colours", lambda x, y, c: c in VGA_COLOURS),
+        (24, "the artwork's own", lambda x, y, c: c == disc.pixel(x, y)),
+    )
+    for bits, what, fits in paths:
+        run.driver.send(f"displaychange {bits}")
+        for _ in range(20):  # until Wine has put the repaint on the screen
+            shot = run.capture(f"depth-{bits}.bmp")
+            wrong = [(x, y, c) for x, y, c in shot.pixels(0, 0, 349, 348) if outside(x, y) and not fits(x, y, c)]
+            if not wrong:
+                break
+            time.sleep(0.1)
+        expect(not wrong, f"{bits} bits: {len(wrong)} pixels of the artwork not {what}, first {wrong[:3]}")
+        if bits == 4:
+            expect_drawn_in_place("16 colours", shot, (255, 255, 255))
+    run.exit_with_yes()
+
+
 def resources_and_window_icon(run):
     """Windows loads the bitmap, both icons and the strings from the file; the
     file's icon and the window's title-bar icon are the setup icon."""
@@ -830,6 +864,7 @@ SCENARIOS = [
     window_at_120_dpi,
     drawn_in_palettes,
     on_an_8_bit_screen,
+    display_depth_changes,
     resources_and_window_icon,
     setup_from_drive_root,
     setup_from_cd_image,

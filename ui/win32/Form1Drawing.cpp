@@ -87,12 +87,16 @@ HFONT CreateLabelFont()
     return CreateLayoutFont(kLabelFont, kLabelFont.charset);
 }
 
+ColorFormat ColorFormatForDepth(int bitsPerPixel)
+{
+    if (bitsPerPixel > 8)
+        return ColorFormat::TrueColor;
+    return bitsPerPixel > 4 ? ColorFormat::Palette256 : ColorFormat::Standard16;
+}
+
 ColorFormat ColorFormatOf(HDC dc)
 {
-    int bits = GetDeviceCaps(dc, BITSPIXEL) * GetDeviceCaps(dc, PLANES);
-    if (bits > 8)
-        return ColorFormat::TrueColor;
-    return bits > 4 ? ColorFormat::Palette256 : ColorFormat::Standard16;
+    return ColorFormatForDepth(GetDeviceCaps(dc, BITSPIXEL) * GetDeviceCaps(dc, PLANES));
 }
 
 // At true colour the artwork is drawn from the resource's own bits, where

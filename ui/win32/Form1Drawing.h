@@ -18,6 +18,8 @@ enum class ColorFormat {
     Standard16,  // 4 bits or fewer: dithered to the 16 standard colours
 };
 
+// The format a display of this many bits a pixel calls for.
+ColorFormat ColorFormatForDepth(int bitsPerPixel);
 // The format a device calls for (the screen's, for the window).
 ColorFormat ColorFormatOf(HDC dc);
 

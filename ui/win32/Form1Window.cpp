@@ -21,6 +21,15 @@ const int kButtonIds[2] = {IDC_COMMAND1, IDC_COMMAND2};
 const int kButtonIcons[2] = {IDI_SETUP, IDI_EXIT};
 const ControlIndex kButtonControls[2] = {kCommand1, kCommand2};
 
+ColorFormat ScreenColorFormat()
+{
+    HDC screen = GetDC(nullptr);
+    ColorFormat format = screen != nullptr ? ColorFormatOf(screen) : ColorFormat::TrueColor;
+    if (screen != nullptr)
+        ReleaseDC(nullptr, screen);
+    return format;
+}
+
 }  // namespace
 
 bool Form1Window::Create(launcher::Form1Controller& controller, const char* instanceName)
@@ -94,11 +103,7 @@ bool Form1Window::Create(launcher::Form1Controller& controller, const char* inst
 // palette on a display of 256 or 16 colours.
 void Form1Window::LoadPictures()
 {
-    HDC screen = GetDC(nullptr);
-    ColorFormat format = screen != nullptr ? ColorFormatOf(screen) : ColorFormat::TrueColor;
-    if (screen != nullptr)
-        ReleaseDC(nullptr, screen);
-    disc_.Load(instance_, format);
+    disc_.Load(instance_, ScreenColorFormat());
     for (int i = 0; i < 2; ++i) {
         icons_[i] = static_cast<HICON>(LoadImageA(instance_, MAKEINTRESOURCEA(kButtonIcons[i]),
                                                   IMAGE_ICON, kButtonIconSize, kButtonIconSize,
@@ -212,6 +217,7 @@ LRESULT Form1Window::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
     case WM_DRAWITEM:        OnDrawItem(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam)); return TRUE;
     case WM_QUERYNEWPALETTE: return OnQueryNewPalette();
     case WM_PALETTECHANGED:  OnPaletteChanged(reinterpret_cast<HWND>(wParam)); return 0;
+    case WM_DISPLAYCHANGE:   OnDisplayChange(static_cast<int>(wParam)); return 0;
     case WM_DESTROY:         OnDestroy(); return 0;
     }
     return DefWindowProcA(window_, message, wParam, lParam);
@@ -331,6 +337,18 @@ void Form1Window::OnPaletteChanged(HWND changedBy)
     bool byThisWindow = changedBy == window_ || (changedBy != nullptr && IsChild(window_, changedBy));
     PaletteSteps steps = PalettePolicy(disc_.LogicalPalette() != nullptr).OnPaletteChanged(byThisWindow);
     CarryOutPaletteSteps(steps.realize, steps.repaint, steps.result);
+}
+
+// The display's colour depth has changed while the launcher is open (a
+// display driver installed meanwhile, or the user's choice): the artwork
+// is prepared again for the new depth, as it is, reduced to the window's
+// palette or to the 16 standard colours, which releases what the old one
+// held, and the window and its buttons are painted again, selecting and
+// realizing the new palette if there is one.
+void Form1Window::OnDisplayChange(int bitsPerPixel)
+{
+    disc_.Load(instance_, bitsPerPixel > 0 ? ColorFormatForDepth(bitsPerPixel) : ScreenColorFormat());
+    RedrawWindow(window_, nullptr, nullptr, RDW_INVALIDATE | RDW_ALLCHILDREN);
 }
 
 BOOL Form1Window::CarryOutPaletteSteps(bool realize, bool repaint, bool result)

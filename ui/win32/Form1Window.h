@@ -47,6 +47,7 @@ private:
     void OnDrawItem(const DRAWITEMSTRUCT& item);
     BOOL OnQueryNewPalette();
     void OnPaletteChanged(HWND changedBy);
+    void OnDisplayChange(int bitsPerPixel);
     void OnDestroy();
 
     void LoadPictures();
