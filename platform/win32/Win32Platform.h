@@ -1,5 +1,8 @@
-// The launcher's platform operations on Windows, ANSI functions throughout:
-// on Windows 98 and Me nearly every ...W function is a stub that fails.
+// The launcher's platform operations on Windows, ANSI functions wherever
+// they carry the text exactly: on Windows 98 and Me nearly every ...W
+// function is a stub that fails. On the NT family the module path is read,
+// and a path the ANSI code page cannot carry is started, with the wide
+// functions, looked up at run time.
 #pragma once
 
 #include <windows.h>
@@ -23,8 +26,11 @@ protected:
     ~FormWindow() = default;
 };
 
-// Full path of the running launcher, read whole however long it is. False
-// if it cannot be read or converted.
+// True on NT 4.0, 2000 and XP; false on 95, 98 and Me.
+bool IsNtFamily();
+
+// Full path of the running launcher, exactly as Windows holds it and read
+// whole however long it is. False if it cannot be read or converted.
 bool ReadModulePath(launcher::PathText& path);
 
 class Win32Platform final : public launcher::Platform {

@@ -847,6 +847,39 @@ def check_captions(run, path, codepage, expected, name):
     expect_eq("exit code after Exit, Yes", 0, run.ended())
 
 
+# Folder names code page 1252 cannot carry: GetModuleFileNameA makes
+# "U:\\Adisc" of the first ("best fit"), where a decoy installer waits, and
+# "U:\\????" of the other two.
+UNICODE_FOLDERS = {"decoyed": "\u0100disc", "decoy": "Adisc", "cyrillic": "\u0414\u0438\u0441\u043a",
+                   "other": "\u041b\u0443\u043d\u0430"}
+
+
+def unicode_folders(run):
+    """On code page 1252, Setup in a folder named with a letter the code page
+    lacks starts the installer beside it, not the decoy in the folder named
+    with its look-alike; in a Cyrillic folder, its own installer; and
+    launchers in two Cyrillic folders each keep their own window."""
+    run.restart_wine("C.UTF-8")
+    try:
+        for folder in (UNICODE_FOLDERS["decoyed"], UNICODE_FOLDERS["cyrillic"]):
+            run.setup_starts(f"U:\\{folder}\\launcher.exe", f"U:\\{folder}\\Tavrinex\\Setup.exe", "utf-8",
+                             {"SAMPLE_INSTALLER_LOG_UTF8": "1"})
+        run.launch(f"U:\\{UNICODE_FOLDERS['cyrillic']}\\launcher.exe")
+        other = run.lab.start([f"U:\\{UNICODE_FOLDERS['other']}\\launcher.exe"])
+        try:
+            for _ in range(100):
+                if run.driver.state()["forms"] == 2 or other.poll() is not None:
+                    break
+                time.sleep(0.1)
+            expect_eq("launcher windows from two folders", 2, run.driver.state()["forms"])
+        finally:
+            other.kill()
+            other.wait()
+        run.exit_with_yes()
+    finally:
+        run.restart_wine()
+
+
 def code_page_932(run):
     """In code page 932 a double-byte character can end in the byte of '\\'
     (0x5C). The launcher named \u8868.exe (0x95 0x5C) in a folder named
@@ -883,6 +916,7 @@ SCENARIOS = [
     version_gate,
     translated_captions,
     code_page_932,
+    unicode_folders,
 ]
 
 LONG_FOLDERS = [f"folder {n} with a long name, to go past the old limit of paths" for n in range(1, 6)]
@@ -892,12 +926,13 @@ def make_media(build, work):
     """The sample medium on D:; a copy in folders with spaces on E:; a
     medium without its installer on F:; one deeper than MAX_PATH on G:; one
     with double-byte names on H:; one with planted DLLs beside the launcher
-    on P:."""
+    on P:; copies in folders named beyond code page 1252, and a decoy
+    installer, on U:."""
     launcher = os.path.join(build, "launcher.exe")
     installer = os.path.join(build, "sample-installer", "Setup.exe")
     media = {}
     for letter, sub in (("d", "root"), ("e", "spaces"), ("f", "bare"), ("g", "long"), ("h", "dbcs"),
-                        ("p", "planted")):
+                        ("p", "planted"), ("u", "unicode")):
         media[letter] = os.path.join(work, "media", sub)
         shutil.rmtree(media[letter], ignore_errors=True)
     # The sample medium from the build's pieces, whatever installer folder
@@ -916,6 +951,9 @@ def make_media(build, work):
     shutil.copytree(medium, media["p"])
     for name in PLANTED_DLLS:
         shutil.copy(os.path.join(build, "planted.dll"), os.path.join(media["p"], name + ".dll"))
+    for folder in UNICODE_FOLDERS.values():
+        shutil.copytree(medium, os.path.join(media["u"], folder))
+    os.remove(os.path.join(media["u"], UNICODE_FOLDERS["decoy"], "launcher.exe"))
     return media
 
 
