@@ -3,6 +3,7 @@
 #include <shellapi.h>
 
 #include "launcher/InstallerPath.h"
+#include "launcher/InstanceName.h"
 #include "platform/win32/AnsiText.h"
 #include "platform/win32/SystemLibrary.h"
 
@@ -23,6 +24,9 @@ using ShellExecuteAFn = HINSTANCE(WINAPI*)(HWND, const char*, const char*, const
 using ShellExecuteWFn = HINSTANCE(WINAPI*)(HWND, const WCHAR*, const WCHAR*, const WCHAR*,
                                            const WCHAR*, INT);
 using GetModuleFileNameWFn = DWORD(WINAPI*)(HMODULE, WCHAR*, DWORD);
+using GetLongPathNameWFn = DWORD(WINAPI*)(const WCHAR*, WCHAR*, DWORD);
+using GetLongPathNameAFn = DWORD(WINAPI*)(const char*, char*, DWORD);
+using QueryDosDeviceWFn = DWORD(WINAPI*)(const WCHAR*, WCHAR*, DWORD);
 
 // On the NT family the module path is read as Windows holds it, in UTF-16.
 // GetModuleFileNameA hands over a copy in the ANSI code page in which what
@@ -88,6 +92,68 @@ bool ReadModulePath(launcher::PathText& path)
         return AnsiToText(buffer.Chars(), static_cast<int>(length), path);
     }
     return false;
+}
+
+namespace {
+
+// A drive made with subst stands for "\??\C:\Media" (or a share); another
+// drive for a device. A substituted drive may stand for a folder on
+// another, so this goes on a few times.
+void ResolveSubstitutedDrive(launcher::PathText& path)
+{
+    auto queryDosDevice = KernelFunction<QueryDosDeviceWFn>("QueryDosDeviceW");
+    const DWORD size = launcher::kMaxPathChars + 1;
+    HeapBuffer target(size * sizeof(WCHAR));
+    if (queryDosDevice == nullptr || target.Chars() == nullptr)
+        return;
+    auto* targetChars = reinterpret_cast<WCHAR*>(target.Chars());
+    for (int depth = 0; depth < 8 && path.Length() >= 2 && path.Chars()[1] == u':'; ++depth) {
+        const WCHAR drive[3] = {static_cast<WCHAR>(path.Chars()[0]), L':', 0};
+        if (queryDosDevice(drive, targetChars, size) == 0 ||
+            !launcher::ReplaceSubstitutedDrive(path, reinterpret_cast<const char16_t*>(targetChars)))
+            return;
+    }
+}
+
+// Each 8.3 component expanded to its long name, where Windows can; the path
+// stays as it is where it cannot.
+void ExpandToLongNames(launcher::PathText& path)
+{
+    const DWORD size = launcher::kMaxPathChars + 1;
+    if (IsNtFamily()) {
+        auto getLongPathName = KernelFunction<GetLongPathNameWFn>("GetLongPathNameW");
+        HeapBuffer expanded(size * sizeof(WCHAR));
+        if (getLongPathName == nullptr || expanded.Chars() == nullptr)
+            return;
+        auto* chars = reinterpret_cast<const char16_t*>(expanded.Chars());
+        DWORD length = getLongPathName(Wide(path.Chars()), reinterpret_cast<WCHAR*>(expanded.Chars()), size);
+        if (length != 0 && length < size)
+            path.Assign(chars, length);
+        return;
+    }
+    // On 98 and Me the path is ANSI text to begin with.
+    auto getLongPathName = KernelFunction<GetLongPathNameAFn>("GetLongPathNameA");
+    AnsiText ansi(path.Chars());
+    const DWORD bytes = 2 * size;
+    HeapBuffer expanded(bytes);
+    if (getLongPathName == nullptr || !ansi.Ok() || expanded.Chars() == nullptr)
+        return;
+    DWORD length = getLongPathName(ansi.Chars(), expanded.Chars(), bytes);
+    launcher::PathText converted;
+    if (length != 0 && length < bytes && AnsiToText(expanded.Chars(), static_cast<int>(length), converted))
+        path.Assign(converted.Chars(), converted.Length());
+}
+
+}  // namespace
+
+bool ReadInstancePath(launcher::PathText& path)
+{
+    if (!ReadModulePath(path))
+        return false;
+    if (IsNtFamily())
+        ResolveSubstitutedDrive(path);
+    ExpandToLongNames(path);
+    return true;
 }
 
 bool Win32Platform::ApplicationFolder(launcher::PathText& folder)

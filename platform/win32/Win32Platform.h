@@ -33,6 +33,15 @@ bool IsNtFamily();
 // whole however long it is. False if it cannot be read or converted.
 bool ReadModulePath(launcher::PathText& path);
 
+// The launcher's path in the one spelling every start of the same file
+// shares, to name the running instance by: Windows keeps the module path in
+// the form it was started with. A drive made with subst is put on the
+// folder behind it (NT family), and 8.3 components are expanded to their
+// long names where Windows can (GetLongPathNameW on 2000 and later,
+// GetLongPathNameA on 98 and Me; NT 4.0 has neither). False if the module
+// path cannot be read.
+bool ReadInstancePath(launcher::PathText& path);
+
 class Win32Platform final : public launcher::Platform {
 public:
     Win32Platform(HINSTANCE instance, FormWindow& window) : instance_(instance), window_(window) {}

@@ -28,6 +28,7 @@
 //                               launcher is asked to draw it
 //   resources <launcher.exe>    what Windows loads from the file's resources
 //   drivetype <root>            what GetDriveTypeA says of a drive (D:\)
+//   shortpath <path>            the path's 8.3 form (GetShortPathNameA)
 //   closeinstallers             WM_CLOSE to every sample installer window
 //   memory                      the launcher's private bytes and working set
 //   exitno <n>                  n rounds of Exit then No, with a repaint of
@@ -727,6 +728,13 @@ std::string Run(const std::string& command, const std::string& argument, const s
         return Terminate();
     if (command == "drivetype")
         return "{\"ok\":true,\"type\":" + std::to_string(GetDriveTypeA(argument.c_str())) + "}";
+    if (command == "shortpath") {
+        char shortPath[MAX_PATH];
+        DWORD length = GetShortPathNameA(argument.c_str(), shortPath, sizeof shortPath);
+        bool ok = length != 0 && length < sizeof shortPath;
+        return "{\"ok\":" + std::string(ok ? "true" : "false") + ",\"path\":" +
+               Json(ok ? std::string(shortPath, length) : "") + "}";
+    }
     if (command == "state")
         return Reply(true, "");
     if (command == "wait") {

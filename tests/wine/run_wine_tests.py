@@ -761,6 +761,18 @@ def second_start(run):
     run.exit_with_yes()
 
 
+def second_start_other_spelling(run):
+    """A second start of the same launcher under its 8.3 name, its letters'
+    case changed, brings the first one forward and ends."""
+    folder = "E:\\My Disc\\Disk 1"
+    run.launch(folder + "\\launcher.exe")
+    short = run.driver.send(f"shortpath {folder}\\launcher.exe")
+    expect(short["ok"] and "~" in short["path"], f"no 8.3 form of {folder}: {short}")
+    expect_eq(f"exit code of a start as {short['path'].lower()}", 0, ended(run.lab.start([short["path"].lower()])))
+    expect_eq("launcher windows", 1, run.driver.state()["forms"])
+    run.exit_with_yes()
+
+
 def long_folder_path(run):
     """A module path past MAX_PATH is read whole: the installer starts from
     exactly that folder, or, where the shell cannot take so long a path, the
@@ -912,6 +924,7 @@ SCENARIOS = [
     planted_dlls,
     show_commands,
     second_start,
+    second_start_other_spelling,
     long_folder_path,
     version_gate,
     translated_captions,

@@ -47,9 +47,9 @@ int RunLauncher()
     HINSTANCE instance = GetModuleHandleA(nullptr);
 
     char instanceName[launcher::kInstanceNameSize] = "";
-    launcher::PathText modulePath;
-    if (platform::ReadModulePath(modulePath))
-        launcher::MakeInstanceName(modulePath.Chars(), modulePath.Length(), instanceName);
+    launcher::PathText instancePath;
+    if (platform::ReadInstancePath(instancePath))
+        launcher::MakeInstanceName(instancePath.Chars(), instancePath.Length(), instanceName);
     if (AnotherStartIsRunning(instanceName))
         return 0;
 
