@@ -120,4 +120,18 @@ bool ReplaceSubstitutedDrive(PathText& path, const char16_t* target)
     return true;
 }
 
+FirstStartStep ChooseFirstStartStep(const MarkedWindow& window)
+{
+    if (window.processEnded)
+        return FirstStartStep::Pass;
+    if (window.mark == kMarkEnding)
+        return FirstStartStep::AwaitExit;
+    bool shown = false;
+    if (window.mark == kMarkOpen)
+        shown = window.visible && window.box != OwnedBox::Hidden;
+    else if (window.mark == kMarkAsking)
+        shown = window.visible && window.box == OwnedBox::Shown;
+    return shown ? FirstStartStep::BringForward : FirstStartStep::Pass;
+}
+
 }  // namespace launcher

@@ -218,6 +218,8 @@ void Win32Platform::CloseForm()
 
 void Win32Platform::Terminate()
 {
+    // The window stays until Windows has taken the process down.
+    window_.MarkEnding();
     ExitProcess(0);
 }
 

@@ -21,6 +21,8 @@ public:
     virtual HWND ControlHandle(launcher::Control control) const = 0;
     // Raises the close request; if it is not vetoed, the window goes.
     virtual void RequestClose(launcher::CloseCause cause) = 0;
+    // Tells a second start that this launcher is on its way out.
+    virtual void MarkEnding() = 0;
 
 protected:
     ~FormWindow() = default;

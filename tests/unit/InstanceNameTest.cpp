@@ -86,6 +86,37 @@ TEST(InstanceName, SubstitutedDriveIsTheFolderBehindIt)
     EXPECT_EQ(longest.Length(), launcher::kMaxPathChars - 47);
 }
 
+// Only the first launcher, open and shown, ends a second start; one on
+// its way out is waited for; anything in between is looked at again.
+TEST(InstanceName, SecondStartActsOnlyOnAShownOpenLauncher)
+{
+    using launcher::FirstStartStep;
+    using launcher::OwnedBox;
+    constexpr uintptr_t open = launcher::kMarkOpen, asking = launcher::kMarkAsking,
+                        ending = launcher::kMarkEnding;
+    const struct {
+        launcher::MarkedWindow window;
+        FirstStartStep step;
+    } cases[] = {
+        {{open, true, OwnedBox::None, false}, FirstStartStep::BringForward},
+        {{open, true, OwnedBox::Shown, false}, FirstStartStep::BringForward},   // the failed-start box
+        {{open, true, OwnedBox::Hidden, false}, FirstStartStep::Pass},          // a box just answered
+        {{open, false, OwnedBox::None, false}, FirstStartStep::Pass},           // hidden
+        {{asking, true, OwnedBox::Shown, false}, FirstStartStep::BringForward}, // the quit question
+        {{asking, true, OwnedBox::Hidden, false}, FirstStartStep::Pass},        // answered, not yet acted on
+        {{asking, true, OwnedBox::None, false}, FirstStartStep::Pass},
+        {{ending, true, OwnedBox::None, false}, FirstStartStep::AwaitExit},
+        {{ending, false, OwnedBox::Hidden, false}, FirstStartStep::AwaitExit},
+        {{1, true, OwnedBox::None, false}, FirstStartStep::Pass},               // not a launcher's mark
+        {{open, true, OwnedBox::None, true}, FirstStartStep::Pass},             // its process has ended
+        {{ending, true, OwnedBox::None, true}, FirstStartStep::Pass},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(launcher::ChooseFirstStartStep(c.window), c.step)
+            << std::hex << c.window.mark << " visible " << c.window.visible << " box "
+            << static_cast<int>(c.window.box) << " ended " << c.window.processEnded;
+}
+
 TEST(InstanceName, IsAValidObjectNameForAnyPath)
 {
     const std::u16string longest(32767, u'\\');

@@ -6,15 +6,16 @@
 // through one process:
 //   state                       the launcher's window, its boxes, installers,
 //                               and how many launcher windows there are
+//                               (forms), shown ones (shown) among them
 //   start <show> <path>         starts a program with that show command in
 //                               its STARTUPINFO, as a shortcut does
 //   wait <what> <ms>            until form|noform|box|nobox|installer holds
 //   click <1|2>                 Command1 or Command2 clicked (BN_CLICKED)
 //   answer <ok|yes|no>          the one open message box answered
 //   press <1|2> <1|0>           a button shown held down, or released
-//   post <close|sysclose|minimize>
-//                               WM_CLOSE, the close box (SC_CLOSE), or
-//                               SC_MINIMIZE
+//   post <close|sysclose|minimize|hide>
+//                               WM_CLOSE, the close box (SC_CLOSE),
+//                               SC_MINIMIZE, or the window hidden
 //   queryend <yes|no|none>      WM_QUERYENDSESSION sent from a thread while
 //                               this one answers the question it raises
 //   endsession [no]             WM_ENDSESSION: TRUE, or FALSE (the shutdown
@@ -120,11 +121,11 @@ std::vector<HWND> Children(HWND parent)
     return children;
 }
 
-int CountForms()
+int CountForms(bool shownOnly = false)
 {
     int count = 0;
     for (HWND window : TopLevelWindows())
-        count += ClassOf(window) == kFormClass;
+        count += ClassOf(window) == kFormClass && (!shownOnly || IsWindowVisible(window));
     return count;
 }
 
@@ -258,8 +259,8 @@ std::string BoxJson(HWND box)
 std::string StateJson()
 {
     HWND form = FindForm();
-    std::string out = "{\"form\":" + FormJson(form) + ",\"forms\":" +
-                      std::to_string(CountForms()) + ",\"boxes\":[";
+    std::string out = "{\"form\":" + FormJson(form) + ",\"forms\":" + std::to_string(CountForms()) +
+                      ",\"shown\":" + std::to_string(CountForms(true)) + ",\"boxes\":[";
     bool first = true;
     for (HWND box : FindBoxes()) {
         if (!first)
@@ -795,6 +796,8 @@ std::string Run(const std::string& command, const std::string& argument, const s
             PostMessageA(form, WM_SYSCOMMAND, SC_CLOSE, 0);
         else if (argument == "minimize")
             PostMessageA(form, WM_SYSCOMMAND, SC_MINIMIZE, 0);
+        else if (argument == "hide")
+            ShowWindow(form, SW_HIDE);
         else
             PostMessageA(form, WM_CLOSE, 0, 0);
         return Reply(true, "");

@@ -763,14 +763,66 @@ def second_start(run):
 
 def second_start_other_spelling(run):
     """A second start of the same launcher under its 8.3 name, its letters'
-    case changed, brings the first one forward and ends."""
+    case changed, brings the first one forward and ends. A hidden first
+    window is not brought forward, and the start opens its own."""
     folder = "E:\\My Disc\\Disk 1"
     run.launch(folder + "\\launcher.exe")
     short = run.driver.send(f"shortpath {folder}\\launcher.exe")
     expect(short["ok"] and "~" in short["path"], f"no 8.3 form of {folder}: {short}")
     expect_eq(f"exit code of a start as {short['path'].lower()}", 0, ended(run.lab.start([short["path"].lower()])))
     expect_eq("launcher windows", 1, run.driver.state()["forms"])
+
+    run.driver.send("post hide")
+    second = run.lab.start([folder + "\\launcher.exe"])
+    try:
+        for _ in range(100):
+            if run.driver.state()["shown"] == 1 or second.poll() is not None:
+                break
+            time.sleep(0.1)
+        expect(second.poll() is None, "a start while the first window was hidden ended")
+        expect_eq("shown launcher windows", 1, run.driver.state()["shown"])
+    finally:
+        second.kill()
+        second.wait()
+    for _ in range(50):
+        if run.driver.state()["forms"] == 1:
+            break
+        time.sleep(0.1)
     run.exit_with_yes()
+
+
+def use_desktop(run, on):
+    """Wine's virtual desktop on, or off: then, with no window manager, Wine
+    takes a closing window down slowly (shown for about 2 s, then hidden
+    for 2 s more)."""
+    run.lab.import_registry(["Windows Registry Editor Version 5.00", "",
+                             "[HKEY_CURRENT_USER\\Software\\Wine\\Explorer]",
+                             '"Desktop"="Default"' if on else '"Desktop"=-'])
+    run.restart_wine()
+
+
+def second_start_while_ending(run):
+    """A second start while the first, quit with Exit and Yes, is on its way
+    out waits for it to end and then opens its own window: exactly one
+    window is on screen, not none."""
+    use_desktop(run, False)
+    try:
+        run.launch("D:\\launcher.exe")
+        first = run.process
+        run.driver.send("click 2")
+        run.answer_question("yes")
+        run.process = run.lab.start(["D:\\launcher.exe"])
+        expect_eq("exit code of the first start", 0, ended(first))
+        for _ in range(100):
+            if run.driver.state()["shown"] == 1 or run.process.poll() is not None:
+                break
+            time.sleep(0.1)
+        expect(run.process.poll() is None, "the second start ended: no launcher window is left")
+        state = run.driver.state()
+        expect_eq("launcher windows, shown and all", (1, 1), (state["shown"], state["forms"]))
+        run.exit_with_yes()
+    finally:
+        use_desktop(run, True)
 
 
 def long_folder_path(run):
@@ -925,6 +977,7 @@ SCENARIOS = [
     show_commands,
     second_start,
     second_start_other_spelling,
+    second_start_while_ending,
     long_folder_path,
     version_gate,
     translated_captions,

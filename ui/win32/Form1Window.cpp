@@ -69,7 +69,7 @@ bool Form1Window::Create(launcher::Form1Controller& controller, const char* inst
     if (window_ == nullptr)
         return false;
     if (instanceName != nullptr && instanceName[0] != 0 &&
-        SetPropA(window_, instanceName, reinterpret_cast<HANDLE>(1)))
+        SetPropA(window_, instanceName, reinterpret_cast<HANDLE>(launcher::kMarkOpen)))
         instanceName_ = instanceName;
 
     LoadPictures();
@@ -160,30 +160,89 @@ void Form1Window::ShowAsDesigned()
     SetForegroundWindow(window_);
 }
 
-bool Form1Window::BringRunningForward(const char* instanceName)
+namespace {
+
+bool ProcessEnded(DWORD process)
 {
-    for (HWND form = FindWindowExA(nullptr, nullptr, kClassName, nullptr); form != nullptr;
-         form = FindWindowExA(nullptr, form, kClassName, nullptr)) {
-        if (GetPropA(form, instanceName) == nullptr)
-            continue;  // a launcher from another medium or folder
-        if (IsIconic(form))
-            ShowWindow(form, SW_RESTORE);
-        // The quit question or another box, if one is open, is what the
-        // user has to answer first.
-        HWND popup = GetLastActivePopup(form);
-        SetForegroundWindow(popup != nullptr ? popup : form);
-        return true;
-    }
-    return false;
+    HANDLE handle = OpenProcess(SYNCHRONIZE, FALSE, process);
+    if (handle == nullptr)
+        return false;  // not known: taken as running
+    bool ended = WaitForSingleObject(handle, 0) == WAIT_OBJECT_0;
+    CloseHandle(handle);
+    return ended;
 }
 
+}  // namespace
+
+Form1Window::FirstStart Form1Window::FindFirstStart(const char* instanceName)
+{
+    FirstStart found = {launcher::FirstStartStep::Pass, nullptr, 0};
+    for (HWND form = FindWindowExA(nullptr, nullptr, kClassName, nullptr); form != nullptr;
+         form = FindWindowExA(nullptr, form, kClassName, nullptr)) {
+        HANDLE mark = GetPropA(form, instanceName);
+        if (mark == nullptr)
+            continue;  // a launcher from another medium or folder
+        DWORD process = 0;
+        GetWindowThreadProcessId(form, &process);
+        HWND popup = GetLastActivePopup(form);
+        launcher::OwnedBox box = popup == nullptr || popup == form ? launcher::OwnedBox::None
+                                 : IsWindowVisible(popup)         ? launcher::OwnedBox::Shown
+                                                                  : launcher::OwnedBox::Hidden;
+        launcher::MarkedWindow marked = {reinterpret_cast<uintptr_t>(mark), IsWindowVisible(form) != FALSE, box,
+                                         ProcessEnded(process)};
+        launcher::FirstStartStep step = launcher::ChooseFirstStartStep(marked);
+        if (step == launcher::FirstStartStep::BringForward)
+            return FirstStart{step, form, process};
+        if (step == launcher::FirstStartStep::AwaitExit && found.step == launcher::FirstStartStep::Pass)
+            found = FirstStart{step, form, process};
+    }
+    return found;
+}
+
+void Form1Window::BringForward(HWND form)
+{
+    if (IsIconic(form))
+        ShowWindow(form, SW_RESTORE);
+    // The quit question or another box, if one is open, is what the user
+    // has to answer first.
+    HWND popup = GetLastActivePopup(form);
+    SetForegroundWindow(popup != nullptr ? popup : form);
+}
+
+// While the request is answered (the quit question may be open, and Windows
+// may take a while to take it down once it is answered) the mark says so: a
+// second start then looks again rather than end on a launcher that its
+// user is about to quit.
 void Form1Window::RequestClose(launcher::CloseCause cause)
 {
     if (window_ == nullptr)
         return;
-    if (controller_->OnCloseRequest(cause))
+    uintptr_t mark = Mark();
+    SetMark(launcher::kMarkAsking);
+    if (controller_->OnCloseRequest(cause)) {
+        SetMark(mark);
         return;
+    }
+    MarkEnding();
     DestroyWindow(window_);
+}
+
+void Form1Window::MarkEnding()
+{
+    SetMark(launcher::kMarkEnding);
+}
+
+uintptr_t Form1Window::Mark() const
+{
+    return window_ != nullptr && instanceName_ != nullptr
+        ? reinterpret_cast<uintptr_t>(GetPropA(window_, instanceName_))
+        : 0;
+}
+
+void Form1Window::SetMark(uintptr_t mark)
+{
+    if (window_ != nullptr && instanceName_ != nullptr)
+        SetPropA(window_, instanceName_, reinterpret_cast<HANDLE>(mark));
 }
 
 LRESULT CALLBACK Form1Window::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
@@ -197,6 +256,10 @@ LRESULT CALLBACK Form1Window::WindowProc(HWND window, UINT message, WPARAM wPara
     if (self == nullptr)
         return DefWindowProcA(window, message, wParam, lParam);
     if (message == WM_NCDESTROY) {
+        // The mark stays, saying "ending", as long as the window is there.
+        if (self->instanceName_ != nullptr)
+            RemovePropA(window, self->instanceName_);
+        self->instanceName_ = nullptr;
         SetWindowLongA(window, GWL_USERDATA, 0);
         self->window_ = nullptr;
         return DefWindowProcA(window, message, wParam, lParam);
@@ -265,7 +328,10 @@ void Form1Window::OnCommand(WPARAM wParam, LPARAM)
 // end closes the window when the session really ends.
 BOOL Form1Window::OnQueryEndSession()
 {
+    uintptr_t mark = Mark();
+    SetMark(launcher::kMarkAsking);
     sessionEndGranted_ = !controller_->OnCloseRequest(launcher::CloseCause::SessionEnd);
+    SetMark(mark);
     return sessionEndGranted_ ? TRUE : FALSE;
 }
 
@@ -277,8 +343,10 @@ void Form1Window::OnEndSession(bool ending)
 {
     bool close = ending && sessionEndGranted_;
     sessionEndGranted_ = false;
-    if (close && window_ != nullptr)
+    if (close && window_ != nullptr) {
+        MarkEnding();
         DestroyWindow(window_);
+    }
 }
 
 void Form1Window::OnPaint()
@@ -367,9 +435,6 @@ BOOL Form1Window::CarryOutPaletteSteps(bool realize, bool repaint, bool result)
 
 void Form1Window::OnDestroy()
 {
-    if (instanceName_ != nullptr)
-        RemovePropA(window_, instanceName_);
-    instanceName_ = nullptr;
     disc_.Release();
     for (HICON& icon : icons_) {
         if (icon != nullptr)
