@@ -761,6 +761,15 @@ def second_start(run):
     run.exit_with_yes()
 
 
+def until(condition, seconds=10):
+    """Asks condition every 0.1 s until it holds or the time is up, and
+    returns what it said last."""
+    deadline = time.time() + seconds
+    while not (held := condition()) and time.time() < deadline:
+        time.sleep(0.1)
+    return held
+
+
 def second_start_other_spelling(run):
     """A second start of the same launcher under its 8.3 name, its letters'
     case changed, brings the first one forward and ends. A hidden first
@@ -775,19 +784,13 @@ def second_start_other_spelling(run):
     run.driver.send("post hide")
     second = run.lab.start([folder + "\\launcher.exe"])
     try:
-        for _ in range(100):
-            if run.driver.state()["shown"] == 1 or second.poll() is not None:
-                break
-            time.sleep(0.1)
+        until(lambda: run.driver.state()["shown"] == 1 or second.poll() is not None)
         expect(second.poll() is None, "a start while the first window was hidden ended")
         expect_eq("shown launcher windows", 1, run.driver.state()["shown"])
     finally:
         second.kill()
         second.wait()
-    for _ in range(50):
-        if run.driver.state()["forms"] == 1:
-            break
-        time.sleep(0.1)
+    until(lambda: run.driver.state()["forms"] == 1, 5)
     run.exit_with_yes()
 
 
@@ -813,10 +816,7 @@ def second_start_while_ending(run):
         run.answer_question("yes")
         run.process = run.lab.start(["D:\\launcher.exe"])
         expect_eq("exit code of the first start", 0, ended(first))
-        for _ in range(100):
-            if run.driver.state()["shown"] == 1 or run.process.poll() is not None:
-                break
-            time.sleep(0.1)
+        until(lambda: run.driver.state()["shown"] == 1 or run.process.poll() is not None)
         expect(run.process.poll() is None, "the second start ended: no launcher window is left")
         state = run.driver.state()
         expect_eq("launcher windows, shown and all", (1, 1), (state["shown"], state["forms"]))
@@ -931,10 +931,7 @@ def unicode_folders(run):
         run.launch(f"U:\\{UNICODE_FOLDERS['cyrillic']}\\launcher.exe")
         other = run.lab.start([f"U:\\{UNICODE_FOLDERS['other']}\\launcher.exe"])
         try:
-            for _ in range(100):
-                if run.driver.state()["forms"] == 2 or other.poll() is not None:
-                    break
-                time.sleep(0.1)
+            until(lambda: run.driver.state()["forms"] == 2 or other.poll() is not None)
             expect_eq("launcher windows from two folders", 2, run.driver.state()["forms"])
         finally:
             other.kill()
