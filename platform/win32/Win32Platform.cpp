@@ -36,8 +36,7 @@ using QueryDosDeviceWFn = DWORD(WINAPI*)(const WCHAR*, WCHAR*, DWORD);
 // a stub, and the checked import list leaves it out.
 bool ReadWideModulePath(launcher::PathText& path)
 {
-    auto getModuleFileName =
-        KernelFunction<GetModuleFileNameWFn>("GetModuleFileNameW");
+    auto getModuleFileName = KernelFunction<GetModuleFileNameWFn>("GetModuleFileNameW");
     if (getModuleFileName == nullptr)
         return false;
     // Room for the longest path Windows can name: an answer that fills it
@@ -76,10 +75,10 @@ bool ReadModulePath(launcher::PathText& path)
         return read;
     }
     // 95, 98 and Me hold paths in the ANSI code page, so the ANSI text is
-    // exact there. GetModuleFileNameA says nothing clear when the buffer is too small:
-    // XP returns the buffer size and leaves the text unterminated, others
-    // return one less. Any answer that fills the buffer is taken as cut
-    // short and asked again with a larger one.
+    // exact there. GetModuleFileNameA says nothing clear when the buffer is
+    // too small: XP returns the buffer size and leaves the text
+    // unterminated, others return one less. Any answer that fills the
+    // buffer is taken as cut short and asked again with a larger one.
     for (DWORD size = MAX_PATH + 1; size <= 4 * (launcher::kMaxPathChars + 1); size *= 4) {
         HeapBuffer buffer(size);
         if (buffer.Chars() == nullptr)
@@ -125,10 +124,9 @@ void ExpandToLongNames(launcher::PathText& path)
         HeapBuffer expanded(size * sizeof(WCHAR));
         if (getLongPathName == nullptr || expanded.Chars() == nullptr)
             return;
-        auto* chars = reinterpret_cast<const char16_t*>(expanded.Chars());
         DWORD length = getLongPathName(Wide(path.Chars()), reinterpret_cast<WCHAR*>(expanded.Chars()), size);
         if (length != 0 && length < size)
-            path.Assign(chars, length);
+            path.Assign(reinterpret_cast<const char16_t*>(expanded.Chars()), length);
         return;
     }
     // On 98 and Me the path is ANSI text to begin with.
