@@ -102,6 +102,8 @@ list(REMOVE_DUPLICATES STRING_TABLES)
 set_source_files_properties(resources/launcher.rc PROPERTIES
     OBJECT_DEPENDS "${PROJECT_SOURCE_DIR}/resources/resource.h;${PRODUCT_DIR}/disc.bmp;${PRODUCT_DIR}/launcher.manifest;${PRODUCT_DIR}/version.rc;${ICON_FRAGMENTS};${STRING_TABLES}")
 
+find_program(PYTHON3 python3 REQUIRED)
+
 # texts: a language, whose message texts are compiled in, or every-language,
 # whose texts are all resources.
 function(add_launcher target texts)
@@ -120,6 +122,13 @@ function(add_launcher target texts)
     # CMake writes the image version into the PE header from VERSION (it
     # would otherwise pass 0.0 after any flag of ours).
     set_target_properties(${target} PROPERTIES OUTPUT_NAME launcher VERSION 1.0)
+    # Run from the swap file when started from removable media or a network
+    # share: Windows copies the image at load, so a repaint after the disc
+    # is ejected never needs a page from it. GNU ld has no option for these
+    # header flags; they are set right after linking.
+    add_custom_command(TARGET ${target} POST_BUILD
+        COMMAND ${PYTHON3} ${PROJECT_SOURCE_DIR}/scripts/set_swap_run.py $<TARGET_FILE:${target}>
+        VERBATIM)
 endfunction()
 
 # The launcher in the language the build was asked for, or in every one.
@@ -172,6 +181,7 @@ add_executable(wine_drawing
     tests/wine/drawing.cpp
     ${PRODUCT_DIR}/ProductFacts.cpp
     launcher/Text.cpp
+    ui/ArtworkHeader.cpp
     ui/ColorReduction.cpp
     ui/Layout.cpp
     ui/win32/Form1Drawing.cpp

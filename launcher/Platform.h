@@ -62,10 +62,13 @@ public:
     // Kernel GetVersionExA on the prepared record; returns the call's result.
     virtual bool GetVersionExA(OsVersionInfoA& info) = 0;
 
-    // Shell ShellExecuteA. The texts are converted to the ANSI code page
-    // here, at the border; a text that the code page cannot carry is not
-    // passed on, and the result is then a failure code (32 or less).
-    // Returns the shell's result: greater than 32 on success.
+    // Shell ShellExecuteA, wherever the ANSI code page carries every text
+    // exactly: they are converted here, at the border. Where one cannot be
+    // carried, the NT family takes them all as they are through
+    // ShellExecuteW, so a path is never started in a changed form; on 95,
+    // 98 and Me such a text is not passed on, and the result is then a
+    // failure code (32 or less). Returns the shell's result: greater than
+    // 32 on success.
     virtual intptr_t ShellExecuteA(void* owner, const char16_t* verb, const char16_t* file,
                                    const char16_t* parameters, const char16_t* directory,
                                    int show) = 0;

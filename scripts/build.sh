@@ -8,8 +8,9 @@
 #   LAUNCHER_PRODUCT         the product folder (product/, the default product)
 #   LAUNCHER_LANGUAGE        one of the product's languages (its first)
 #   LAUNCHER_INSTALLER_DIR   folder copied as the medium's installer folder
-#                            (the installer and what sits beside it; the
-#                            sample installer if unset)
+#                            (the installer and what sits beside it); kept
+#                            for later builds of the product until given
+#                            again; empty: the sample installer
 # Read at build time, to sign the medium's launcher.exe with (see
 # scripts/make-medium.sh): LAUNCHER_SIGN_CERT and LAUNCHER_SIGN_KEY, a PEM
 # certificate and its key, or LAUNCHER_SIGN_PFX, a PKCS#12 file; the
@@ -39,11 +40,25 @@ build=$(scripts/build-dir.sh "$LAUNCHER_PRODUCT")
 [ -d "$LAUNCHER_PRODUCT" ] || { echo "LAUNCHER_PRODUCT=$LAUNCHER_PRODUCT: no such folder" >&2; exit 1; }
 /usr/bin/python3 scripts/product.py --product "$LAUNCHER_PRODUCT" --out "$build/product" \
     --language "${LAUNCHER_LANGUAGE:-}" || exit 1
+# So is a maker's installer folder: what it may not carry onto the disc, or
+# a missing installer, stops the build before anything is built.
+if [ -n "${LAUNCHER_INSTALLER_DIR:-}" ]; then
+    installer=$(/usr/bin/python3 -c 'import json, sys; print(json.load(open(sys.argv[1]))["installer"])' \
+                "$build/product/product.json")
+    /usr/bin/python3 scripts/medium_files.py --installer-dir "$LAUNCHER_INSTALLER_DIR" \
+        --installer "$installer" >/dev/null || exit 1
+fi
 
 options=()
-for name in LAUNCHER_PRODUCT LAUNCHER_INSTALLER_DIR LAUNCHER_LANGUAGE; do
+for name in LAUNCHER_PRODUCT LAUNCHER_LANGUAGE; do
     options+=("-D$name=${!name:-}")
 done
+# A product's installer folder stays what it was last given, so that a later
+# plain build of that product does not swap the sample installer onto its
+# medium; LAUNCHER_INSTALLER_DIR= (set, empty) goes back to the sample.
+if [ -n "${LAUNCHER_INSTALLER_DIR+set}" ]; then
+    options+=("-DLAUNCHER_INSTALLER_DIR=$LAUNCHER_INSTALLER_DIR")
+fi
 cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo "${options[@]}" >/dev/null
 cmake --build "$build" -j"$(nproc)"
 echo "build: $LAUNCHER_PRODUCT built in $build; its medium is $build/win32/medium, its image $build/win32/medium.iso"

@@ -81,6 +81,14 @@ INSTALLER_WORDS = re.compile(r"setup|install|update|patch", re.IGNORECASE)
 DEVICE_NAMES = re.compile(r"(CON|PRN|AUX|NUL|COM[1-9]|LPT[1-9])(\..*)?", re.IGNORECASE)
 FORBIDDEN_IN_NAMES = set('<>:"|?*/')
 
+# The window's text, as Windows lays it out in Times New Roman (Liberation
+# Serif has its metrics): the version line in 15.75 pt bold (21 pixels) on
+# a line 244 pixels wide, the captions in 9.75 pt (13 pixels) on a face 81
+# pixels wide less its edges.
+FONTS = "/usr/share/fonts/truetype/liberation"
+VERSION_LINE_FONT, VERSION_LINE_WIDTH = ("LiberationSerif-Bold.ttf", 21), 244
+CAPTION_FONT, CAPTION_WIDTH = ("LiberationSerif-Regular.ttf", 13), 77
+
 ARTWORK_SIZE = 350
 ICON_SIZE = 32
 PIXELS_PER_METRE = 3780  # 96 dots per inch
@@ -271,6 +279,26 @@ def access_key(caption):
     return None
 
 
+def text_width(text, font):
+    """Pixels a line takes, or None where it cannot be measured here (no
+    font, or letters outside the Latin, Greek and Cyrillic it covers)."""
+    if any(ord(c) > 0x52F for c in text):
+        return None
+    try:
+        from PIL import ImageFont
+        return ImageFont.truetype(os.path.join(FONTS, font[0]), font[1]).getlength(text)
+    except (ImportError, OSError):
+        return None
+
+
+def check_width(path, key, text, font, width, where):
+    shown = re.sub(r"&(.)", r"\1", text)
+    measured = text_width(shown, font)
+    if measured is not None and measured > width:
+        raise ProductError(path, key, f"{q(shown)} is {measured:.0f} pixels wide; {where} "
+                           f"has {width}, so it would be cut off")
+
+
 def read_texts(folder, language):
     path = os.path.join(folder, "texts", f"{language}.ini")
     values = read_ini(path, "texts", TEXT_KEYS)
@@ -287,6 +315,8 @@ def read_texts(folder, language):
     for key in ("setup", "exit"):
         if access_key(texts[key]) is None and "&" in texts[key]:
             raise ProductError(path, key, f"{q(texts[key])}: & ends the caption without a key")
+    for key in ("setup", "exit"):
+        check_width(path, key, texts[key], CAPTION_FONT, CAPTION_WIDTH, "a button's face")
     keys = {key: access_key(texts[key]) for key in ("setup", "exit")}
     if keys["setup"] is not None and keys["setup"] == keys["exit"]:
         raise ProductError(path, "exit", f"{q(texts['exit'])} has the access key "
@@ -559,6 +589,7 @@ def read_product(folder):
         except UnicodeEncodeError as e:
             raise ProductError(ini, "version_line", f"{q(line[e.start])} cannot be written in code page "
                                f"{codepage}, the ANSI code page of {language} systems")
+    check_width(ini, "version_line", line, VERSION_LINE_FONT, VERSION_LINE_WIDTH, "the version line")
     pictures = {}
     pictures["disc.bmp"] = convert_artwork(os.path.join(folder, values["artwork"]))
     pictures["setup.ico"] = convert_icon(os.path.join(folder, values["setup_icon"]), "setup_icon",

@@ -26,15 +26,10 @@ using SetDllDirectoryAFn = BOOL(WINAPI*)(const char*);
 // they do not exist.
 void NarrowDllSearch()
 {
-    HMODULE kernel = GetModuleHandleA("kernel32.dll");
-    if (kernel == nullptr)
-        return;
-    auto setDefault = reinterpret_cast<SetDefaultDllDirectoriesFn>(
-        reinterpret_cast<void*>(GetProcAddress(kernel, "SetDefaultDllDirectories")));
+    auto setDefault = KernelFunction<SetDefaultDllDirectoriesFn>("SetDefaultDllDirectories");
     if (setDefault != nullptr)
         setDefault(kLoadLibrarySearchSystem32);
-    auto setDirectory = reinterpret_cast<SetDllDirectoryAFn>(
-        reinterpret_cast<void*>(GetProcAddress(kernel, "SetDllDirectoryA")));
+    auto setDirectory = KernelFunction<SetDllDirectoryAFn>("SetDllDirectoryA");
     if (setDirectory != nullptr)
         setDirectory("");
 }

@@ -3,6 +3,7 @@
 #include <shellapi.h>
 
 #include "launcher/InstallerPath.h"
+#include "launcher/InstanceName.h"
 #include "platform/win32/AnsiText.h"
 #include "platform/win32/SystemLibrary.h"
 
@@ -20,8 +21,41 @@ const WCHAR* Wide(const char16_t* text)
 
 using ShellExecuteAFn = HINSTANCE(WINAPI*)(HWND, const char*, const char*, const char*,
                                            const char*, INT);
+using ShellExecuteWFn = HINSTANCE(WINAPI*)(HWND, const WCHAR*, const WCHAR*, const WCHAR*,
+                                           const WCHAR*, INT);
+using GetModuleFileNameWFn = DWORD(WINAPI*)(HMODULE, WCHAR*, DWORD);
+using GetLongPathNameWFn = DWORD(WINAPI*)(const WCHAR*, WCHAR*, DWORD);
+using GetLongPathNameAFn = DWORD(WINAPI*)(const char*, char*, DWORD);
+using QueryDosDeviceWFn = DWORD(WINAPI*)(const WCHAR*, WCHAR*, DWORD);
+
+// On the NT family the module path is read as Windows holds it, in UTF-16.
+// GetModuleFileNameA hands over a copy in the ANSI code page in which what
+// the code page lacks has become '?' or a look-alike ("best fit": Ā turns
+// into A), a text that converts back cleanly and names another folder or
+// none. The wide function is looked up at run time: on 95, 98 and Me it is
+// a stub, and the checked import list leaves it out.
+bool ReadWideModulePath(launcher::PathText& path)
+{
+    auto getModuleFileName = KernelFunction<GetModuleFileNameWFn>("GetModuleFileNameW");
+    if (getModuleFileName == nullptr)
+        return false;
+    // Room for the longest path Windows can name: an answer that fills it
+    // was cut short (XP then returns the size, unterminated).
+    const DWORD size = launcher::PathText::kCapacity + 1;
+    DWORD length = getModuleFileName(nullptr, reinterpret_cast<WCHAR*>(path.Buffer()), size);
+    if (length == 0 || length >= size - 1)
+        return false;
+    path.SetLength(length);
+    return true;
+}
 
 }  // namespace
+
+// Windows 95, 98 and Me set the top bit of GetVersion's answer.
+bool IsNtFamily()
+{
+    return (GetVersion() & 0x80000000u) == 0;
+}
 
 int Win32Platform::ShowMessageBox(const char16_t* text, const char16_t* title, unsigned style)
 {
@@ -34,10 +68,17 @@ int Win32Platform::ShowMessageBox(const char16_t* text, const char16_t* title, u
 bool ReadModulePath(launcher::PathText& path)
 {
     path.Clear();
-    // GetModuleFileNameA says nothing clear when the buffer is too small:
-    // XP returns the buffer size and leaves the text unterminated, others
-    // return one less. Any answer that fills the buffer is taken as cut
-    // short and asked again with a larger one.
+    if (IsNtFamily()) {
+        bool read = ReadWideModulePath(path);
+        if (!read)
+            path.Clear();
+        return read;
+    }
+    // 95, 98 and Me hold paths in the ANSI code page, so the ANSI text is
+    // exact there. GetModuleFileNameA says nothing clear when the buffer is
+    // too small: XP returns the buffer size and leaves the text
+    // unterminated, others return one less. Any answer that fills the
+    // buffer is taken as cut short and asked again with a larger one.
     for (DWORD size = MAX_PATH + 1; size <= 4 * (launcher::kMaxPathChars + 1); size *= 4) {
         HeapBuffer buffer(size);
         if (buffer.Chars() == nullptr)
@@ -50,6 +91,67 @@ bool ReadModulePath(launcher::PathText& path)
         return AnsiToText(buffer.Chars(), static_cast<int>(length), path);
     }
     return false;
+}
+
+namespace {
+
+// A drive made with subst stands for "\??\C:\Media" (or a share); another
+// drive for a device. A substituted drive may stand for a folder on
+// another, so this goes on a few times.
+void ResolveSubstitutedDrive(launcher::PathText& path)
+{
+    auto queryDosDevice = KernelFunction<QueryDosDeviceWFn>("QueryDosDeviceW");
+    const DWORD size = launcher::kMaxPathChars + 1;
+    HeapBuffer target(size * sizeof(WCHAR));
+    if (queryDosDevice == nullptr || target.Chars() == nullptr)
+        return;
+    auto* targetChars = reinterpret_cast<WCHAR*>(target.Chars());
+    for (int depth = 0; depth < 8 && path.Length() >= 2 && path.Chars()[1] == u':'; ++depth) {
+        const WCHAR drive[3] = {static_cast<WCHAR>(path.Chars()[0]), L':', 0};
+        if (queryDosDevice(drive, targetChars, size) == 0 ||
+            !launcher::ReplaceSubstitutedDrive(path, reinterpret_cast<const char16_t*>(targetChars)))
+            return;
+    }
+}
+
+// Each 8.3 component expanded to its long name, where Windows can; the path
+// stays as it is where it cannot.
+void ExpandToLongNames(launcher::PathText& path)
+{
+    const DWORD size = launcher::kMaxPathChars + 1;
+    if (IsNtFamily()) {
+        auto getLongPathName = KernelFunction<GetLongPathNameWFn>("GetLongPathNameW");
+        HeapBuffer expanded(size * sizeof(WCHAR));
+        if (getLongPathName == nullptr || expanded.Chars() == nullptr)
+            return;
+        DWORD length = getLongPathName(Wide(path.Chars()), reinterpret_cast<WCHAR*>(expanded.Chars()), size);
+        if (length != 0 && length < size)
+            path.Assign(reinterpret_cast<const char16_t*>(expanded.Chars()), length);
+        return;
+    }
+    // On 98 and Me the path is ANSI text to begin with.
+    auto getLongPathName = KernelFunction<GetLongPathNameAFn>("GetLongPathNameA");
+    AnsiText ansi(path.Chars());
+    const DWORD bytes = 2 * size;
+    HeapBuffer expanded(bytes);
+    if (getLongPathName == nullptr || !ansi.Ok() || expanded.Chars() == nullptr)
+        return;
+    DWORD length = getLongPathName(ansi.Chars(), expanded.Chars(), bytes);
+    launcher::PathText converted;
+    if (length != 0 && length < bytes && AnsiToText(expanded.Chars(), static_cast<int>(length), converted))
+        path.Assign(converted.Chars(), converted.Length());
+}
+
+}  // namespace
+
+bool ReadInstancePath(launcher::PathText& path)
+{
+    if (!ReadModulePath(path))
+        return false;
+    if (IsNtFamily())
+        ResolveSubstitutedDrive(path);
+    ExpandToLongNames(path);
+    return true;
 }
 
 bool Win32Platform::ApplicationFolder(launcher::PathText& folder)
@@ -114,6 +216,8 @@ void Win32Platform::CloseForm()
 
 void Win32Platform::Terminate()
 {
+    // The window stays until Windows has taken the process down.
+    window_.MarkEnding();
     ExitProcess(0);
 }
 
@@ -130,22 +234,33 @@ intptr_t Win32Platform::ShellExecuteA(void* owner, const char16_t* verb, const c
     AnsiText ansiFile(file);
     AnsiText ansiParameters(parameters);
     AnsiText ansiDirectory(directory);
-    // A name the code page cannot carry cannot be found under that name.
-    if (!ansiVerb.Ok() || !ansiFile.Ok() || !ansiParameters.Ok() || !ansiDirectory.Ok())
+    bool ansi = ansiVerb.Ok() && ansiFile.Ok() && ansiParameters.Ok() && ansiDirectory.Ok();
+    // A text the ANSI code page cannot carry exactly goes to ShellExecuteW
+    // as it is on the NT family (NT 4.0 has it too): the ANSI copy would be
+    // another path. 95, 98 and Me have no wide paths; there every path the
+    // launcher has came from the ANSI code page, and a name that cannot be
+    // carried cannot be found.
+    if (!ansi && !IsNtFamily())
         return SE_ERR_FNF;
     // The shell is loaded only now, by its full path in the system folder,
     // so that a shell32.dll beside the launcher is never the one used. It
     // stays loaded: the shell may leave threads of its own running after
     // the call, and the launcher is about to end anyway.
     HMODULE shell = LoadSystemLibrary("shell32.dll");
-    auto shellExecute = shell != nullptr
-        ? reinterpret_cast<ShellExecuteAFn>(
-              reinterpret_cast<void*>(GetProcAddress(shell, "ShellExecuteA")))
-        : nullptr;
-    if (shellExecute == nullptr)
-        return SE_ERR_DLLNOTFOUND;
-    HINSTANCE result = shellExecute(static_cast<HWND>(owner), ansiVerb.Chars(), ansiFile.Chars(),
-                                    ansiParameters.Chars(), ansiDirectory.Chars(), show);
+    HWND window = static_cast<HWND>(owner);
+    HINSTANCE result;
+    if (ansi) {
+        auto shellExecute = LookUp<ShellExecuteAFn>(shell, "ShellExecuteA");
+        if (shellExecute == nullptr)
+            return SE_ERR_DLLNOTFOUND;
+        result = shellExecute(window, ansiVerb.Chars(), ansiFile.Chars(), ansiParameters.Chars(),
+                              ansiDirectory.Chars(), show);
+    } else {
+        auto shellExecute = LookUp<ShellExecuteWFn>(shell, "ShellExecuteW");
+        if (shellExecute == nullptr)
+            return SE_ERR_DLLNOTFOUND;
+        result = shellExecute(window, Wide(verb), Wide(file), Wide(parameters), Wide(directory), show);
+    }
     return reinterpret_cast<intptr_t>(result);
 }
 

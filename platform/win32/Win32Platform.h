@@ -1,5 +1,8 @@
-// The launcher's platform operations on Windows, ANSI functions throughout:
-// on Windows 98 and Me nearly every ...W function is a stub that fails.
+// The launcher's platform operations on Windows, ANSI functions wherever
+// they carry the text exactly: on Windows 98 and Me nearly every ...W
+// function is a stub that fails. On the NT family the module path is read,
+// and a path the ANSI code page cannot carry is started, with the wide
+// functions, looked up at run time.
 #pragma once
 
 #include <windows.h>
@@ -18,14 +21,28 @@ public:
     virtual HWND ControlHandle(launcher::Control control) const = 0;
     // Raises the close request; if it is not vetoed, the window goes.
     virtual void RequestClose(launcher::CloseCause cause) = 0;
+    // Tells a second start that this launcher is on its way out.
+    virtual void MarkEnding() = 0;
 
 protected:
     ~FormWindow() = default;
 };
 
-// Full path of the running launcher, read whole however long it is. False
-// if it cannot be read or converted.
+// True on NT 4.0, 2000 and XP; false on 95, 98 and Me.
+bool IsNtFamily();
+
+// Full path of the running launcher, exactly as Windows holds it and read
+// whole however long it is. False if it cannot be read or converted.
 bool ReadModulePath(launcher::PathText& path);
+
+// The launcher's path in the one spelling every start of the same file
+// shares, to name the running instance by: Windows keeps the module path in
+// the form it was started with. A drive made with subst is put on the
+// folder behind it (NT family), and 8.3 components are expanded to their
+// long names where Windows can (GetLongPathNameW on 2000 and later,
+// GetLongPathNameA on 98 and Me; NT 4.0 has neither). False if the module
+// path cannot be read.
+bool ReadInstancePath(launcher::PathText& path);
 
 class Win32Platform final : public launcher::Platform {
 public:

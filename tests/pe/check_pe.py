@@ -51,6 +51,10 @@ HEADER_EXPECTATIONS = [
     ("file alignment 512", lambda pe: pe.OPTIONAL_HEADER.FileAlignment, 0x200),
     ("no link timestamp (reproducible)", lambda pe: pe.FILE_HEADER.TimeDateStamp, 0),
     ("no symbol table (stripped)", lambda pe: pe.FILE_HEADER.PointerToSymbolTable, 0),
+    # A launcher on a CD or a network share is copied to the swap file at
+    # load (NT 4.0 and later), so an ejected disc cannot fault a repaint.
+    ("run from swap on removable media and networks (0x0400 | 0x0800)",
+     lambda pe: pe.FILE_HEADER.Characteristics & 0x0C00, 0x0C00),
     ("image version 1.0",
      lambda pe: (pe.OPTIONAL_HEADER.MajorImageVersion, pe.OPTIONAL_HEADER.MinorImageVersion), (1, 0)),
 ]

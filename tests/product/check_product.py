@@ -66,6 +66,7 @@ CASES = [
     (set_key(INI, "working_directory", "here"), "{ini}: working_directory: 'here': expected launcher or installer"),
     (set_key(INI, "volume_label", "Tavrinex Collection"), "{ini}: volume_label: 'Tavrinex Collection' is 19 characters"),
     (set_key(INI, "autorun_label", "Tavrinex Übersicht"), "{ini}: autorun_label: 'Tavrinex Übersicht' must be 1 to 32 printable ASCII"),
+    (set_key(INI, "version_line", "Tavrinex Version Kv3702 Deluxe"), "{ini}: version_line: 'Tavrinex Version Kv3702 Deluxe' is 294 pixels wide; the version line has 244"),
     (set_key(INI, "languages", "en xx"), "{ini}: languages: unknown language 'xx'"),
     (set_key(INI, "choose_language", "at_boot"), "{ini}: choose_language: 'at_boot': expected at_build"),
     (both(set_key(INI, "choose_language", "at_start"), set_key(EN, "quit", "x" * 1024)),

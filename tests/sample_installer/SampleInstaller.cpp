@@ -3,7 +3,9 @@
 // environment variable SAMPLE_INSTALLER_LOG names a file, appends one line to
 // it: its own module path, a tab, and whatever followed the program name on
 // its command line. The tests read that line to see exactly what the
-// launcher started and with which parameters.
+// launcher started and with which parameters. The line is in the ANSI code
+// page, or, when SAMPLE_INSTALLER_LOG_UTF8 is set, read with the wide
+// functions and written in UTF-8, for paths the code page cannot carry.
 #include <windows.h>
 
 namespace {
@@ -15,9 +17,10 @@ const char kMessage[] =
     "The setup launcher started it. Close this window to finish.";
 
 // The part of the command line after the program name, as Windows parses it.
-const char* Arguments(const char* commandLine)
+template <typename Char>
+const Char* Arguments(const Char* commandLine)
 {
-    const char* p = commandLine;
+    const Char* p = commandLine;
     if (*p == '"') {
         ++p;
         while (*p != 0 && *p != '"')
@@ -33,34 +36,60 @@ const char* Arguments(const char* commandLine)
     return p;
 }
 
+// The module path and the command line as Windows holds them, in UTF-8.
+bool WideLine(char* module, int moduleSize, int& moduleLength, char* arguments, int argumentsSize)
+{
+    WCHAR wide[MAX_PATH * 4];
+    DWORD length = GetModuleFileNameW(nullptr, wide, MAX_PATH * 4);
+    if (length == 0 || length >= MAX_PATH * 4)
+        return false;
+    moduleLength = WideCharToMultiByte(CP_UTF8, 0, wide, static_cast<int>(length), module, moduleSize,
+                                       nullptr, nullptr);
+    return moduleLength > 0 && WideCharToMultiByte(CP_UTF8, 0, Arguments(GetCommandLineW()), -1, arguments,
+                                                   argumentsSize, nullptr, nullptr) > 0;
+}
+
 void AppendToLog()
 {
     char logPath[MAX_PATH];
     DWORD length = GetEnvironmentVariableA("SAMPLE_INSTALLER_LOG", logPath, sizeof logPath);
     if (length == 0 || length >= sizeof logPath)
         return;
-    char modulePath[MAX_PATH * 4];
-    DWORD moduleLength = GetModuleFileNameA(nullptr, modulePath, sizeof modulePath);
-    if (moduleLength == 0 || moduleLength >= sizeof modulePath)
-        return;
+    char modulePath[MAX_PATH * 12];
+    char wideArguments[32768 * 3];
+    const char* arguments = wideArguments;
+    int moduleLength = 0;
+    // The folder it was started in: the shell gives it the working folder
+    // the launcher asked for.
+    char current[MAX_PATH * 12];
+    int currentLength = 0;
+    if (GetEnvironmentVariableA("SAMPLE_INSTALLER_LOG_UTF8", nullptr, 0) != 0) {
+        if (!WideLine(modulePath, sizeof modulePath, moduleLength, wideArguments, sizeof wideArguments))
+            return;
+        WCHAR wide[MAX_PATH * 4];
+        DWORD wideLength = GetCurrentDirectoryW(MAX_PATH * 4, wide);
+        if (wideLength > 0 && wideLength < MAX_PATH * 4)
+            currentLength = WideCharToMultiByte(CP_UTF8, 0, wide, static_cast<int>(wideLength), current,
+                                                sizeof current, nullptr, nullptr);
+    } else {
+        DWORD ansiLength = GetCurrentDirectoryA(MAX_PATH * 4, current);
+        currentLength = ansiLength < MAX_PATH * 4 ? static_cast<int>(ansiLength) : 0;
+        moduleLength = static_cast<int>(GetModuleFileNameA(nullptr, modulePath, MAX_PATH * 4));
+        if (moduleLength == 0 || moduleLength >= MAX_PATH * 4)
+            return;
+        arguments = Arguments(GetCommandLineA());
+    }
 
     HANDLE file = CreateFileA(logPath, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
                               nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE)
         return;
-    const char* arguments = Arguments(GetCommandLineA());
     DWORD written;
-    WriteFile(file, modulePath, moduleLength, &written, nullptr);
+    WriteFile(file, modulePath, static_cast<DWORD>(moduleLength), &written, nullptr);
     WriteFile(file, "\t", 1, &written, nullptr);
     WriteFile(file, arguments, lstrlenA(arguments), &written, nullptr);
-    // The folder it was started in: the shell gives it the working folder
-    // the launcher asked for.
-    char current[MAX_PATH * 4];
-    DWORD currentLength = GetCurrentDirectoryA(sizeof current, current);
-    if (currentLength >= sizeof current)
-        currentLength = 0;
     WriteFile(file, "\t", 1, &written, nullptr);
-    WriteFile(file, current, currentLength, &written, nullptr);
+    WriteFile(file, current, static_cast<DWORD>(currentLength), &written, nullptr);
     WriteFile(file, "\r\n", 2, &written, nullptr);
     CloseHandle(file);
 }

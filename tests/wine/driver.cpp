@@ -6,18 +6,22 @@
 // through one process:
 //   state                       the launcher's window, its boxes, installers,
 //                               and how many launcher windows there are
+//                               (forms), shown ones (shown) among them
 //   start <show> <path>         starts a program with that show command in
 //                               its STARTUPINFO, as a shortcut does
 //   wait <what> <ms>            until form|noform|box|nobox|installer holds
 //   click <1|2>                 Command1 or Command2 clicked (BN_CLICKED)
 //   answer <ok|yes|no>          the one open message box answered
 //   press <1|2> <1|0>           a button shown held down, or released
-//   post <close|sysclose|minimize>
-//                               WM_CLOSE, the close box (SC_CLOSE), or
-//                               SC_MINIMIZE
+//   post <close|sysclose|minimize|hide>
+//                               WM_CLOSE, the close box (SC_CLOSE),
+//                               SC_MINIMIZE, or the window hidden
 //   queryend <yes|no|none>      WM_QUERYENDSESSION sent from a thread while
 //                               this one answers the question it raises
-//   endsession                  WM_ENDSESSION (TRUE)
+//   endsession [no]             WM_ENDSESSION: TRUE, or FALSE (the shutdown
+//                               cancelled) with no
+//   displaychange <bits>        WM_DISPLAYCHANGE: the display now has this
+//                               many bits a pixel (the screen stays as it is)
 //   capture <file.bmp>          the client area saved as a 24-bit bitmap
 //   capturewindow <file.bmp>    the same for the whole window, frame included
 //   findcaption <1|2> <hex>     whether the button shows this caption (UTF-16
@@ -25,6 +29,7 @@
 //                               launcher is asked to draw it
 //   resources <launcher.exe>    what Windows loads from the file's resources
 //   drivetype <root>            what GetDriveTypeA says of a drive (D:\)
+//   shortpath <path>            the path's 8.3 form (GetShortPathNameA)
 //   closeinstallers             WM_CLOSE to every sample installer window
 //   memory                      the launcher's private bytes and working set
 //   exitno <n>                  n rounds of Exit then No, with a repaint of
@@ -128,11 +133,11 @@ std::vector<HWND> Children(HWND parent)
     return children;
 }
 
-int CountForms()
+int CountForms(bool shownOnly = false)
 {
     int count = 0;
     for (HWND window : TopLevelWindows())
-        count += ClassOf(window) == kFormClass;
+        count += ClassOf(window) == kFormClass && (!shownOnly || IsWindowVisible(window));
     return count;
 }
 
@@ -266,8 +271,8 @@ std::string BoxJson(HWND box)
 std::string StateJson()
 {
     HWND form = FindForm();
-    std::string out = "{\"form\":" + FormJson(form) + ",\"forms\":" +
-                      std::to_string(CountForms()) + ",\"boxes\":[";
+    std::string out = "{\"form\":" + FormJson(form) + ",\"forms\":" + std::to_string(CountForms()) +
+                      ",\"shown\":" + std::to_string(CountForms(true)) + ",\"boxes\":[";
     bool first = true;
     for (HWND box : FindBoxes()) {
         if (!first)
@@ -734,6 +739,13 @@ std::string Run(const std::string& command, const std::string& argument, const s
         return Terminate();
     if (command == "drivetype")
         return "{\"ok\":true,\"type\":" + std::to_string(GetDriveTypeA(argument.c_str())) + "}";
+    if (command == "shortpath") {
+        char shortPath[MAX_PATH];
+        DWORD length = GetShortPathNameA(argument.c_str(), shortPath, sizeof shortPath);
+        bool ok = length != 0 && length < sizeof shortPath;
+        return "{\"ok\":" + std::string(ok ? "true" : "false") + ",\"path\":" +
+               Json(ok ? std::string(shortPath, length) : "") + "}";
+    }
     if (command == "state")
         return Reply(true, "");
     if (command == "wait") {
@@ -794,13 +806,23 @@ std::string Run(const std::string& command, const std::string& argument, const s
             PostMessageA(form, WM_SYSCOMMAND, SC_CLOSE, 0);
         else if (argument == "minimize")
             PostMessageA(form, WM_SYSCOMMAND, SC_MINIMIZE, 0);
+        else if (argument == "hide")
+            ShowWindow(form, SW_HIDE);
         else
             PostMessageA(form, WM_CLOSE, 0, 0);
         return Reply(true, "");
     }
     if (command == "endsession") {
         DWORD_PTR result = 0;
-        SendMessageTimeoutA(form, WM_ENDSESSION, TRUE, 0, SMTO_NORMAL, 5000, &result);
+        SendMessageTimeoutA(form, WM_ENDSESSION, argument == "no" ? FALSE : TRUE, 0, SMTO_NORMAL, 5000,
+                            &result);
+        return Reply(true, "");
+    }
+    if (command == "displaychange") {
+        DWORD_PTR result = 0;
+        SendMessageTimeoutA(form, WM_DISPLAYCHANGE, static_cast<WPARAM>(atoi(argument.c_str())),
+                            MAKELPARAM(GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)),
+                            SMTO_NORMAL, 5000, &result);
         return Reply(true, "");
     }
     if (command == "memory")

@@ -546,6 +546,34 @@ def on_an_8_bit_screen(run):
         xvfb.wait(timeout=10)
 
 
+def display_depth_changes(run):
+    """WM_DISPLAYCHANGE chooses the colour path again and repaints: told the
+    display now has 256 colours, the artwork is drawn in the colour cube of
+    the window's palette; 16 colours, in the standard colours with white
+    button faces; true colour again, exactly as it is. (Xvfb cannot change
+    its depth, so the screen stays at 24 bits.)"""
+    run.launch("D:\\launcher.exe")
+    disc = Bitmap(run.product.picture("disc.bmp"))
+    outside = lambda x, y: not inside(LABEL, x, y) and not any(inside(b, x, y) for b in BUTTONS.values())  # noqa: E731
+    paths = (
+        (8, "in the cube", lambda x, y, c: all(v % 51 == 0 for v in c)),
+        (4, "in the 16 standard colours", lambda x, y, c: c in STANDARD_16),
+        (24, "the artwork's own", lambda x, y, c: c == disc.pixel(x, y)),
+    )
+    for bits, what, fits in paths:
+        run.driver.send(f"displaychange {bits}")
+        for _ in range(20):  # until Wine has put the repaint on the screen
+            shot = run.capture(f"depth-{bits}.bmp")
+            wrong = [(x, y, c) for x, y, c in shot.pixels(0, 0, 349, 348) if outside(x, y) and not fits(x, y, c)]
+            if not wrong:
+                break
+            time.sleep(0.1)
+        expect(not wrong, f"{bits} bits: {len(wrong)} pixels of the artwork not {what}, first {wrong[:3]}")
+        if bits == 4:
+            expect_drawn_in_place("16 colours", shot, (255, 255, 255), disc, STANDARD_16)
+    run.exit_with_yes()
+
+
 def resources_and_window_icon(run):
     """Windows loads the bitmap, both icons and the strings from the file; the
     file's icon and the window's title-bar icon are the setup icon."""
@@ -646,6 +674,22 @@ def every_close_asks(run):
     run.driver.send("post sysclose")
     run.answer_question("yes")
     expect_eq("exit code after close box, Yes", 0, run.ended())
+
+
+def cancelled_shutdown(run):
+    """Behind the failed-start box a shutdown is granted without a question;
+    another program then cancels it: the window and the box stay."""
+    run.launch("F:\\launcher.exe")
+    run.driver.send("click 1")
+    box, _ = run.open_box()
+    expect_eq("WM_QUERYENDSESSION behind the failed-start box", 1, run.driver.send("queryend none")["result"])
+    run.driver.send("endsession no")
+    time.sleep(0.5)
+    state = run.expect_running()
+    expect_eq("boxes after the cancelled shutdown", [box["hwnd"]], [b["hwnd"] for b in state["boxes"]])
+    run.driver.send("answer ok")
+    run.driver.wait("nobox", 5000)
+    run.exit_with_yes()
 
 
 def keyboard(run):
@@ -847,6 +891,70 @@ def second_start(run):
     run.exit_with_yes()
 
 
+def until(condition, seconds=10):
+    """Asks condition every 0.1 s until it holds or the time is up, and
+    returns what it said last."""
+    deadline = time.time() + seconds
+    while not (held := condition()) and time.time() < deadline:
+        time.sleep(0.1)
+    return held
+
+
+def second_start_other_spelling(run):
+    """A second start of the same launcher under its 8.3 name, its letters'
+    case changed, brings the first one forward and ends. A hidden first
+    window is not brought forward, and the start opens its own."""
+    folder = "E:\\My Disc\\Disk 1"
+    run.launch(folder + "\\launcher.exe")
+    short = run.driver.send(f"shortpath {folder}\\launcher.exe")
+    expect(short["ok"] and "~" in short["path"], f"no 8.3 form of {folder}: {short}")
+    expect_eq(f"exit code of a start as {short['path'].lower()}", 0, ended(run.lab.start([short["path"].lower()])))
+    expect_eq("launcher windows", 1, run.driver.state()["forms"])
+
+    run.driver.send("post hide")
+    second = run.lab.start([folder + "\\launcher.exe"])
+    try:
+        until(lambda: run.driver.state()["shown"] == 1 or second.poll() is not None)
+        expect(second.poll() is None, "a start while the first window was hidden ended")
+        expect_eq("shown launcher windows", 1, run.driver.state()["shown"])
+    finally:
+        second.kill()
+        second.wait()
+    until(lambda: run.driver.state()["forms"] == 1, 5)
+    run.exit_with_yes()
+
+
+def use_desktop(run, on):
+    """Wine's virtual desktop on, or off: then, with no window manager, Wine
+    takes a closing window down slowly (shown for about 2 s, then hidden
+    for 2 s more)."""
+    run.lab.import_registry(["Windows Registry Editor Version 5.00", "",
+                             "[HKEY_CURRENT_USER\\Software\\Wine\\Explorer]",
+                             '"Desktop"="Default"' if on else '"Desktop"=-'])
+    run.restart_wine()
+
+
+def second_start_while_ending(run):
+    """A second start while the first, quit with Exit and Yes, is on its way
+    out waits for it to end and then opens its own window: exactly one
+    window is on screen, not none."""
+    use_desktop(run, False)
+    try:
+        run.launch("D:\\launcher.exe")
+        first = run.process
+        run.driver.send("click 2")
+        run.answer_question("yes")
+        run.process = run.lab.start(["D:\\launcher.exe"])
+        expect_eq("exit code of the first start", 0, ended(first))
+        until(lambda: run.driver.state()["shown"] == 1 or run.process.poll() is not None)
+        expect(run.process.poll() is None, "the second start ended: no launcher window is left")
+        state = run.driver.state()
+        expect_eq("launcher windows, shown and all", (1, 1), (state["shown"], state["forms"]))
+        run.exit_with_yes()
+    finally:
+        use_desktop(run, True)
+
+
 def long_folder_path(run):
     """A module path past MAX_PATH is read whole: the installer starts from
     exactly that folder, or, where the shell cannot take so long a path, the
@@ -984,6 +1092,35 @@ def language_at_start(run):
     systems_show(run, rows)
 
 
+# Folder names code page 1252 cannot carry: GetModuleFileNameA makes
+# "U:\\Adisc" of the first ("best fit"), where a decoy installer waits, and
+# "U:\\????" of the other two.
+UNICODE_FOLDERS = {"decoyed": "\u0100disc", "decoy": "Adisc", "cyrillic": "\u0414\u0438\u0441\u043a",
+                   "other": "\u041b\u0443\u043d\u0430"}
+
+
+def unicode_folders(run):
+    """On code page 1252, Setup in a folder named with a letter the code page
+    lacks starts the installer beside it, not the decoy in the folder named
+    with its look-alike; in a Cyrillic folder, its own installer; and
+    launchers in two Cyrillic folders each keep their own window."""
+    run.restart_wine("C.UTF-8")
+    try:
+        for folder in (UNICODE_FOLDERS["decoyed"], UNICODE_FOLDERS["cyrillic"]):
+            run.setup_starts(f"U:\\{folder}\\launcher.exe", "utf-8", {"SAMPLE_INSTALLER_LOG_UTF8": "1"})
+        run.launch(f"U:\\{UNICODE_FOLDERS['cyrillic']}\\launcher.exe")
+        other = run.lab.start([f"U:\\{UNICODE_FOLDERS['other']}\\launcher.exe"])
+        try:
+            until(lambda: run.driver.state()["forms"] == 2 or other.poll() is not None)
+            expect_eq("launcher windows from two folders", 2, run.driver.state()["forms"])
+        finally:
+            other.kill()
+            other.wait()
+        run.exit_with_yes()
+    finally:
+        run.restart_wine()
+
+
 def code_page_932(run):
     """In code page 932 a double-byte character can end in the byte of '\\'
     (0x5C). The launcher named \u8868.exe (0x95 0x5C) in a folder named
@@ -1001,12 +1138,14 @@ SCENARIOS = [
     window_at_120_dpi,
     drawn_in_palettes,
     on_an_8_bit_screen,
+    display_depth_changes,
     resources_and_window_icon,
     setup_from_drive_root,
     setup_from_cd_image,
     setup_from_folder_with_spaces,
     exit_no_then_yes,
     every_close_asks,
+    cancelled_shutdown,
     keyboard,
     missing_installer,
     no_second_box,
@@ -1014,11 +1153,14 @@ SCENARIOS = [
     planted_dlls,
     show_commands,
     second_start,
+    second_start_other_spelling,
+    second_start_while_ending,
     long_folder_path,
     version_gate,
     translated_captions,
     language_at_start,
     code_page_932,
+    unicode_folders,
 ]
 
 LONG_FOLDERS = [f"folder {n} with a long name, to go past the old limit of paths" for n in range(1, 6)]
@@ -1028,13 +1170,15 @@ def make_media(build, work, product):
     """The sample medium on D:; a copy in folders with spaces on E:; a
     medium without its installer on F:; one deeper than MAX_PATH on G:; one
     with double-byte names on H:; one with planted DLLs beside the launcher
-    on P:. The sample installer sits where the product's installer goes."""
+    on P:; copies in folders named beyond code page 1252, and a decoy
+    installer, on U:. The sample installer sits where the product's
+    installer goes."""
     launcher = os.path.join(build, "launcher.exe")
     installer = os.path.join(build, "sample-installer", product.installer_file)
     home = product.installer_folder.split("\\")  # the installer's folders
     media = {}
     for letter, sub in (("d", "root"), ("e", "spaces"), ("f", "bare"), ("g", "long"), ("h", "dbcs"),
-                        ("p", "planted")):
+                        ("p", "planted"), ("u", "unicode")):
         media[letter] = os.path.join(work, "media", sub)
         shutil.rmtree(media[letter], ignore_errors=True)
     # The sample medium from the build's pieces, whatever installer folder
@@ -1053,6 +1197,9 @@ def make_media(build, work, product):
     shutil.copytree(medium, media["p"])
     for name in PLANTED_DLLS:
         shutil.copy(os.path.join(build, "planted.dll"), os.path.join(media["p"], name + ".dll"))
+    for folder in UNICODE_FOLDERS.values():
+        shutil.copytree(medium, os.path.join(media["u"], folder))
+    os.remove(os.path.join(media["u"], UNICODE_FOLDERS["decoy"], "launcher.exe"))
     return media
 
 

@@ -20,13 +20,27 @@ namespace {
 // both were started at nearly the same moment.
 constexpr int kFirstWindowWaitMs = 3000;
 constexpr int kFirstWindowPollMs = 100;
+// How long it waits for a first one on its way out to end.
+constexpr DWORD kEndingWaitMs = 5000;
+
+void AwaitProcessEnd(DWORD process)
+{
+    HANDLE handle = OpenProcess(SYNCHRONIZE, FALSE, process);
+    if (handle == nullptr)
+        return;
+    WaitForSingleObject(handle, kEndingWaitMs);
+    CloseHandle(handle);
+}
 
 // Autorun starts the launcher when the disc goes in, and a double click on
 // the drive starts it again: the second start brings the first one's window
 // to the front and ends, so there is one window and one Setup. The mutex
 // named after the launcher's own path says another start of the same file
-// is running; its window is the one marked with that name. The handle is
-// left to the end of the process, which releases it.
+// is running; its window is the one marked with that name. A first start
+// on its way out (its user has just quit) is waited for, and then this one
+// opens its own window rather than end with nothing on screen; a hidden
+// window, or one carrying something else under the name, is no reason to
+// end. The handle is left to the end of the process, which releases it.
 bool AnotherStartIsRunning(const char* instanceName)
 {
     if (instanceName[0] == 0)
@@ -35,8 +49,17 @@ bool AnotherStartIsRunning(const char* instanceName)
     if (running == nullptr || GetLastError() != ERROR_ALREADY_EXISTS)
         return false;
     for (int waited = 0; waited <= kFirstWindowWaitMs; waited += kFirstWindowPollMs) {
-        if (ui::Form1Window::BringRunningForward(instanceName))
+        ui::Form1Window::FirstStart first = ui::Form1Window::FindFirstStart(instanceName);
+        switch (first.step) {
+        case launcher::FirstStartStep::BringForward:
+            ui::Form1Window::BringForward(first.window);
             return true;
+        case launcher::FirstStartStep::AwaitExit:
+            AwaitProcessEnd(first.process);
+            return false;
+        case launcher::FirstStartStep::Pass:
+            break;
+        }
         Sleep(kFirstWindowPollMs);
     }
     // The other start never showed a window: this one runs on its own
@@ -49,9 +72,9 @@ int RunLauncher()
     HINSTANCE instance = GetModuleHandleA(nullptr);
 
     char instanceName[launcher::kInstanceNameSize] = "";
-    launcher::PathText modulePath;
-    if (platform::ReadModulePath(modulePath))
-        launcher::MakeInstanceName(modulePath.Chars(), modulePath.Length(), instanceName);
+    launcher::PathText instancePath;
+    if (platform::ReadInstancePath(instancePath))
+        launcher::MakeInstanceName(instancePath.Chars(), instancePath.Length(), instanceName);
     if (AnotherStartIsRunning(instanceName))
         return 0;
 

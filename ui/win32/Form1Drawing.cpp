@@ -2,6 +2,7 @@
 
 #include "launcher/Text.h"
 #include "resources/resource.h"
+#include "ui/ArtworkHeader.h"
 #include "ui/ColorReduction.h"
 
 namespace ui {
@@ -10,9 +11,6 @@ namespace {
 
 // RT_BITMAP, spelled so that it is the ANSI form whatever UNICODE says.
 const LPCSTR kBitmapType = MAKEINTRESOURCEA(2);
-
-// Bitmaps wider or taller than this are not ours.
-constexpr LONG kMaxSide = 4096;
 
 RECT ToRect(const Rect& r)
 {
@@ -29,18 +27,6 @@ struct ReducedInfo {
     BITMAPINFOHEADER header;
     RGBQUAD colors[256];
 };
-
-// The bitmap as windres stores it: the header, no colour table, then
-// bottom-up rows of blue, green, red.
-bool IsPlainTrueColor(const BITMAPINFOHEADER& h, DWORD resourceSize)
-{
-    if (resourceSize < sizeof h || h.biSize < sizeof h || h.biPlanes != 1 || h.biBitCount != 24 ||
-        h.biCompression != BI_RGB || h.biClrUsed != 0 || h.biWidth <= 0 || h.biHeight <= 0 ||
-        h.biWidth > kMaxSide || h.biHeight > kMaxSide)
-        return false;
-    DWORD pixels = static_cast<DWORD>(RowBytes(h.biWidth, 24)) * static_cast<DWORD>(h.biHeight);
-    return resourceSize - h.biSize >= pixels;
-}
 
 HPALETTE CreateWindowPalette(const Rgb* colors)
 {
@@ -101,12 +87,16 @@ HFONT CreateLabelFont()
     return CreateLayoutFont(kLabelFont, kLabelFont.charset);
 }
 
+ColorFormat ColorFormatForDepth(int bitsPerPixel)
+{
+    if (bitsPerPixel > 8)
+        return ColorFormat::TrueColor;
+    return bitsPerPixel > 4 ? ColorFormat::Palette256 : ColorFormat::Standard16;
+}
+
 ColorFormat ColorFormatOf(HDC dc)
 {
-    int bits = GetDeviceCaps(dc, BITSPIXEL) * GetDeviceCaps(dc, PLANES);
-    if (bits > 8)
-        return ColorFormat::TrueColor;
-    return bits > 4 ? ColorFormat::Palette256 : ColorFormat::Standard16;
+    return ColorFormatForDepth(GetDeviceCaps(dc, BITSPIXEL) * GetDeviceCaps(dc, PLANES));
 }
 
 // At true colour the artwork is drawn from the resource's own bits, where
@@ -126,28 +116,30 @@ bool DiscArtwork::Load(HINSTANCE module, ColorFormat format)
     format_ = format;
     HRSRC found = FindResourceA(module, MAKEINTRESOURCEA(IDB_DISC), kBitmapType);
     HGLOBAL loaded = found != nullptr ? LoadResource(module, found) : nullptr;
-    const void* data = loaded != nullptr ? LockResource(loaded) : nullptr;
-    if (data == nullptr)
+    const auto* data = static_cast<const BYTE*>(loaded != nullptr ? LockResource(loaded) : nullptr);
+    ArtworkLayout layout;
+    if (data == nullptr || !ReadArtworkHeader(data, SizeofResource(module, found), layout))
         return false;
-    const auto* info = static_cast<const BITMAPINFO*>(data);
-    if (!IsPlainTrueColor(info->bmiHeader, SizeofResource(module, found)))
-        return false;
-    const BYTE* bits = static_cast<const BYTE*>(data) + info->bmiHeader.biSize;
+    const BYTE* bits = data + layout.bitsOffset;
     if (format == ColorFormat::TrueColor) {
-        info_ = info;
+        // Windows is given a header of the launcher's own, made from the
+        // checked fields, never the resource's: nothing it might read
+        // further (a colour table, a colour profile) can lie outside.
+        header_ = BITMAPINFOHEADER{sizeof header_, layout.width, layout.height, 1, 24, BI_RGB, 0, 0, 0, 0, 0};
+        info_ = reinterpret_cast<const BITMAPINFO*>(&header_);
         bits_ = bits;
         return true;
     }
-    return Reduce(info->bmiHeader, bits);
+    return Reduce(layout, bits);
 }
 
 // The reduced picture: an 8-bit bitmap whose colour table is the palette
 // it was reduced to (the window's palette, or the 16 standard colours).
-bool DiscArtwork::Reduce(const BITMAPINFOHEADER& source, const BYTE* sourceBits)
+bool DiscArtwork::Reduce(const ArtworkLayout& source, const BYTE* sourceBits)
 {
-    const int width = source.biWidth;
-    const int height = source.biHeight;
-    const int sourceStride = RowBytes(width, 24);
+    const int width = source.width;
+    const int height = source.height;
+    const int sourceStride = static_cast<int>(source.stride);
     const int stride = RowBytes(width, 8);
     const SIZE_T pixelBytes = static_cast<SIZE_T>(stride) * static_cast<SIZE_T>(height);
     const SIZE_T scratchBytes = static_cast<SIZE_T>(ReductionScratchLength(width)) * sizeof(int16_t);

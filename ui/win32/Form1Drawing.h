@@ -7,6 +7,7 @@
 
 #include <windows.h>
 
+#include "ui/ArtworkHeader.h"
 #include "ui/Layout.h"
 
 namespace ui {
@@ -17,6 +18,8 @@ enum class ColorFormat {
     Standard16,  // 4 bits or fewer: dithered to the 16 standard colours
 };
 
+// The format a display of this many bits a pixel calls for.
+ColorFormat ColorFormatForDepth(int bitsPerPixel);
 // The format a device calls for (the screen's, for the window).
 ColorFormat ColorFormatOf(HDC dc);
 
@@ -29,8 +32,9 @@ public:
     DiscArtwork& operator=(const DiscArtwork&) = delete;
 
     // Prepares the artwork of `module` for `format`. False if the bitmap is
-    // missing, is not the 24-bit bottom-up bitmap the program carries, or
-    // there is no memory to reduce it; the artwork is then not drawn.
+    // missing, is not a 24-bit bottom-up bitmap lying wholly inside its
+    // resource (ReadArtworkHeader), or there is no memory to reduce it; the
+    // window then shows its background colour where the artwork would be.
     bool Load(HINSTANCE module, ColorFormat format);
     void Release();
 
@@ -46,9 +50,10 @@ public:
     void Draw(HDC dc) const;
 
 private:
-    bool Reduce(const BITMAPINFOHEADER& source, const BYTE* sourceBits);
+    bool Reduce(const ArtworkLayout& source, const BYTE* sourceBits);
 
     ColorFormat format_ = ColorFormat::TrueColor;
+    BITMAPINFOHEADER header_ = {};      // what Windows is told of the artwork at true colour
     const BITMAPINFO* info_ = nullptr;  // the header (and colours) of what Draw shows
     const void* bits_ = nullptr;
     void* reduced_ = nullptr;           // the reduced picture's memory, if any

@@ -21,6 +21,15 @@ const int kButtonIds[2] = {IDC_COMMAND1, IDC_COMMAND2};
 const int kButtonIcons[2] = {IDI_SETUP, IDI_EXIT};
 const ControlIndex kButtonControls[2] = {kCommand1, kCommand2};
 
+ColorFormat ScreenColorFormat()
+{
+    HDC screen = GetDC(nullptr);
+    ColorFormat format = screen != nullptr ? ColorFormatOf(screen) : ColorFormat::TrueColor;
+    if (screen != nullptr)
+        ReleaseDC(nullptr, screen);
+    return format;
+}
+
 }  // namespace
 
 bool Form1Window::Create(launcher::Form1Controller& controller, const char* instanceName)
@@ -60,7 +69,7 @@ bool Form1Window::Create(launcher::Form1Controller& controller, const char* inst
     if (window_ == nullptr)
         return false;
     if (instanceName != nullptr && instanceName[0] != 0 &&
-        SetPropA(window_, instanceName, reinterpret_cast<HANDLE>(1)))
+        SetPropA(window_, instanceName, reinterpret_cast<HANDLE>(launcher::kMarkOpen)))
         instanceName_ = instanceName;
 
     LoadPictures();
@@ -94,11 +103,7 @@ bool Form1Window::Create(launcher::Form1Controller& controller, const char* inst
 // palette on a display of 256 or 16 colours.
 void Form1Window::LoadPictures()
 {
-    HDC screen = GetDC(nullptr);
-    ColorFormat format = screen != nullptr ? ColorFormatOf(screen) : ColorFormat::TrueColor;
-    if (screen != nullptr)
-        ReleaseDC(nullptr, screen);
-    disc_.Load(instance_, format);
+    disc_.Load(instance_, ScreenColorFormat());
     for (int i = 0; i < 2; ++i) {
         icons_[i] = static_cast<HICON>(LoadImageA(instance_, MAKEINTRESOURCEA(kButtonIcons[i]),
                                                   IMAGE_ICON, kButtonIconSize, kButtonIconSize,
@@ -155,30 +160,89 @@ void Form1Window::ShowAsDesigned()
     SetForegroundWindow(window_);
 }
 
-bool Form1Window::BringRunningForward(const char* instanceName)
+namespace {
+
+bool ProcessEnded(DWORD process)
 {
-    for (HWND form = FindWindowExA(nullptr, nullptr, kClassName, nullptr); form != nullptr;
-         form = FindWindowExA(nullptr, form, kClassName, nullptr)) {
-        if (GetPropA(form, instanceName) == nullptr)
-            continue;  // a launcher from another medium or folder
-        if (IsIconic(form))
-            ShowWindow(form, SW_RESTORE);
-        // The quit question or another box, if one is open, is what the
-        // user has to answer first.
-        HWND popup = GetLastActivePopup(form);
-        SetForegroundWindow(popup != nullptr ? popup : form);
-        return true;
-    }
-    return false;
+    HANDLE handle = OpenProcess(SYNCHRONIZE, FALSE, process);
+    if (handle == nullptr)
+        return false;  // not known: taken as running
+    bool ended = WaitForSingleObject(handle, 0) == WAIT_OBJECT_0;
+    CloseHandle(handle);
+    return ended;
 }
 
+}  // namespace
+
+Form1Window::FirstStart Form1Window::FindFirstStart(const char* instanceName)
+{
+    FirstStart found = {launcher::FirstStartStep::Pass, nullptr, 0};
+    for (HWND form = FindWindowExA(nullptr, nullptr, kClassName, nullptr); form != nullptr;
+         form = FindWindowExA(nullptr, form, kClassName, nullptr)) {
+        HANDLE mark = GetPropA(form, instanceName);
+        if (mark == nullptr)
+            continue;  // a launcher from another medium or folder
+        DWORD process = 0;
+        GetWindowThreadProcessId(form, &process);
+        HWND popup = GetLastActivePopup(form);
+        launcher::OwnedBox box = popup == nullptr || popup == form ? launcher::OwnedBox::None
+                                 : IsWindowVisible(popup)         ? launcher::OwnedBox::Shown
+                                                                  : launcher::OwnedBox::Hidden;
+        launcher::MarkedWindow marked = {reinterpret_cast<uintptr_t>(mark), IsWindowVisible(form) != FALSE, box,
+                                         ProcessEnded(process)};
+        launcher::FirstStartStep step = launcher::ChooseFirstStartStep(marked);
+        if (step == launcher::FirstStartStep::BringForward)
+            return FirstStart{step, form, process};
+        if (step == launcher::FirstStartStep::AwaitExit && found.step == launcher::FirstStartStep::Pass)
+            found = FirstStart{step, form, process};
+    }
+    return found;
+}
+
+void Form1Window::BringForward(HWND form)
+{
+    if (IsIconic(form))
+        ShowWindow(form, SW_RESTORE);
+    // The quit question or another box, if one is open, is what the user
+    // has to answer first.
+    HWND popup = GetLastActivePopup(form);
+    SetForegroundWindow(popup != nullptr ? popup : form);
+}
+
+// While the request is answered (the quit question may be open, and Windows
+// may take a while to take it down once it is answered) the mark says so: a
+// second start then looks again rather than end on a launcher that its
+// user is about to quit.
 void Form1Window::RequestClose(launcher::CloseCause cause)
 {
     if (window_ == nullptr)
         return;
-    if (controller_->OnCloseRequest(cause))
+    uintptr_t mark = Mark();
+    SetMark(launcher::kMarkAsking);
+    if (controller_->OnCloseRequest(cause)) {
+        SetMark(mark);
         return;
+    }
+    MarkEnding();
     DestroyWindow(window_);
+}
+
+void Form1Window::MarkEnding()
+{
+    SetMark(launcher::kMarkEnding);
+}
+
+uintptr_t Form1Window::Mark() const
+{
+    return window_ != nullptr && instanceName_ != nullptr
+        ? reinterpret_cast<uintptr_t>(GetPropA(window_, instanceName_))
+        : 0;
+}
+
+void Form1Window::SetMark(uintptr_t mark)
+{
+    if (window_ != nullptr && instanceName_ != nullptr)
+        SetPropA(window_, instanceName_, reinterpret_cast<HANDLE>(mark));
 }
 
 LRESULT CALLBACK Form1Window::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
@@ -192,6 +256,10 @@ LRESULT CALLBACK Form1Window::WindowProc(HWND window, UINT message, WPARAM wPara
     if (self == nullptr)
         return DefWindowProcA(window, message, wParam, lParam);
     if (message == WM_NCDESTROY) {
+        // The mark stays, saying "ending", as long as the window is there.
+        if (self->instanceName_ != nullptr)
+            RemovePropA(window, self->instanceName_);
+        self->instanceName_ = nullptr;
         SetWindowLongA(window, GWL_USERDATA, 0);
         self->window_ = nullptr;
         return DefWindowProcA(window, message, wParam, lParam);
@@ -212,6 +280,7 @@ LRESULT Form1Window::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
     case WM_DRAWITEM:        OnDrawItem(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam)); return TRUE;
     case WM_QUERYNEWPALETTE: return OnQueryNewPalette();
     case WM_PALETTECHANGED:  OnPaletteChanged(reinterpret_cast<HWND>(wParam)); return 0;
+    case WM_DISPLAYCHANGE:   OnDisplayChange(static_cast<int>(wParam)); return 0;
     case WM_DESTROY:         OnDestroy(); return 0;
     }
     return DefWindowProcA(window_, message, wParam, lParam);
@@ -256,19 +325,28 @@ void Form1Window::OnCommand(WPARAM wParam, LPARAM)
 }
 
 // Shutdown or log-off asks the same question as the close box. A granted
-// end closes the window when the session end is confirmed.
+// end closes the window when the session really ends.
 BOOL Form1Window::OnQueryEndSession()
 {
+    uintptr_t mark = Mark();
+    SetMark(launcher::kMarkAsking);
     sessionEndGranted_ = !controller_->OnCloseRequest(launcher::CloseCause::SessionEnd);
+    SetMark(mark);
     return sessionEndGranted_ ? TRUE : FALSE;
 }
 
-void Form1Window::OnEndSession(bool)
+// Another program may cancel the shutdown after the launcher granted it
+// (behind the failed-start box, say, it grants without a question); then
+// nothing has ended, and the window and any box it has open stay as they
+// were.
+void Form1Window::OnEndSession(bool ending)
 {
-    // Whether or not the session really ends, the user has agreed to quit
-    // (or the installer is already running), so the launcher goes.
-    if (sessionEndGranted_ && window_ != nullptr)
+    bool close = ending && sessionEndGranted_;
+    sessionEndGranted_ = false;
+    if (close && window_ != nullptr) {
+        MarkEnding();
         DestroyWindow(window_);
+    }
 }
 
 void Form1Window::OnPaint()
@@ -329,6 +407,18 @@ void Form1Window::OnPaletteChanged(HWND changedBy)
     CarryOutPaletteSteps(steps.realize, steps.repaint, steps.result);
 }
 
+// The display's colour depth has changed while the launcher is open (a
+// display driver installed meanwhile, or the user's choice): the artwork
+// is prepared again for the new depth, as it is, reduced to the window's
+// palette or to the 16 standard colours, which releases what the old one
+// held, and the window and its buttons are painted again, selecting and
+// realizing the new palette if there is one.
+void Form1Window::OnDisplayChange(int bitsPerPixel)
+{
+    disc_.Load(instance_, bitsPerPixel > 0 ? ColorFormatForDepth(bitsPerPixel) : ScreenColorFormat());
+    RedrawWindow(window_, nullptr, nullptr, RDW_INVALIDATE | RDW_ALLCHILDREN);
+}
+
 BOOL Form1Window::CarryOutPaletteSteps(bool realize, bool repaint, bool result)
 {
     if (realize) {
@@ -345,9 +435,6 @@ BOOL Form1Window::CarryOutPaletteSteps(bool realize, bool repaint, bool result)
 
 void Form1Window::OnDestroy()
 {
-    if (instanceName_ != nullptr)
-        RemovePropA(window_, instanceName_);
-    instanceName_ = nullptr;
     disc_.Release();
     for (HICON& icon : icons_) {
         if (icon != nullptr)

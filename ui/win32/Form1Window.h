@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include "launcher/Form1Controller.h"
+#include "launcher/InstanceName.h"
 #include "platform/win32/Win32Platform.h"
 #include "ui/win32/Form1Drawing.h"
 
@@ -24,13 +25,22 @@ public:
     // and active, and pumps messages until it is gone. Returns the exit code.
     int Run();
 
-    // For a second start: brings the Form1 marked with this instance name
-    // (or the box it has open) to the front. False if there is none.
-    static bool BringRunningForward(const char* instanceName);
+    // For a second start: of the windows marked with this instance name,
+    // the one that calls for the strongest step (ChooseFirstStartStep), one
+    // to bring forward before one on its way out; Pass if there is neither.
+    struct FirstStart {
+        launcher::FirstStartStep step;
+        HWND window;
+        DWORD process;
+    };
+    static FirstStart FindFirstStart(const char* instanceName);
+    // Brings that window, or the box it has open, to the front.
+    static void BringForward(HWND form);
 
     // Asks the window to close. The controller may veto; otherwise the
-    // window is destroyed and the message loop ends.
+    // window is marked as ending, destroyed, and the message loop ends.
     void RequestClose(launcher::CloseCause cause) override;
+    void MarkEnding() override;
 
     HWND Handle() const override { return window_; }
     HWND ControlHandle(launcher::Control control) const override;
@@ -47,8 +57,11 @@ private:
     void OnDrawItem(const DRAWITEMSTRUCT& item);
     BOOL OnQueryNewPalette();
     void OnPaletteChanged(HWND changedBy);
+    void OnDisplayChange(int bitsPerPixel);
     void OnDestroy();
 
+    uintptr_t Mark() const;
+    void SetMark(uintptr_t mark);
     void LoadPictures();
     void ShowAsDesigned();
     void PaintContent(HDC dc);
