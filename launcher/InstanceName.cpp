@@ -70,7 +70,7 @@ void MakeInstanceName(const char16_t* modulePath, size_t length, char (&name)[kI
         hash = (hash ^ (unit >> 8)) * 1099511628211ull;
     }
 
-    const char prefix[] = "TavrinexLauncher-";
+    const char prefix[] = "DiscLauncher-";
     size_t at = 0;
     for (; prefix[at] != 0; ++at)
         name[at] = prefix[at];

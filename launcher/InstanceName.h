@@ -10,8 +10,8 @@
 
 namespace launcher {
 
-// "TavrinexLauncher-" and 16 hexadecimal digits, with its terminating zero.
-constexpr size_t kInstanceNameSize = 17 + 16 + 1;
+// "DiscLauncher-" and 16 hexadecimal digits, with its terminating zero.
+constexpr size_t kInstanceNameSize = 13 + 16 + 1;
 
 // The name for a launcher started from modulePath: the same for every start
 // of that file, however the letters' case was written, and another one for a

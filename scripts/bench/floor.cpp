@@ -9,20 +9,29 @@
 //
 // The geometry is written out here as plain numbers, the launcher's layout
 // at 96 dpi (ui/Layout.cpp); the benchmark needs the same pixels, not the
-// same code.
+// same code. The texts are the product's own.
 #include <windows.h>
 
 #include "resources/resource.h"
+#include "ui/Layout.h"
 
 namespace {
 
-const char kClassName[] = "TavrinexBenchFloor";
-const char kVersionLine[] = "Tavrinex Version Kv3702";
+const char kClassName[] = "DiscLauncherBenchFloor";
+const WCHAR kWideClassName[] = L"DiscLauncherBenchFloor";
 const int kClientWidth = 349, kClientHeight = 348;
 const RECT kLabel = {56, 64, 300, 88};
 const int kButtonLeft[2] = {72, 192};
 const int kButtonTop = 232, kButtonWidth = 81, kButtonHeight = 65;
-const char* const kCaptions[2] = {"&Setup", "E&xit"};
+const WCHAR* Wide(const char16_t* text)
+{
+    return reinterpret_cast<const WCHAR*>(text);
+}
+// No C runtime runs constructors here: a function, not a table filled at start.
+const WCHAR* Caption(int index)
+{
+    return Wide(index == 0 ? ui::kCommand1DesignCaption : ui::kCommand2DesignCaption);
+}
 const COLORREF kFaceColor = RGB(255, 255, 192);
 
 HWND g_buttons[2];
@@ -64,8 +73,8 @@ void Paint(HWND window)
     HGDIOBJ old = SelectObject(dc, g_labelFont);
     SetBkMode(dc, TRANSPARENT);
     RECT label = kLabel;
-    ExtTextOutA(dc, label.left, label.top, ETO_CLIPPED, &label, kVersionLine, sizeof kVersionLine - 1,
-                nullptr);
+    ExtTextOutW(dc, label.left, label.top, ETO_CLIPPED, &label, Wide(ui::kVersionLine),
+                lstrlenW(Wide(ui::kVersionLine)), nullptr);
     SelectObject(dc, old);
     EndPaint(window, &paint);
 }
@@ -90,7 +99,7 @@ void DrawButton(const DRAWITEMSTRUCT& item)
     DrawIconEx(item.hDC, (kButtonWidth - 32) / 2, top, g_icons[index], 32, 32, 0, nullptr, DI_NORMAL);
     RECT caption = {0, top + 34, kButtonWidth, top + 34 + metrics.tmHeight};
     SetBkMode(item.hDC, TRANSPARENT);
-    DrawTextA(item.hDC, kCaptions[index], -1, &caption, DT_CENTER | DT_TOP | DT_SINGLELINE);
+    DrawTextW(item.hDC, Caption(index), -1, &caption, DT_CENTER | DT_TOP | DT_SINGLELINE);
     SelectObject(item.hDC, old);
     if (focused) {
         RECT focus = {4, 4, kButtonWidth - 4, kButtonHeight - 4};
@@ -136,14 +145,14 @@ int Run()
     RECT outer = {0, 0, kClientWidth, kClientHeight};
     AdjustWindowRectEx(&outer, style, FALSE, WS_EX_CONTROLPARENT);
     int width = outer.right - outer.left, height = outer.bottom - outer.top;
-    HWND window = CreateWindowExA(WS_EX_CONTROLPARENT, kClassName, "Installation", style,
+    HWND window = CreateWindowExW(WS_EX_CONTROLPARENT, kWideClassName, Wide(ui::kForm1DesignTitle), style,
                                   (GetSystemMetrics(SM_CXSCREEN) - width) / 2,
                                   (GetSystemMetrics(SM_CYSCREEN) - height) / 2, width, height,
                                   nullptr, nullptr, instance, nullptr);
     if (window == nullptr)
         return 1;
     for (int i = 0; i < 2; ++i) {
-        g_buttons[i] = CreateWindowExA(0, "BUTTON", kCaptions[i],
+        g_buttons[i] = CreateWindowExW(0, L"BUTTON", Caption(i),
                                        WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_OWNERDRAW,
                                        kButtonLeft[i], kButtonTop, kButtonWidth, kButtonHeight, window,
                                        reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDC_COMMAND1 + i)),

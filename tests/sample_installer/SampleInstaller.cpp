@@ -10,7 +10,7 @@
 
 namespace {
 
-const char kClassName[] = "TavrinexSampleInstaller";
+const char kClassName[] = "DiscLauncherSampleInstaller";
 const char kTitle[] = "Sample installer";
 const char kMessage[] =
     "This is the sample installer on the sample installation medium.\r\n\r\n"

@@ -124,7 +124,7 @@ TEST(InstanceName, IsAValidObjectNameForAnyPath)
         const std::string name = NameOf(path);
         EXPECT_EQ(name.size(), launcher::kInstanceNameSize - 1);
         EXPECT_EQ(name.find('\\'), std::string::npos);
-        EXPECT_EQ(name.rfind("TavrinexLauncher-", 0), 0u) << name;
+        EXPECT_EQ(name.rfind("DiscLauncher-", 0), 0u) << name;
     }
 }
 

@@ -50,9 +50,9 @@
 
 namespace {
 
-const char kFormClass[] = "TavrinexLauncherForm1";
+const char kFormClass[] = "DiscLauncherForm1";
 const char kBoxClass[] = "#32770";
-const char kInstallerClass[] = "TavrinexSampleInstaller";
+const char kInstallerClass[] = "DiscLauncherSampleInstaller";
 
 DWORD g_launcherProcess = 0;  // remembered, so boxes outlive the form's lookup
 

@@ -9,7 +9,7 @@ namespace ui {
 
 namespace {
 
-const char kClassName[] = "TavrinexLauncherForm1";
+const char kClassName[] = "DiscLauncherForm1";
 
 // Fixed thin frame with title bar, close box and system menu; no sizing
 // border, no minimize or maximize box.
