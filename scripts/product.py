@@ -189,7 +189,7 @@ def check_file_name(path, key, name, what):
     if name[-1] in ". ":
         raise ProductError(path, key, f"{what} {q(name)} ends in a {'dot' if name[-1] == '.' else 'space'}, "
                            "which Windows drops, so the file could not be found")
-    if DEVICE_NAMES.fullmatch(name.split(".")[0] if "." in name else name) or DEVICE_NAMES.fullmatch(name):
+    if DEVICE_NAMES.fullmatch(name):
         raise ProductError(path, key, f"{what} {q(name)} is a device name on Windows")
     if len(name) > 64:
         raise ProductError(path, key, f"{what} {q(name)} is {len(name)} characters; a disc's "
