@@ -12,7 +12,7 @@ namespace launcher {
 // no backslash or one that does not fit.
 bool FolderOfModulePath(const char16_t* modulePath, size_t length, PathText& folder);
 
-// Folder + "\" + the installer's path relative to it (Tavrinex\Setup.exe).
+// Folder + "\" + the installer's path relative to it (Acme\Setup.exe).
 // The separating backslash is left out when the folder text is exactly
 // three characters long (a drive root, which carries its own). Fails on an
 // empty folder and rather than truncate.

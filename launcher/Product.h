@@ -46,7 +46,7 @@ struct ProductTexts {
 
 struct Product {
     // Relative to the launcher's folder: one or more folders and a file,
-    // joined by backslashes (Tavrinex\Setup.exe).
+    // joined by backslashes (Acme\Setup.exe).
     const char16_t* installer;
     WorkingFolder workingFolder;
     uint32_t releases;  // ReleaseBit of each admitted release

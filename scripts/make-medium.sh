@@ -12,10 +12,9 @@
 #                  --image <file.iso>
 #
 # --installer is the file the launcher starts, from the medium's root, with
-# backslashes or slashes: 'Tavrinex\Setup.exe', 'Acme Tools/Bin/setup.exe'. The
-# installer folder goes to its folders, and must hold its last name as a
-# plain file, spelt exactly so. --folder <name> alone stands for
-# --installer '<name>\Setup.exe'.
+# backslashes, as the product folder gives it: 'Acme Tools\Bin\setup.exe'.
+# The installer folder goes to its innermost folder, and must hold its last
+# name as a plain file, spelt exactly so.
 #
 # Only the maker's plain files and folders go onto the disc, under names
 # Windows can open (scripts/medium_files.py checks them): links to outside
@@ -54,7 +53,6 @@ while [ $# -gt 0 ]; do
         --launcher) launcher=$2 ;;
         --installer-dir) installer_dir=$2 ;;
         --installer) installer=$2 ;;
-        --folder) folder=$2 ;;
         --product) product=$2 ;;
         --volume) volume=$2 ;;
         --label) label=$2 ;;
@@ -66,13 +64,7 @@ while [ $# -gt 0 ]; do
     shift 2
 done
 volume=${volume:-${product:-}}
-if [ -z "${installer:-}" ]; then
-    [ -n "${folder:-}" ] || fail "--installer is missing (the file the launcher starts, as in 'Tavrinex\\Setup.exe')"
-    installer="$folder\\Setup.exe"
-elif [ -n "${folder:-}" ] && [ "$folder" != "${installer%\\*}" ]; then
-    fail "--folder $folder and --installer $installer name different folders; give --installer alone"
-fi
-for name in launcher installer_dir product label sources tree image; do
+for name in launcher installer_dir installer product label sources tree image; do
     [ -n "${!name:-}" ] || fail "--${name//_/-} is missing"
 done
 scripts=$(dirname "$(realpath "$0")")

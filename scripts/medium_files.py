@@ -3,7 +3,7 @@
 left out and what is refused. Called by make-medium.sh, first to check
 (nothing is written), then to copy into the staging tree.
 
-    medium_files.py --installer-dir <folder> --installer 'Tavrinex\\Setup.exe'
+    medium_files.py --installer-dir <folder> --installer 'Acme\\Setup.exe'
                     [--copy-to <medium tree>]
 
 --installer is the path the launcher starts, from the medium's root, with
@@ -240,7 +240,7 @@ def installer_parts(installer):
     parts = installer.split("\\")
     if len(parts) < 2 or "" in parts or "." in parts or ".." in parts:
         return None, (f"--installer {shown(installer)}: give the folder(s) and the file, "
-                      "as in Tavrinex\\Setup.exe, without empty names, . or ..")
+                      "as in Acme\\Setup.exe, without empty names, . or ..")
     for part in parts:
         if name_problems(part):
             return None, f"--installer {shown(installer)}: {shown(part)}: {name_problems(part)[0]}"

@@ -200,17 +200,17 @@ def parse_installer(path, value):
     text = value.replace("/", "\\")
     if re.match(r"^[A-Za-z]:", text):
         raise ProductError(path, "installer", f"{q(value)} names a drive; give the path relative to "
-                           "the launcher's folder, such as Tavrinex\\Setup.exe")
+                           "the launcher's folder, such as Acme\\Setup.exe")
     if text.startswith("\\\\"):
         raise ProductError(path, "installer", f"{q(value)} is a network (UNC) path; give the path "
                            "relative to the launcher's folder")
     if text.startswith("\\"):
         raise ProductError(path, "installer", f"{q(value)} is absolute; give the path relative to "
-                           "the launcher's folder, such as Tavrinex\\Setup.exe")
+                           "the launcher's folder, such as Acme\\Setup.exe")
     parts = text.split("\\")
     if len(parts) < 2:
         raise ProductError(path, "installer", f"{q(value)} has no folder: the installer sits in a "
-                           "folder beside the launcher, such as Tavrinex\\Setup.exe")
+                           "folder beside the launcher, such as Acme\\Setup.exe")
     for i, part in enumerate(parts):
         if not part:
             raise ProductError(path, "installer", f"{q(value)} has an empty folder name")

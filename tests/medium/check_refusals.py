@@ -22,9 +22,9 @@ problems = []
 LEFT_OUT = [(".DS_Store", "system clutter"), (".git", "version control"), (".hg", "version control"),
             (".svn", "version control"), ("Thumbs.db", "system clutter"), ("docs/thumbs.db", "system clutter"),
             ("docs/x.ini~", "editor backup"), ("notes.txt~", "editor backup"), ("sub/thumbs.db", "system clutter"), ("sub/x.ini~", "editor backup")]
-ON_DISC = ["/Tavrinex", "/Tavrinex/Setup.exe", "/Tavrinex/data.cab", "/Tavrinex/docs",
-           "/Tavrinex/docs/readme.txt", "/Tavrinex/latest.cab", "/Tavrinex/sub",
-           "/Tavrinex/sub/readme.txt", "/autorun.inf", "/launcher.exe"]
+ON_DISC = ["/Programs", "/Programs/Setup.exe", "/Programs/data.cab", "/Programs/docs",
+           "/Programs/docs/readme.txt", "/Programs/latest.cab", "/Programs/sub",
+           "/Programs/sub/readme.txt", "/autorun.inf", "/launcher.exe"]
 
 
 def write(path, data=b""):
@@ -65,7 +65,7 @@ def sparse(name, size):
     return lambda d: os.truncate(add(name, b"")(d) or os.path.join(d, name), size)
 
 
-DEEP = "/".join(["d" * 30] * 3) + "/" + "f" * 30  # Tavrinex\ + this: 262 bytes in Joliet
+DEEP = "/".join(["d" * 30] * 3) + "/" + "f" * 30  # Programs\ + this: 262 bytes in Joliet
 # What the case is, what it adds to a copy of the maker's folder ({case}),
 # the one line expected (after "make-medium: "), extra arguments and environment.
 CASES = [
@@ -95,17 +95,17 @@ CASES = [
      "which holds at most 240 (2 a character, 1 a folder level)"),
     ("file of 4 GiB", sparse("big.bin", 4 << 30), "{case}/big.bin: 4294967296 bytes; an ISO 9660 disc holds files under 4 GiB"),
     ("the installer a folder", replace_setup(add("Setup.exe/x")),
-     "{case}/Setup.exe: a folder, but the launcher starts Tavrinex\\Setup.exe as a program"),
+     "{case}/Setup.exe: a folder, but the launcher starts Programs\\Setup.exe as a program"),
     ("the installer a text file", replace_setup(add("Setup.exe", b"@echo off\r\n")),
-     "{case}/Setup.exe: not a Windows program (it does not start with MZ), but the launcher starts Tavrinex\\Setup.exe"),
+     "{case}/Setup.exe: not a Windows program (it does not start with MZ), but the launcher starts Programs\\Setup.exe"),
     ("the installer in lower case", lambda d: os.rename(os.path.join(d, "Setup.exe"), os.path.join(d, "setup.exe")),
-     "{case} holds setup.exe, but the launcher starts Tavrinex\\Setup.exe: the name must match exactly"),
+     "{case} holds setup.exe, but the launcher starts Programs\\Setup.exe: the name must match exactly"),
     ("signing key inside", add("key.pem"),
      "LAUNCHER_SIGN_KEY: {case}/key.pem lies inside the installer folder, which goes onto the disc",
      [], {"LAUNCHER_SIGN_CERT": "{scratch}/cert.pem", "LAUNCHER_SIGN_KEY": "{case}/key.pem"}),
     ("installer path with slashes", None,
-     "--installer Tavrinex/Setup.exe: separate the names with backslashes, as Windows does",
-     ["--installer", "Tavrinex/Setup.exe"]),
+     "--installer Programs/Setup.exe: separate the names with backslashes, as Windows does",
+     ["--installer", "Programs/Setup.exe"]),
     ("the image writer failing after staging", None,
      "xorriso failed: xorriso : FAILURE : Cannot write: No space left on device",
      [], {"PATH": "{scratch}/failing:" + os.environ["PATH"]}),
@@ -156,9 +156,9 @@ def main():
 
     def make_medium(folder, arguments=(), env=None):
         command = [os.path.join(args.sources, "scripts", "make-medium.sh"), "--launcher", args.launcher,
-                   "--installer-dir", folder, "--product", "Tavrinex", "--label", "Tavrinex 1.00",
+                   "--installer-dir", folder, "--product", "Acme", "--label", "Acme Disc 1.0",
                    "--sources", args.sources, "--tree", os.path.join(out, "medium"),
-                   "--image", os.path.join(out, "medium.iso"), *(arguments or ["--folder", "Tavrinex"])]
+                   "--image", os.path.join(out, "medium.iso"), *(arguments or ["--installer", "Programs\\Setup.exe"])]
         return subprocess.run(command, capture_output=True, text=True, env={**clean_env, **(env or {})})
 
     maker = os.path.join(scratch, "maker")
@@ -179,7 +179,7 @@ def main():
         problems.append(f"no count of files and bytes and no image path: {made.stdout.strip()}")
     if joliet_names(image) != ON_DISC:
         problems.append(f"the image's names: expected {ON_DISC}, got {joliet_names(image)}")
-    with open(os.path.join(out, "medium", "Tavrinex", "latest.cab"), "rb") as f:
+    with open(os.path.join(out, "medium", "Programs", "latest.cab"), "rb") as f:
         if f.read() != b"cabinet" or os.path.islink(f.name):
             problems.append("latest.cab, a link to data.cab, did not come through as data.cab's bytes")
     with open(image, "rb") as f:

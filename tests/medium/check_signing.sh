@@ -22,16 +22,7 @@ language=$5
 fact() {
     "$python" -c 'import json, sys; print(json.load(open(sys.argv[1]))[sys.argv[2]])' "$product" "$1"
 }
-# Only what the test sets signs.
-unset LAUNCHER_SIGN_CERT LAUNCHER_SIGN_KEY LAUNCHER_SIGN_PFX LAUNCHER_SIGN_PASS_FILE LAUNCHER_SIGN_TIMESTAMP_URL
-rm -rf "$scratch"
-mkdir -p "$scratch"
-cd "$scratch"
-
-fail() {
-    echo "FAIL: $*"
-    exit 1
-}
+. "$source_dir/tests/medium/signing_scratch.sh" "$scratch"
 
 openssl req -x509 -newkey rsa:2048 -nodes -keyout key.pem -out cert.pem -days 2 \
     -subj "/CN=Throw-away test signer" 2>/dev/null

@@ -12,16 +12,7 @@ set -euo pipefail
 source_dir=$(cd "$1" && pwd)
 build=$(cd "$2" && pwd)
 scratch=$3
-# Only what the test sets signs.
-unset LAUNCHER_SIGN_CERT LAUNCHER_SIGN_KEY LAUNCHER_SIGN_PFX LAUNCHER_SIGN_PASS_FILE LAUNCHER_SIGN_TIMESTAMP_URL
-rm -rf "$scratch"
-mkdir -p "$scratch"
-cd "$scratch"
-
-fail() {
-    echo "FAIL: $*"
-    exit 1
-}
+. "$source_dir/tests/medium/signing_scratch.sh" "$scratch"
 
 openssl req -x509 -newkey rsa:2048 -nodes -keyout ca.key -out ca.pem -days 30 \
     -subj "/CN=Throw-away test CA" 2>/dev/null
@@ -59,8 +50,8 @@ mkdir installer
 cp "$(find "$build/sample-installer" -maxdepth 1 -type f -iname '*.exe' | head -1)" installer/Setup.exe
 make_medium() {
     LAUNCHER_SIGN_CERT=signer.pem LAUNCHER_SIGN_KEY=signer.key "$source_dir/scripts/make-medium.sh" \
-        --launcher "$build/launcher.exe" --installer-dir installer --folder Tavrinex \
-        --product Tavrinex --label "Tavrinex 1.00" --sources "$source_dir" --tree "$1" --image "$1.iso" \
+        --launcher "$build/launcher.exe" --installer-dir installer --installer 'Programs\Setup.exe' \
+        --product Acme --label "Acme 1.0" --sources "$source_dir" --tree "$1" --image "$1.iso" \
         >"$1.txt" 2>&1 || fail "signing $1: $(cat "$1.txt")"
 }
 LAUNCHER_SIGN_TIMESTAMP_URL=http://127.0.0.1:$(cat port.txt)/ make_medium stamped
