@@ -89,7 +89,7 @@ else()
     set(LAUNCHER_TEXTS ${BUILD_LANGUAGE})
 endif()
 
-# launcher.rc includes the product's resources written by scripts/product.py:
+# launcher.rc includes the product's resources written by product_compiler/compile.py:
 # the language's string_table.rc from ${PRODUCT_DIR}/<language> (every
 # language's, from ${PRODUCT_DIR}/every-language, for at_start), and from
 # ${PRODUCT_DIR} the version record, the manifest and the artwork. The texts

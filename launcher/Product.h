@@ -1,7 +1,7 @@
 // What the launcher knows of the product it is built for: where the
 // installer is, where it starts, which Windows releases may run it, and the
 // texts of its message boxes. The build writes these from the product folder
-// (scripts/product.py); nothing is read at run time.
+// (product_compiler/compile.py); nothing is read at run time.
 #pragma once
 
 #include <stdint.h>

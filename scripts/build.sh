@@ -12,7 +12,7 @@
 #                            for later builds of the product until given
 #                            again; empty: the sample installer
 # Read at build time, to sign the medium's launcher.exe with (see
-# scripts/make-medium.sh): LAUNCHER_SIGN_CERT and LAUNCHER_SIGN_KEY, a PEM
+# medium_builder/make-medium.sh): LAUNCHER_SIGN_CERT and LAUNCHER_SIGN_KEY, a PEM
 # certificate and its key, or LAUNCHER_SIGN_PFX, a PKCS#12 file; the
 # passphrase in the file LAUNCHER_SIGN_PASS_FILE; LAUNCHER_SIGN_TIMESTAMP_URL,
 # an RFC 3161 timestamp server.
@@ -38,14 +38,14 @@ build=$(scripts/build-dir.sh "$LAUNCHER_PRODUCT")
 # The product folder is checked first: a bad value stops the build with one
 # line naming the file, the key and what is wrong.
 [ -d "$LAUNCHER_PRODUCT" ] || { echo "LAUNCHER_PRODUCT=$LAUNCHER_PRODUCT: no such folder" >&2; exit 1; }
-/usr/bin/python3 scripts/product.py --product "$LAUNCHER_PRODUCT" --out "$build/product" \
+/usr/bin/python3 product_compiler/compile.py --product "$LAUNCHER_PRODUCT" --out "$build/product" \
     --language "${LAUNCHER_LANGUAGE:-}" || exit 1
 # So is a maker's installer folder: what it may not carry onto the disc, or
 # a missing installer, stops the build before anything is built.
 if [ -n "${LAUNCHER_INSTALLER_DIR:-}" ]; then
     installer=$(/usr/bin/python3 -c 'import json, sys; print(json.load(open(sys.argv[1]))["installer"])' \
                 "$build/product/product.json")
-    /usr/bin/python3 scripts/medium_files.py --installer-dir "$LAUNCHER_INSTALLER_DIR" \
+    /usr/bin/python3 product_compiler/installer_folder.py --installer-dir "$LAUNCHER_INSTALLER_DIR" \
         --installer "$installer" >/dev/null || exit 1
 fi
 

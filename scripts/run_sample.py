@@ -18,7 +18,7 @@ import sys
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from winelab import WineLab  # noqa: E402
+from winelab import WineLab, cannot_run_32_bit  # noqa: E402
 
 DESKTOP = (640, 480)
 
@@ -54,6 +54,11 @@ def main():
     parser.add_argument("--ui-locale", default=None,
                         help="the user interface's locale, if not --locale's")
     args = parser.parse_args()
+    why = cannot_run_32_bit()
+    if why:
+        print(f"run-sample: built, but the launcher cannot run under Wine on this machine: {why}; "
+              f"the medium is in {os.path.join(args.build, 'medium')}", file=sys.stderr)
+        return 1
     if args.ui_locale and not args.locale:
         args.locale = "C.UTF-8"
 

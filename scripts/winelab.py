@@ -24,6 +24,21 @@ def windows_path(unix_path):
     return "Z:" + os.path.abspath(unix_path).replace("/", "\\")
 
 
+def cannot_run_32_bit():
+    """Why this machine cannot run Wine's 32-bit programs, or None when it
+    can. Some virtual machines run 64-bit user code only: their kernel
+    answers every i386 program with "Exec format error", Wine's loader
+    included, so no prefix can even be made."""
+    try:
+        result = subprocess.run(["wine", "--version"], capture_output=True, text=True, timeout=60)
+    except (OSError, subprocess.TimeoutExpired) as e:
+        return f"wine cannot be started ({e})"
+    if result.returncode != 0 and "Exec format error" in result.stderr:
+        return ("the kernel runs no 32-bit (i386) programs here (\"Exec format error\"), "
+                "Wine's own loader included")
+    return None
+
+
 def free_display():
     for number in range(90, 200):
         if not os.path.exists(f"/tmp/.X11-unix/X{number}") and not os.path.exists(f"/tmp/.X{number}-lock"):

@@ -45,7 +45,7 @@ private:
     const WORD* end_ = nullptr;
 };
 
-// The most of one message text the launcher reads (scripts/product.py
+// The most of one message text the launcher reads (product_compiler/compile.py
 // refuses longer ones).
 constexpr size_t kMessageChars = 1023;
 

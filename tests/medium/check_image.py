@@ -27,8 +27,8 @@ import tempfile
 
 import pefile
 
-sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "scripts"))
-from medium_files import left_out_reason  # noqa: E402
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", ".."))
+from product_compiler.names import left_out_reason  # noqa: E402
 
 IMAGE_DIRECTORY_ENTRY_SECURITY = 4
 

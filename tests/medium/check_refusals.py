@@ -155,7 +155,7 @@ def main():
     clean_env = {name: value for name, value in os.environ.items() if not name.startswith("LAUNCHER_SIGN_")}
 
     def make_medium(folder, arguments=(), env=None):
-        command = [os.path.join(args.sources, "scripts", "make-medium.sh"), "--launcher", args.launcher,
+        command = [os.path.join(args.sources, "medium_builder", "make-medium.sh"), "--launcher", args.launcher,
                    "--installer-dir", folder, "--product", "Acme", "--label", "Acme Disc 1.0",
                    "--sources", args.sources, "--tree", os.path.join(out, "medium"),
                    "--image", os.path.join(out, "medium.iso"), *(arguments or ["--installer", "Programs\\Setup.exe"])]

@@ -1,5 +1,5 @@
 #!/bin/bash
-# Signs a medium the way the build does (scripts/make-medium.sh with
+# Signs a medium the way the build does (medium_builder/make-medium.sh with
 # LAUNCHER_SIGN_CERT and LAUNCHER_SIGN_KEY) with a throw-away certificate,
 # twice, and checks: osslsigncode verify finds a SHA-1 signature with a
 # nested SHA-256 one; both signings gave the same bytes; the signed
@@ -28,7 +28,7 @@ openssl req -x509 -newkey rsa:2048 -nodes -keyout key.pem -out cert.pem -days 2 
     -subj "/CN=Throw-away test signer" 2>/dev/null
 
 make_medium() {
-    "$source_dir/scripts/make-medium.sh" --launcher "$build/launcher.exe" \
+    "$source_dir/medium_builder/make-medium.sh" --launcher "$build/launcher.exe" \
         --installer-dir "$build/sample-installer" --installer "$(fact installer)" \
         --product "$(fact name)" --volume "$(fact volume_label)" --label "$(fact autorun_label)" \
         --sources "$source_dir" --tree "$1" --image "$1.iso"
@@ -82,7 +82,7 @@ osslsigncode verify -CAfile cert.pem -in pfx/launcher.exe >verify-pfx.txt 2>&1 |
 # for anything to prompt on.
 while IFS='|' read -r what pfx cert key pass expected; do
     if PATH=$PWD/shims:$PATH LAUNCHER_SIGN_PFX=$pfx LAUNCHER_SIGN_CERT=$cert LAUNCHER_SIGN_KEY=$key \
-        LAUNCHER_SIGN_PASS_FILE=$pass setsid -w "$source_dir/scripts/make-medium.sh" \
+        LAUNCHER_SIGN_PASS_FILE=$pass setsid -w "$source_dir/medium_builder/make-medium.sh" \
         --launcher "$build/launcher.exe" --installer-dir "$build/sample-installer" \
         --installer "$(fact installer)" --product "$(fact name)" --label "$(fact autorun_label)" \
         --sources "$source_dir" --tree locked --image locked.iso >locked.txt 2>&1; then

@@ -49,7 +49,7 @@ for _ in $(seq 50); do [ -s port.txt ] && break; sleep 0.1; done
 mkdir installer
 cp "$(find "$build/sample-installer" -maxdepth 1 -type f -iname '*.exe' | head -1)" installer/Setup.exe
 make_medium() {
-    LAUNCHER_SIGN_CERT=signer.pem LAUNCHER_SIGN_KEY=signer.key "$source_dir/scripts/make-medium.sh" \
+    LAUNCHER_SIGN_CERT=signer.pem LAUNCHER_SIGN_KEY=signer.key "$source_dir/medium_builder/make-medium.sh" \
         --launcher "$build/launcher.exe" --installer-dir installer --installer 'Programs\Setup.exe' \
         --product Acme --label "Acme 1.0" --sources "$source_dir" --tree "$1" --image "$1.iso" \
         >"$1.txt" 2>&1 || fail "signing $1: $(cat "$1.txt")"

@@ -15,7 +15,7 @@ import sys
 
 from PIL import Image
 
-PRODUCT_PY = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "scripts", "product.py")
+PRODUCT_PY = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "product_compiler", "compile.py")
 
 
 def set_key(file, key, value):

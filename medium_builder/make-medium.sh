@@ -17,7 +17,7 @@
 # name as a plain file, spelt exactly so.
 #
 # Only the maker's plain files and folders go onto the disc, under names
-# Windows can open (scripts/medium_files.py checks them): links to outside
+# Windows can open (product_compiler/installer_folder.py checks them): links to outside
 # the folder or to nothing, pipes, devices and names Windows or Joliet
 # cannot carry are refused, each on a line of its own, before anything is
 # written; version-control folders, .DS_Store, Thumbs.db and editor backups
@@ -167,7 +167,7 @@ if [ ${#signer[@]} -gt 0 ]; then
 fi
 
 # --- the installer folder ---------------------------------------------------
-installer_files=(/usr/bin/python3 "$scripts/medium_files.py" --installer-dir "$installer_dir"
+installer_files=(/usr/bin/python3 "$scripts/../product_compiler/installer_folder.py" --installer-dir "$installer_dir"
                  --installer "$installer")
 "${installer_files[@]}" || exit 1
 
@@ -230,7 +230,7 @@ SOURCE_DATE_EPOCH=$epoch xorriso -no_rc -as mkisofs -r -J -V "$volume" -p "$prod
     fail "xorriso failed: $(grep -m1 -e FAILURE -e SORRY "$staging/xorriso.log" || tail -1 "$staging/xorriso.log")"
 
 # Every name must come through the Joliet tree unchanged, or Setup.exe
-# could be missing; medium_files.py refused what would not.
+# could be missing; installer_folder.py refused what would not.
 wanted=$(cd "$new_tree" && find . -mindepth 1 | cut -c2- | LC_ALL=C sort)
 written=$(xorriso -no_rc -read_fs norock -ecma119_map unmapped -indev "$new_image" \
           -sh_style_result on -find / 2>/dev/null | grep -vx / | LC_ALL=C sort)
