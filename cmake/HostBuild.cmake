@@ -51,13 +51,6 @@ gtest_discover_tests(artwork_header_test)
 # The generator of the disc artwork and the icons, with its checks.
 add_subdirectory(resources/generator)
 
-# Options of the Windows build (CMakeLists.txt), handed on to it as cache
-# variables; scripts/build.sh sets them from the environment.
-set(WIN32_BUILD_OPTIONS "")
-foreach(option LAUNCHER_INSTALLER_DIR LAUNCHER_LANGUAGE LAUNCHER_PRODUCT)
-    list(APPEND WIN32_BUILD_OPTIONS -D${option}=${${option}})
-endforeach()
-
 # The Windows build, with the cross compiler, in a build folder of its own.
 include(ExternalProject)
 set(WIN32_BUILD_DIR ${CMAKE_BINARY_DIR}/win32)
@@ -67,7 +60,7 @@ ExternalProject_Add(win32
     CMAKE_ARGS
         -DCMAKE_TOOLCHAIN_FILE=${PROJECT_SOURCE_DIR}/cmake/mingw-w64-i686.cmake
         -DCMAKE_BUILD_TYPE=MinSizeRel
-        ${WIN32_BUILD_OPTIONS}
+        -DPRODUCT_DIR=${PRODUCT_DIR}
     BUILD_ALWAYS ON
     INSTALL_COMMAND ""
     USES_TERMINAL_BUILD ON
@@ -105,18 +98,14 @@ add_test(NAME product_folder_errors
 
 add_test(NAME reproducible_build
     COMMAND ${PROJECT_SOURCE_DIR}/tests/pe/check_reproducible.sh ${PROJECT_SOURCE_DIR}
-            ${CMAKE_BINARY_DIR}/reproducible ${LAUNCHER_PRODUCT})
+            ${CMAKE_BINARY_DIR}/reproducible ${PRODUCT_JSON})
 set_tests_properties(reproducible_build PROPERTIES TIMEOUT 600)
 
 # The medium's disc image read back; signing with a throw-away certificate.
-if(LAUNCHER_INSTALLER_DIR)
-    set(MEDIUM_INSTALLER_DIR ${LAUNCHER_INSTALLER_DIR})
-else()
-    set(MEDIUM_INSTALLER_DIR ${WIN32_BUILD_DIR}/sample-installer)
-endif()
+set(SAMPLE_INSTALLER ${WIN32_BUILD_DIR}/sample-installer/sample_installer.exe)
 add_test(NAME medium_image
     COMMAND ${PYTHON} ${PROJECT_SOURCE_DIR}/tests/medium/check_image.py --launcher ${LAUNCHER_EXE}
-            --installer-dir ${MEDIUM_INSTALLER_DIR} --product ${PRODUCT_JSON} ${WIN32_BUILD_DIR}/medium.iso)
+            --sample-installer ${SAMPLE_INSTALLER} --product ${PRODUCT_JSON} ${WIN32_BUILD_DIR}/medium.iso)
 
 add_test(NAME medium_signing
     COMMAND ${PROJECT_SOURCE_DIR}/tests/medium/check_signing.sh ${PROJECT_SOURCE_DIR}
@@ -127,7 +116,7 @@ add_test(NAME medium_signing
 # untouched; a timestamp from a local RFC 3161 server outlives the certificate.
 add_test(NAME medium_refusals
     COMMAND ${PYTHON} ${PROJECT_SOURCE_DIR}/tests/medium/check_refusals.py --sources ${PROJECT_SOURCE_DIR}
-            --launcher ${LAUNCHER_EXE} --setup ${WIN32_BUILD_DIR}/sample-installer/${PRODUCT_INSTALLER_FILE}
+            --launcher ${LAUNCHER_EXE} --setup ${SAMPLE_INSTALLER}
             --scratch ${CMAKE_BINARY_DIR}/refusals)
 add_test(NAME medium_timestamp
     COMMAND ${PROJECT_SOURCE_DIR}/tests/medium/check_timestamp.sh ${PROJECT_SOURCE_DIR}

@@ -152,15 +152,9 @@ add_executable(sample_installer WIN32 tests/sample_installer/SampleInstaller.cpp
 target_compile_options(sample_installer PRIVATE ${TEST_PROGRAM_OPTIONS})
 target_link_options(sample_installer PRIVATE ${TEST_PROGRAM_LINK_OPTIONS})
 target_link_libraries(sample_installer PRIVATE kernel32 user32 gdi32)
-# In a folder of its own: the medium's installer folder unless a maker names
-# theirs. It takes the name of the product's installer where that is a
-# program, so the sample medium starts it.
-if(PRODUCT_INSTALLER_FILE MATCHES "^(.+)(\\.[eE][xX][eE])$")
-    set_target_properties(sample_installer PROPERTIES OUTPUT_NAME ${CMAKE_MATCH_1} SUFFIX ${CMAKE_MATCH_2})
-else()
-    set_target_properties(sample_installer PROPERTIES OUTPUT_NAME Setup)
-endif()
-set_target_properties(sample_installer PROPERTIES
+# In a folder of its own. The medium builder puts it on the medium under
+# the product's installer name when a maker gives no installer folder.
+set_target_properties(sample_installer PROPERTIES OUTPUT_NAME sample_installer
     RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/sample-installer)
 
 add_executable(wine_driver tests/wine/driver.cpp)

@@ -1,36 +1,199 @@
 #!/usr/bin/python3
-"""Reads a product folder, checks every value, and writes what the build
-and the tests take from it.
+"""The product compiler: reads a product folder once, checks every value
+any later step would check, and writes one model of the product that the
+later steps read.
 
     compile.py --product <folder> --out <folder> [--language <language>]
+
+Read from the environment, exactly as given (never through CMake, make or
+a shell command line): LAUNCHER_INSTALLER_DIR, the maker's installer
+folder; the LAUNCHER_SIGN_ variables; SOURCE_DATE_EPOCH. A build folder
+remembers LAUNCHER_INSTALLER_DIR for its later builds until it is given
+again (set and empty: forgotten).
+
+Into --out go the model, product.json (every fact resolved: each
+language's texts, the installer path as its parts, both labels, releases,
+the launcher's file name, the installer folder as staged, the signer and
+the medium's date), the installer folder staged as it was checked
+(installer/), the generated sources and resources (see writing.py) and
+product.cmake, the few words CMake needs to lay out its targets.
+
+A fault stops it with one line naming the file, the key and the fault (for
+a maker's folder, the path and the rule; one line an entry) and exit
+status 1; nothing in --out is replaced then.
 """
 import argparse
+import datetime
+import json
 import os
+import shutil
+import subprocess
 import sys
 
-sys.path.insert(0, os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
-from product_compiler.errors import ProductError  # noqa: E402
+SOURCES = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+sys.path.insert(0, SOURCES)
+from product_compiler import installer_folder  # noqa: E402
+from product_compiler.errors import ProductError, q  # noqa: E402
 from product_compiler.reading import read_product  # noqa: E402
 from product_compiler.writing import generate, write_outputs  # noqa: E402
+
+# Settings a build folder keeps for the product's later builds, so that a
+# plain rebuild never swaps the sample installer onto a maker's medium.
+REMEMBERED = ("LAUNCHER_INSTALLER_DIR",)
+# ISO 9660 directory records count years from 1900 in one byte.
+LAST_DISC_DATE = datetime.datetime(2155, 12, 31, 23, 59, 59, tzinfo=datetime.timezone.utc)
+# Sources outside git (an unpacked copy): a fixed date, still reproducible.
+UNPACKED_EPOCH = 315532800  # 1980-01-01
+
+
+class Refused(Exception):
+    """Faults found in a maker's folder: one line each."""
+
+    def __init__(self, lines):
+        super().__init__("\n".join(lines))
+        self.lines = lines
+
+
+def settings(out, environ):
+    """The remembered settings, updated from the environment: a variable
+    set to a path replaces what was kept, set and empty forgets it."""
+    path = os.path.join(out, "remembered.json")
+    try:
+        with open(path, encoding="utf-8") as f:
+            kept = json.load(f)
+    except (OSError, ValueError):
+        kept = {}
+    kept = {k: v for k, v in kept.items() if k in REMEMBERED and isinstance(v, str)}
+    for name in REMEMBERED:
+        if name in environ:
+            if environ[name]:
+                kept[name] = os.path.abspath(environ[name])
+            else:
+                kept.pop(name, None)
+    return kept
+
+
+def disc_epoch(environ):
+    """Every date on the medium: SOURCE_DATE_EPOCH, else the time of the
+    sources' last commit."""
+    given = environ.get("SOURCE_DATE_EPOCH")
+    if given is not None:
+        if not given.isascii() or not given.isdigit():
+            raise ProductError("SOURCE_DATE_EPOCH", None, f"{q(given)} is not a number of seconds")
+        epoch = int(given)
+        if epoch > LAST_DISC_DATE.timestamp():
+            raise ProductError("SOURCE_DATE_EPOCH", None, f"{epoch} is after {LAST_DISC_DATE:%Y-%m-%d}, "
+                               "the last date a disc's ISO 9660 records can hold")
+        return epoch
+    try:
+        top = subprocess.run(["git", "-C", SOURCES, "rev-parse", "--show-toplevel"], capture_output=True,
+                             text=True, check=True).stdout.strip()
+        if os.path.samefile(top, SOURCES):
+            return int(subprocess.run(["git", "-C", SOURCES, "log", "-1", "--format=%ct"],
+                                      capture_output=True, text=True, check=True).stdout)
+    except (OSError, subprocess.CalledProcessError, ValueError):
+        pass
+    return UNPACKED_EPOCH
+
+
+def signer(environ, product):
+    """What signs the launcher, checked now, or None."""
+    if not any(name.startswith("LAUNCHER_SIGN_") and value for name, value in environ.items()):
+        return None
+    from medium_builder import signing
+    try:
+        found = signing.signer_from_environment(environ, product["windows"])
+    except signing.SigningError as e:
+        raise Refused([str(e)]) from None
+    for line in signing.warnings(found, product["windows"]):
+        print(line)
+    return found
+
+
+def stage_installer(p, settings_now, secrets, out):
+    """The maker's installer folder, checked and copied as it was checked
+    into out/installer; without one the sample installer stands in, which
+    only a program's name can take."""
+    staging = os.path.join(out, "installer")
+    given = settings_now.get("LAUNCHER_INSTALLER_DIR")
+    if not given:
+        if not p["installer_parts"][-1].lower().endswith(".exe"):
+            raise ProductError(os.path.join(p["folder"], "product.ini"), "installer",
+                               f"{q(p['installer'])} is not a program, so the sample installer cannot "
+                               "stand in for it: give your installer folder in LAUNCHER_INSTALLER_DIR")
+        return None, []
+    if not os.path.isdir(given):
+        raise ProductError("LAUNCHER_INSTALLER_DIR", None, f"{given}: no such folder")
+    if not hasattr(installer_folder, "stage"):
+        return _stage_with_walk(given, p, staging)
+    staged = installer_folder.stage(given, p["installer_parts"][:-1], p["installer_parts"][-1],
+                                    p["installer"], staging, secrets)
+    if staged.problems:
+        raise Refused(staged.problems)
+    return staging, [f"left out {path} ({reason})" for path, reason in staged.left_out]
+
+
+def _stage_with_walk(given, p, staging):
+    walk = installer_folder.Walk(given, p["installer_parts"][:-1])
+    walk.check_installer(p["installer_parts"][-1], p["installer"])
+    if walk.problems:
+        raise Refused(walk.problems)
+    fresh = staging + ".new"
+    shutil.rmtree(fresh, ignore_errors=True)
+    os.makedirs(fresh)
+    for rel, source, is_folder in walk.entries:
+        target = os.path.join(fresh, *rel)
+        if is_folder:
+            os.mkdir(target)
+        else:
+            shutil.copyfile(source, target)
+    shutil.rmtree(staging, ignore_errors=True)
+    os.rename(fresh, staging)
+    return staging, [f"left out {path} ({reason})" for path, reason in walk.left_out]
+
+
+def compile_product(folder, out, language, environ):
+    p, pictures = read_product(folder)
+    p["folder"] = os.path.abspath(folder)
+    ini = os.path.join(folder, "product.ini")
+    if language and language not in p["languages"]:
+        raise ProductError(ini, "languages", f"LAUNCHER_LANGUAGE={language} is not one of them ("
+                           + " ".join(p["languages"]) + ")")
+    p["build_language"] = language or p["languages"][0]
+    kept = settings(out, environ)
+    epoch = disc_epoch(environ)
+    signed_by = signer(environ, p)
+    secrets = {}
+    if signed_by:
+        from medium_builder import signing
+        secrets = signing.secret_files(signed_by)
+    staged, left_out = stage_installer(p, kept, secrets, out)
+    medium = {"installer_dir": kept.get("LAUNCHER_INSTALLER_DIR"), "installer_staged": staged,
+              "signer": signed_by, "epoch": epoch}
+    files = generate(p, pictures, folder, p["build_language"], medium)
+    files["remembered.json"] = json.dumps(kept, ensure_ascii=False, indent=1) + "\n"
+    write_outputs(out, files)
+    for line in left_out:
+        print(line)
 
 
 def main():
     parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
     parser.add_argument("--product", required=True, help="the product folder")
-    parser.add_argument("--out", required=True, help="where the generated files go")
+    parser.add_argument("--out", required=True, help="where the model and the generated files go")
     parser.add_argument("--language", help="the language built in, or with choose_language = "
                         "at_start the fallback; one of the product's languages")
     args = parser.parse_args()
+    sys.stdout.reconfigure(errors="backslashreplace")
+    sys.stderr.reconfigure(errors="backslashreplace")
     try:
-        product, pictures = read_product(args.product)
-        if args.language and args.language not in product["languages"]:
-            raise ProductError(os.path.join(args.product, "product.ini"), "languages",
-                               f"LAUNCHER_LANGUAGE={args.language} is not one of them ("
-                               + " ".join(product["languages"]) + ")")
-        fallback = args.language or product["languages"][0]
-        write_outputs(args.out, generate(product, pictures, args.product, fallback))
+        compile_product(args.product, args.out, args.language, os.environ)
     except ProductError as e:
         print(e, file=sys.stderr)
+        return 1
+    except Refused as e:
+        for line in e.lines:
+            print(line, file=sys.stderr)
         return 1
     return 0
 

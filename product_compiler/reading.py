@@ -252,6 +252,7 @@ def read_product(folder):
                            "(Windows reads autorun.inf in the ANSI code page and shows 32)")
     p["installer_parts"] = parse_installer(ini, values["installer"])
     p["installer"] = "\\".join(p["installer_parts"])
+    p["launcher_name"] = "launcher.exe"
     if values["working_directory"] not in ("launcher", "installer"):
         raise ProductError(ini, "working_directory", f"{q(values['working_directory'])}: "
                            "expected launcher or installer")

@@ -28,10 +28,6 @@ def c_string(text):
     return 'u"' + "".join(out) + '"'
 
 
-def cmake_escape(text):
-    return re.sub(r'([\\"$;])', r"\\\1", text)
-
-
 def rc_string(text):
     """A resource-compiler string: "" for a quote; a backslash starts an
     escape there, so backslashes and line breaks are written as escapes."""
@@ -65,10 +61,12 @@ def write_outputs(out, files):
 
 
 
-def generate(p, pictures, folder, fallback):
+def generate(p, pictures, folder, fallback, medium):
     """fallback: the language shown where no other can be; the window is
     created with its captions. Picked when the launcher is built, that is
-    the first language, whichever is built."""
+    the first language, whichever is built. medium: what the medium builder
+    needs beyond the product's facts (the installer folder as staged, the
+    signer, the dates)."""
     files = dict(pictures)
     if p["choose_language"] == "at_build":
         fallback = p["languages"][0]
@@ -80,24 +78,29 @@ def generate(p, pictures, folder, fallback):
         "copyright": p["copyright"], "description": p["description"],
         "version_line": p["version_line"], "volume_label": p["volume_label"],
         "autorun_label": p["autorun_label"], "installer": p["installer"],
+        "installer_parts": p["installer_parts"],
         "installer_folder": "\\".join(p["installer_parts"][:-1]),
+        "launcher_name": p["launcher_name"],
         "working_directory": p["working_directory"], "windows": p["windows"],
         "languages": p["languages"],
         "choose_language": p["choose_language"], "fallback_language": fallback,
+        "build_language": p["build_language"],
         "record_language": LANGUAGES[p["record_language"]][0],
         "language_ids": {l: LANGUAGES[l][0] for l in p["languages"]},
         "code_pages": {l: LANGUAGES[l][1] for l in p["languages"]},
         "texts": p["texts"],
+        "medium": medium,
     }
     files["product.json"] = json.dumps(facts, ensure_ascii=False, indent=1) + "\n"
-    cmake_values = {"PRODUCT_NAME": p["name"], "PRODUCT_VOLUME_LABEL": p["volume_label"],
-                    "PRODUCT_AUTORUN_LABEL": p["autorun_label"], "PRODUCT_INSTALLER": p["installer"],
-                    "PRODUCT_INSTALLER_FILE": p["installer_parts"][-1],
-                    "PRODUCT_LANGUAGES": ";".join(p["languages"]),
-                    "PRODUCT_CHOOSE_LANGUAGE": p["choose_language"]}
+    # CMake is told only what shapes the build's targets, each a word from a
+    # fixed list: no maker's text is ever parsed by CMake, make or a shell.
+    words = {"PRODUCT_LANGUAGES": ";".join(p["languages"]),
+             "PRODUCT_CHOOSE_LANGUAGE": p["choose_language"],
+             "BUILD_LANGUAGE": p["build_language"]}
+    for value in words.values():
+        assert re.fullmatch(r"[A-Za-z0-9_;-]+", value), value
     files["product.cmake"] = "# Generated from the product folder; do not edit.\n" + "".join(
-        f'set({k} "{v if k == "PRODUCT_LANGUAGES" else cmake_escape(v)}")\n'
-        for k, v in cmake_values.items())
+        f"set({k} {v})\n" for k, v in words.items())
 
     language = p["record_language"]
     lang_id = LANGUAGES[language][0]
@@ -105,7 +108,7 @@ def generate(p, pictures, folder, fallback):
     strings = [("Comments", p["comments"]), ("CompanyName", p["company"]),
                ("FileDescription", p["description"]), ("FileVersion", p["version"]),
                ("InternalName", "launcher"), ("LegalCopyright", p["copyright"]),
-               ("OriginalFilename", "launcher.exe"), ("ProductName", p["name"]),
+               ("OriginalFilename", p["launcher_name"]), ("ProductName", p["name"]),
                ("ProductVersion", p["version"])]
     files["version.rc"] = (
         "/* The version record, generated from the product folder; do not edit. */\n"

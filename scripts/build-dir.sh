@@ -8,5 +8,8 @@ product=$(realpath -m -- "${1:-$root/product}")
 if [ "$product" = "$root/product" ]; then
     echo "$root/build"
 else
-    echo "$root/build/products/$(basename "$product")-$(printf %s "$product" | sha256sum | cut -c1-8)"
+    # Only letters, digits, dots, dashes and underscores of the folder's
+    # name: the build folder's path goes through CMake and make.
+    name=$(basename "$product" | LC_ALL=C tr -c 'A-Za-z0-9._\n-' '_')
+    echo "$root/build/products/$name-$(printf %s "$product" | sha256sum | cut -c1-8)"
 fi

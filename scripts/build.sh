@@ -11,8 +11,8 @@
 #                            (the installer and what sits beside it); kept
 #                            for later builds of the product until given
 #                            again; empty: the sample installer
-# Read at build time, to sign the medium's launcher.exe with (see
-# medium_builder/make-medium.sh): LAUNCHER_SIGN_CERT and LAUNCHER_SIGN_KEY, a PEM
+# Read by the product compiler, to sign the medium's launcher.exe with (see
+# medium_builder/signing.py): LAUNCHER_SIGN_CERT and LAUNCHER_SIGN_KEY, a PEM
 # certificate and its key, or LAUNCHER_SIGN_PFX, a PKCS#12 file; the
 # passphrase in the file LAUNCHER_SIGN_PASS_FILE; LAUNCHER_SIGN_TIMESTAMP_URL,
 # an RFC 3161 timestamp server.
@@ -27,7 +27,8 @@ set -euo pipefail
 # Paths as the caller gave them, relative to where they stand.
 for name in LAUNCHER_PRODUCT LAUNCHER_INSTALLER_DIR LAUNCHER_SIGN_CERT LAUNCHER_SIGN_KEY \
             LAUNCHER_SIGN_PFX LAUNCHER_SIGN_PASS_FILE; do
-    if [ -n "${!name:-}" ]; then
+    # (a key on a token is named by a pkcs11: URI, not a path)
+    if [ -n "${!name:-}" ] && [[ ${!name} != pkcs11:* ]]; then
         export "$name=$(realpath -m -- "${!name}")"
     fi
 done
@@ -35,30 +36,13 @@ cd "$(dirname "$0")/.."
 LAUNCHER_PRODUCT=${LAUNCHER_PRODUCT:-$PWD/product}
 build=$(scripts/build-dir.sh "$LAUNCHER_PRODUCT")
 
-# The product folder is checked first: a bad value stops the build with one
-# line naming the file, the key and what is wrong.
+# The product compiler reads the product folder, the maker's installer
+# folder and the signing settings (from the environment, as they are) and
+# checks everything first: a fault stops the build with one line before
+# anything is compiled. CMake then reads only the model it wrote.
 [ -d "$LAUNCHER_PRODUCT" ] || { echo "LAUNCHER_PRODUCT=$LAUNCHER_PRODUCT: no such folder" >&2; exit 1; }
 /usr/bin/python3 product_compiler/compile.py --product "$LAUNCHER_PRODUCT" --out "$build/product" \
     --language "${LAUNCHER_LANGUAGE:-}" || exit 1
-# So is a maker's installer folder: what it may not carry onto the disc, or
-# a missing installer, stops the build before anything is built.
-if [ -n "${LAUNCHER_INSTALLER_DIR:-}" ]; then
-    installer=$(/usr/bin/python3 -c 'import json, sys; print(json.load(open(sys.argv[1]))["installer"])' \
-                "$build/product/product.json")
-    /usr/bin/python3 product_compiler/installer_folder.py --installer-dir "$LAUNCHER_INSTALLER_DIR" \
-        --installer "$installer" >/dev/null || exit 1
-fi
-
-options=()
-for name in LAUNCHER_PRODUCT LAUNCHER_LANGUAGE; do
-    options+=("-D$name=${!name:-}")
-done
-# A product's installer folder stays what it was last given, so that a later
-# plain build of that product does not swap the sample installer onto its
-# medium; LAUNCHER_INSTALLER_DIR= (set, empty) goes back to the sample.
-if [ -n "${LAUNCHER_INSTALLER_DIR+set}" ]; then
-    options+=("-DLAUNCHER_INSTALLER_DIR=$LAUNCHER_INSTALLER_DIR")
-fi
-cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo "${options[@]}" >/dev/null
+cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build "$build" -j"$(nproc)"
 echo "build: $LAUNCHER_PRODUCT built in $build; its medium is $build/win32/medium, its image $build/win32/medium.iso"

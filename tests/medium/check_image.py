@@ -76,7 +76,8 @@ def is_copy_of(built, shipped):
 def main():
     parser = argparse.ArgumentParser(description=__doc__)
     parser.add_argument("--launcher", required=True, help="launcher.exe as built")
-    parser.add_argument("--installer-dir", required=True, help="the installer folder the build was given")
+    parser.add_argument("--sample-installer", required=True,
+                        help="the program the medium carries when the build was given no installer folder")
     parser.add_argument("--product", required=True, help="product.json of the product built")
     parser.add_argument("image")
     args = parser.parse_args()
@@ -94,8 +95,13 @@ def main():
         out = os.path.join(scratch, "joliet")
         xorriso("-osirrox", "on", "-read_fs", "norock", "-ecma119_map", "unmapped",
                 "-indev", args.image, "-extract", "/", out)
+        args.installer_dir = product["medium"]["installer_dir"]
+        if not args.installer_dir:
+            args.installer_dir = os.path.join(scratch, "sample")
+            os.mkdir(args.installer_dir)
+            shutil.copyfile(args.sample_installer, os.path.join(args.installer_dir, product["installer_parts"][-1]))
         installer = tree(args.installer_dir)
-        wanted = sorted({"autorun.inf", "launcher.exe"} | parents | {f"{home}/{p}" for p in installer})
+        wanted = sorted({"autorun.inf", product["launcher_name"]} | parents | {f"{home}/{p}" for p in installer})
         expect_eq("names in the Joliet tree", wanted, sorted(tree(out)))
         if sorted(tree(out)) == wanted:
             check_contents(out, args, product, home, installer)
@@ -113,12 +119,13 @@ def main():
 
 
 def check_contents(out, args, product, home, installer):
-    launcher = os.path.join(out, "launcher.exe")
+    name = product["launcher_name"]
+    launcher = os.path.join(out, name)
     if not is_copy_of(args.launcher, launcher):
         problems.append("launcher.exe in the image is not the built launcher (nor a signed copy of it)")
 
     label = product["autorun_label"]
-    expect_eq("autorun.inf", (f"[autorun]\r\nopen=launcher.exe\r\nicon=launcher.exe,0\r\n"
+    expect_eq("autorun.inf", (f"[autorun]\r\nopen={name}\r\nicon={name},0\r\n"
                               f"label={label}\r\n").encode("ascii"),
               open(os.path.join(out, "autorun.inf"), "rb").read())
     if not 0 < len(label) <= 32:

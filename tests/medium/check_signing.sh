@@ -24,12 +24,14 @@ fact() {
 }
 . "$source_dir/tests/medium/signing_scratch.sh" "$scratch"
 
+mkdir installer
+cp "$build/sample-installer/sample_installer.exe" "installer/$(fact installer | sed 's/.*\\//')"
 openssl req -x509 -newkey rsa:2048 -nodes -keyout key.pem -out cert.pem -days 2 \
     -subj "/CN=Throw-away test signer" 2>/dev/null
 
 make_medium() {
     "$source_dir/medium_builder/make-medium.sh" --launcher "$build/launcher.exe" \
-        --installer-dir "$build/sample-installer" --installer "$(fact installer)" \
+        --installer-dir installer --installer "$(fact installer)" \
         --product "$(fact name)" --volume "$(fact volume_label)" --label "$(fact autorun_label)" \
         --sources "$source_dir" --tree "$1" --image "$1.iso"
 }
@@ -53,7 +55,7 @@ grep -q "Number of verified signatures: 2" verify.txt ||
 "$python" "$source_dir/tests/pe/check_pe.py" --exports "$source_dir/tests/pe/win9x-nt4-exports.txt" "$signed"
 "$python" "$source_dir/tests/pe/check_resources.py" --product "$product" --language "$language" "$signed"
 "$python" "$source_dir/tests/medium/check_image.py" --launcher "$build/launcher.exe" \
-    --installer-dir "$build/sample-installer" --product "$product" first.iso
+    --sample-installer "$build/sample-installer/sample_installer.exe" --product "$product" first.iso
 
 if LAUNCHER_SIGN_CERT=cert.pem make_medium half >half.txt 2>&1; then
     fail "a certificate without its key was accepted"
@@ -83,7 +85,7 @@ osslsigncode verify -CAfile cert.pem -in pfx/launcher.exe >verify-pfx.txt 2>&1 |
 while IFS='|' read -r what pfx cert key pass expected; do
     if PATH=$PWD/shims:$PATH LAUNCHER_SIGN_PFX=$pfx LAUNCHER_SIGN_CERT=$cert LAUNCHER_SIGN_KEY=$key \
         LAUNCHER_SIGN_PASS_FILE=$pass setsid -w "$source_dir/medium_builder/make-medium.sh" \
-        --launcher "$build/launcher.exe" --installer-dir "$build/sample-installer" \
+        --launcher "$build/launcher.exe" --installer-dir installer \
         --installer "$(fact installer)" --product "$(fact name)" --label "$(fact autorun_label)" \
         --sources "$source_dir" --tree locked --image locked.iso >locked.txt 2>&1; then
         fail "$what: signed"

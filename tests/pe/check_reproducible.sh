@@ -5,14 +5,19 @@
 # the two executables and the two images are byte for byte the same.
 # Uncommitted changes are copied into both clones, so they are checked too;
 # the image's dates come from the last commit.
-# Usage: check_reproducible.sh <source folder> <scratch folder> [<product folder>]
+# The two builds also run in different locales (C and C.UTF-8): nothing on
+# the disc may depend on the build machine's character set.
+# Usage: check_reproducible.sh <source folder> <scratch folder> [<product.json>]
 set -euo pipefail
 
 source_dir=$(cd "$1" && pwd)
 scratch=$2
 # A product folder inside the sources is taken from each clone; one outside
 # is shared by both builds.
-product=$(realpath "${3:-$source_dir/product}")
+product=$source_dir/product
+if [ -n "${3:-}" ]; then
+    product=$(/usr/bin/python3 -c 'import json, sys; print(json.load(open(sys.argv[1]))["folder"])' "$3")
+fi
 case $product/ in
     "$source_dir"/*) product_in_sources=${product#"$source_dir"/} ;;
     *) product_in_sources= ;;
@@ -20,7 +25,7 @@ esac
 rm -rf "$scratch"
 mkdir -p "$scratch"
 # The dates come from the last commit; the build signs nothing here.
-unset SOURCE_DATE_EPOCH LAUNCHER_SIGN_CERT LAUNCHER_SIGN_KEY LAUNCHER_SIGN_PFX LAUNCHER_SIGN_PASS_FILE \
+unset SOURCE_DATE_EPOCH LAUNCHER_INSTALLER_DIR LAUNCHER_SIGN_CERT LAUNCHER_SIGN_KEY LAUNCHER_SIGN_PFX LAUNCHER_SIGN_PASS_FILE \
     LAUNCHER_SIGN_TIMESTAMP_URL
 
 copy_sources() {
@@ -41,15 +46,16 @@ build() {
     local src=$1 out=$2
     local product_folder=$product
     [ -z "$product_in_sources" ] || product_folder=$src/$product_in_sources
+    /usr/bin/python3 "$src/product_compiler/compile.py" --product "$product_folder" --out "$out/product" >/dev/null
     cmake -S "$src" -B "$out" -DCMAKE_TOOLCHAIN_FILE="$src/cmake/mingw-w64-i686.cmake" \
-        -DCMAKE_BUILD_TYPE=MinSizeRel -DLAUNCHER_PRODUCT="$product_folder" >/dev/null
+        -DCMAKE_BUILD_TYPE=MinSizeRel >/dev/null
     cmake --build "$out" --target medium >/dev/null
 }
 
 copy_sources "$scratch/first/src"
 copy_sources "$scratch/second-copy/sources"
-(umask 022 && TZ=UTC build "$scratch/first/src" "$scratch/first/build")
-(umask 077 && TZ=Asia/Kolkata build "$scratch/second-copy/sources" "$scratch/second-copy/out-of-tree")
+(umask 022 && export TZ=UTC LC_ALL=C && build "$scratch/first/src" "$scratch/first/build")
+(umask 077 && export TZ=Asia/Kolkata LC_ALL=C.UTF-8 && build "$scratch/second-copy/sources" "$scratch/second-copy/out-of-tree")
 
 status=0
 for file in launcher.exe medium.iso; do

@@ -1174,7 +1174,7 @@ def make_media(build, work, product):
     installer, on U:. The sample installer sits where the product's
     installer goes."""
     launcher = os.path.join(build, "launcher.exe")
-    installer = os.path.join(build, "sample-installer", product.installer_file)
+    installer = os.path.join(build, "sample-installer", "sample_installer.exe")
     home = product.installer_folder.split("\\")  # the installer's folders
     media = {}
     for letter, sub in (("d", "root"), ("e", "spaces"), ("f", "bare"), ("g", "long"), ("h", "dbcs"),
@@ -1186,7 +1186,7 @@ def make_media(build, work, product):
     medium = media["d"]
     os.makedirs(os.path.join(medium, *home))
     shutil.copy(launcher, medium)
-    shutil.copy(installer, os.path.join(medium, *home))
+    shutil.copy(installer, os.path.join(medium, *home, product.installer_file))
     shutil.copytree(medium, os.path.join(media["e"], "My Disc", "Disk 1"))
     os.makedirs(media["f"])
     shutil.copy(os.path.join(medium, "launcher.exe"), media["f"])
