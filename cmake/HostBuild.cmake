@@ -96,6 +96,13 @@ add_test(NAME product_folder_errors
     COMMAND ${PYTHON} ${PROJECT_SOURCE_DIR}/tests/product/check_product.py
             --product ${PROJECT_SOURCE_DIR}/product --scratch ${CMAKE_BINARY_DIR}/product-errors)
 
+# Values that make, CMake, a shell or a compiler could read as something
+# else reach the executable and the disc exactly, built under the C locale.
+add_test(NAME product_round_trip
+    COMMAND ${PROJECT_SOURCE_DIR}/tests/product/check_round_trip.sh ${PROJECT_SOURCE_DIR}
+            ${WIN32_BUILD_DIR} ${CMAKE_BINARY_DIR}/round-trip)
+set_tests_properties(product_round_trip PROPERTIES TIMEOUT 600)
+
 add_test(NAME reproducible_build
     COMMAND ${PROJECT_SOURCE_DIR}/tests/pe/check_reproducible.sh ${PROJECT_SOURCE_DIR}
             ${CMAKE_BINARY_DIR}/reproducible ${PRODUCT_JSON})

@@ -80,7 +80,7 @@ def settle(tree, epoch):
 
 
 def xorriso(*arguments, epoch=None):
-    env = dict(os.environ, **names.XORRISO_ENV) if hasattr(names, "XORRISO_ENV") else dict(os.environ)
+    env = dict(os.environ, **getattr(names, "XORRISO_ENV", {"LC_ALL": "C.UTF-8"}))
     if epoch is not None:
         env["SOURCE_DATE_EPOCH"] = str(epoch)
     return subprocess.run(["xorriso", "-no_rc", *arguments], env=env, capture_output=True, text=True,

@@ -15,6 +15,8 @@ def c_string(text):
             out.append("\\\\")
         elif c == '"':
             out.append('\\"')
+        elif c == "?":
+            out.append("\\?")  # never part of a trigraph
         elif c == "\r":
             out.append("\\r")
         elif c == "\n":

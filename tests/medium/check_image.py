@@ -41,8 +41,9 @@ def expect_eq(what, expected, got):
 
 
 def xorriso(*arguments):
+    # Read in UTF-8 whatever the caller's locale, as the medium builder writes.
     return subprocess.run(["xorriso", "-no_rc", *arguments], check=True, capture_output=True,
-                          text=True).stdout
+                          text=True, env=dict(os.environ, LC_ALL="C.UTF-8")).stdout
 
 
 def tree(root):
@@ -54,6 +55,19 @@ def tree(root):
         for name in folders + [name for name in files if not left_out_reason(name)]:
             found.add(os.path.relpath(os.path.join(folder, name), root).replace(os.sep, "/"))
     return found
+
+
+def joliet_label(image):
+    """The volume label of the Joliet descriptor, the one Windows shows."""
+    with open(image, "rb") as f:
+        for sector in range(16, 32):
+            f.seek(sector * 2048)
+            descriptor = f.read(2048)
+            if descriptor[0] == 255:
+                break
+            if descriptor[0] == 2 and descriptor[88:91] in (b"%/@", b"%/C", b"%/E"):
+                return descriptor[40:72].decode("utf-16-be").rstrip(" ")
+    return None
 
 
 def is_copy_of(built, shipped):
@@ -87,6 +101,7 @@ def main():
     pvd = xorriso("-indev", args.image, "-pvd_info")
     expect_eq("volume label", product["volume_label"],
               (re.findall(r"^Volume Id\s*: (.*)$", pvd, re.M) or [None])[0])
+    expect_eq("Joliet volume label", product["volume_label"], joliet_label(args.image))
     home = product["installer_folder"].replace("\\", "/")
     parents = {"/".join(home.split("/")[:i]) for i in range(1, home.count("/") + 2)}
 
