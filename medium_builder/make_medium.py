@@ -121,7 +121,13 @@ def make_medium(model, launcher, sample, tree, image):
     try:
         new_tree = os.path.join(staging, "tree")
         new_image = os.path.join(staging, "image.iso")
-        os.mkdir(new_tree)
+        extra = model["medium"].get("extra_staged")
+        if extra:
+            # The maker's files for the root; the product compiler made sure
+            # none takes the launcher's, autorun.inf's or the installer's place.
+            subprocess.run(["cp", "-a", "--", extra, new_tree], check=True)
+        else:
+            os.mkdir(new_tree)
         launcher_name = model["launcher_name"]
         signed = place_launcher(model, launcher, os.path.join(new_tree, launcher_name), staging)
         with open(os.path.join(new_tree, "autorun.inf"), "wb") as f:

@@ -32,14 +32,19 @@ import sys
 
 SOURCES = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 sys.path.insert(0, SOURCES)
-from product_compiler import installer_folder  # noqa: E402
+from product_compiler import installer_folder, names  # noqa: E402
 from product_compiler.errors import ProductError, q  # noqa: E402
 from product_compiler.reading import read_product  # noqa: E402
 from product_compiler.writing import generate, write_outputs  # noqa: E402
 
 # Settings a build folder keeps for the product's later builds, so that a
-# plain rebuild never swaps the sample installer onto a maker's medium.
-REMEMBERED = ("LAUNCHER_INSTALLER_DIR",)
+# plain rebuild or a preview never swaps the sample installer onto a maker's
+# medium nor leaves its launcher unsigned. Paths and names only: a
+# passphrase or PIN file is read again at every build. The signing
+# variables go together: any of them given replaces them all.
+REMEMBERED = ("LAUNCHER_INSTALLER_DIR", "LAUNCHER_EXTRA_DIR")
+SIGNING = ("LAUNCHER_SIGN_CERT", "LAUNCHER_SIGN_KEY", "LAUNCHER_SIGN_PFX", "LAUNCHER_SIGN_PASS_FILE",
+           "LAUNCHER_SIGN_TIMESTAMP_URL", "LAUNCHER_SIGN_PKCS11_MODULE")
 # ISO 9660 directory records count years from 1900 in one byte.
 LAST_DISC_DATE = datetime.datetime(2155, 12, 31, 23, 59, 59, tzinfo=datetime.timezone.utc)
 # Sources outside git (an unpacked copy): a fixed date, still reproducible.
@@ -63,13 +68,18 @@ def settings(out, environ):
             kept = json.load(f)
     except (OSError, ValueError):
         kept = {}
-    kept = {k: v for k, v in kept.items() if k in REMEMBERED and isinstance(v, str)}
+    kept = {k: v for k, v in kept.items() if k in REMEMBERED + SIGNING and isinstance(v, str)}
     for name in REMEMBERED:
         if name in environ:
             if environ[name]:
                 kept[name] = os.path.abspath(environ[name])
             else:
                 kept.pop(name, None)
+    if any(name in environ for name in SIGNING):
+        for name in SIGNING:
+            kept.pop(name, None)
+            if environ.get(name):
+                kept[name] = environ[name]
     return kept
 
 
@@ -98,7 +108,7 @@ def disc_epoch(environ):
 
 def signer(environ, product):
     """What signs the launcher, checked now, or None."""
-    if not any(name.startswith("LAUNCHER_SIGN_") and value for name, value in environ.items()):
+    if not any(environ.get(name) for name in SIGNING):
         return None
     from medium_builder import signing
     try:
@@ -108,6 +118,15 @@ def signer(environ, product):
     for line in signing.warnings(found, product["windows"]):
         print(line)
     return found
+
+
+def stage(given, parts, installer_file, installer_text, staging, secrets):
+    if not hasattr(installer_folder, "stage"):
+        return _stage_with_walk(given, parts, installer_file, installer_text, staging)
+    staged = installer_folder.stage(given, parts, installer_file, installer_text, staging, secrets)
+    if staged.problems:
+        raise Refused(staged.problems)
+    return staging, [f"left out {path} ({reason})" for path, reason in staged.left_out]
 
 
 def stage_installer(p, settings_now, secrets, out):
@@ -124,18 +143,34 @@ def stage_installer(p, settings_now, secrets, out):
         return None, []
     if not os.path.isdir(given):
         raise ProductError("LAUNCHER_INSTALLER_DIR", None, f"{given}: no such folder")
-    if not hasattr(installer_folder, "stage"):
-        return _stage_with_walk(given, p, staging)
-    staged = installer_folder.stage(given, p["installer_parts"][:-1], p["installer_parts"][-1],
-                                    p["installer"], staging, secrets)
-    if staged.problems:
-        raise Refused(staged.problems)
-    return staging, [f"left out {path} ({reason})" for path, reason in staged.left_out]
+    return stage(given, p["installer_parts"][:-1], p["installer_parts"][-1], p["installer"], staging, secrets)
 
 
-def _stage_with_walk(given, p, staging):
-    walk = installer_folder.Walk(given, p["installer_parts"][:-1])
-    walk.check_installer(p["installer_parts"][-1], p["installer"])
+def stage_extra(p, settings_now, secrets, out):
+    """The maker's files for the disc's root, checked and staged as the
+    installer folder is; none may take the place of the launcher,
+    autorun.inf or the installer's top folder."""
+    given = settings_now.get("LAUNCHER_EXTRA_DIR")
+    if not given:
+        return None, []
+    if not os.path.isdir(given):
+        raise ProductError("LAUNCHER_EXTRA_DIR", None, f"{given}: no such folder")
+    staging, left_out = stage(given, [], None, None, os.path.join(out, "extra"), secrets)
+    taken = {names.fold(p["launcher_name"]): f"the launcher ({p['launcher_name']})",
+             names.fold("autorun.inf"): "autorun.inf",
+             names.fold(p["installer_parts"][0]): f"the installer's folder ({p['installer_parts'][0]})"}
+    clashes = [f"{os.path.join(given, name)}: would take the place of {taken[names.fold(name)]} "
+               "at the disc's root (Windows compares names without case)"
+               for name in sorted(os.listdir(staging)) if names.fold(name) in taken]
+    if clashes:
+        raise Refused(clashes)
+    return staging, left_out
+
+
+def _stage_with_walk(given, parts, installer_file, installer_text, staging):
+    walk = installer_folder.Walk(given, parts)
+    if installer_file:
+        walk.check_installer(installer_file, installer_text)
     if walk.problems:
         raise Refused(walk.problems)
     fresh = staging + ".new"
@@ -162,14 +197,17 @@ def compile_product(folder, out, language, environ):
     p["build_language"] = language or p["languages"][0]
     kept = settings(out, environ)
     epoch = disc_epoch(environ)
-    signed_by = signer(environ, p)
+    signed_by = signer(dict(environ, **{name: kept.get(name, "") for name in SIGNING}), p)
     secrets = {}
     if signed_by:
         from medium_builder import signing
         secrets = signing.secret_files(signed_by)
     staged, left_out = stage_installer(p, kept, secrets, out)
+    extra, extra_left_out = stage_extra(p, kept, secrets, out)
     medium = {"installer_dir": kept.get("LAUNCHER_INSTALLER_DIR"), "installer_staged": staged,
+              "extra_dir": kept.get("LAUNCHER_EXTRA_DIR"), "extra_staged": extra,
               "signer": signed_by, "epoch": epoch}
+    left_out += extra_left_out
     files = generate(p, pictures, folder, p["build_language"], medium)
     files["remembered.json"] = json.dumps(kept, ensure_ascii=False, indent=1) + "\n"
     write_outputs(out, files)

@@ -2,6 +2,7 @@
 import os
 import re
 
+from product_compiler import names
 from product_compiler.errors import ProductError, q
 from product_compiler.ini import read_ini
 from product_compiler.pictures import convert_artwork, convert_exit_icon, convert_icon, convert_setup_icon
@@ -15,6 +16,7 @@ OPTIONAL_KEYS = {
     "description": lambda p: f"{p['name']} disc launcher",
     "record_language": lambda p: p["languages"][0],
     "choose_language": lambda p: "at_build",
+    "launcher_name": lambda p: "launcher.exe",
 }
 TEXT_KEYS = ["title", "setup", "exit", "refusal", "quit_title", "quit", "start_failure"]
 CAPTION_KEYS = {"setup": 10, "exit": 11, "title": 12}
@@ -66,6 +68,24 @@ def check_record_text(path, key, value):
         raise ProductError(path, key, f"{q(value)} says {q(INSTALLER_WORDS.search(value)[0])}: Windows Vista "
                            "and later take a program whose version record names setup, install, "
                            "update or patch for an installer and ask for an administrator")
+
+
+def check_launcher_name(path, value):
+    """The launcher's file at the disc's root: AutoPlay offers to run it
+    by this name, and a user finds it by it on a USB stick."""
+    key = "launcher_name"
+    if "\\" in value or "/" in value:
+        raise ProductError(path, key, f"{q(value)} names a folder; the launcher stands at the disc's root")
+    if not value.lower().endswith(".exe"):
+        raise ProductError(path, key, f"{q(value)} does not end in .exe, so Windows would not run it")
+    if INSTALLER_WORDS.search(value):
+        raise ProductError(path, key, f"{q(value)} says {q(INSTALLER_WORDS.search(value)[0])}: Windows "
+                           "Vista and later ask for an administrator before they start a program so "
+                           "named, before the launcher could even say where it runs")
+    problems = names.name_problems(value)
+    if problems:
+        raise ProductError(path, key, f"{q(value)}: {problems[0]}")
+    return value
 
 
 def parse_version(path, value):
@@ -252,7 +272,7 @@ def read_product(folder):
                            "(Windows reads autorun.inf in the ANSI code page and shows 32)")
     p["installer_parts"] = parse_installer(ini, values["installer"])
     p["installer"] = "\\".join(p["installer_parts"])
-    p["launcher_name"] = "launcher.exe"
+    p["launcher_name"] = check_launcher_name(ini, p["launcher_name"])
     if values["working_directory"] not in ("launcher", "installer"):
         raise ProductError(ini, "working_directory", f"{q(values['working_directory'])}: "
                            "expected launcher or installer")

@@ -25,8 +25,8 @@
 set -euo pipefail
 
 # Paths as the caller gave them, relative to where they stand.
-for name in LAUNCHER_PRODUCT LAUNCHER_INSTALLER_DIR LAUNCHER_SIGN_CERT LAUNCHER_SIGN_KEY \
-            LAUNCHER_SIGN_PFX LAUNCHER_SIGN_PASS_FILE; do
+for name in LAUNCHER_PRODUCT LAUNCHER_INSTALLER_DIR LAUNCHER_EXTRA_DIR LAUNCHER_SIGN_CERT LAUNCHER_SIGN_KEY \
+            LAUNCHER_SIGN_PFX LAUNCHER_SIGN_PASS_FILE LAUNCHER_SIGN_PKCS11_MODULE; do
     # (a key on a token is named by a pkcs11: URI, not a path)
     if [ -n "${!name:-}" ] && [[ ${!name} != pkcs11:* ]]; then
         export "$name=$(realpath -m -- "${!name}")"
