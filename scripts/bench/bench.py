@@ -20,7 +20,7 @@ import time
 import pefile
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), ".."))
-from winelab import WineLab  # noqa: E402
+from winelab import WineLab, cannot_run_32_bit  # noqa: E402
 
 PROGRAMS = ["launcher.exe", "floor.exe", "floorcopy.exe"]
 SCREEN = "1024x768"
@@ -102,6 +102,10 @@ def main():
     print(f"bench: {time.strftime('%Y-%m-%d %H:%M')}, {os.cpu_count()} CPUs, load average {load:.2f}; "
           f"Wine as Windows XP on Xvfb {SCREEN}x{args.depth}; {args.rounds} rounds")
     sizes(args.build)
+    why = cannot_run_32_bit()
+    if why:
+        print(f"start-up and memory: not measured, the launcher cannot run under Wine on this machine: {why}")
+        return 0
 
     lab = WineLab(os.path.join(args.work, "lab"), screen=f"{SCREEN}x{args.depth}")
     try:
