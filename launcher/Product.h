@@ -11,13 +11,21 @@
 namespace launcher {
 
 // The Windows releases a product may admit, numbered as the version code
-// names them: 98 to XP keep the codes 1 to 5 they always had.
+// names them (launcher/Releases.def: 98 to XP keep the codes 1 to 5 they
+// always had).
 enum class WindowsRelease : uint8_t {
     Unknown = 0,
-    Win98, WinMe, WinNT4, Win2000, WinXP,
-    Win95, WinServer2003, WinVista, Win7, Win8, Win81, Win10, Win11,
+#define RELEASE(enumerator, code, name, wine) enumerator = code,
+#include "launcher/Releases.def"
+#undef RELEASE
 };
-constexpr int kHighestVersionCode = static_cast<int>(WindowsRelease::Win11);
+// The codes run from 1 without a gap, one a row of the table.
+constexpr int kHighestVersionCode = 0
+#define RELEASE(enumerator, code, name, wine) + 1
+#include "launcher/Releases.def"
+#undef RELEASE
+    ;
+static_assert(static_cast<int>(WindowsRelease::Win11) == kHighestVersionCode, "the newest has the highest code");
 
 constexpr uint32_t ReleaseBit(WindowsRelease release)
 {

@@ -2,7 +2,8 @@
 import os
 import re
 
-from product_compiler import names
+from product_compiler import names, tables
+from product_compiler.tables import RESOURCE_IDS
 from product_compiler.errors import ProductError, q
 from product_compiler.ini import read_ini
 from product_compiler.pictures import convert_artwork, convert_exit_icon, convert_icon, convert_setup_icon
@@ -19,33 +20,22 @@ OPTIONAL_KEYS = {
     "launcher_name": lambda p: "launcher.exe",
 }
 TEXT_KEYS = ["title", "setup", "exit", "refusal", "quit_title", "quit", "start_failure"]
-CAPTION_KEYS = {"setup": 10, "exit": 11, "title": 12}
+CAPTION_KEYS = {"setup": RESOURCE_IDS["IDS_SETUP_CAPTION"], "exit": RESOURCE_IDS["IDS_EXIT_CAPTION"],
+                "title": RESOURCE_IDS["IDS_TITLE"]}
 # Where a launcher that picks its language at start finds the message texts
 # (resources/resource.h has the same numbers), and the most it reads of one.
-MESSAGE_KEYS = {"refusal": 1, "quit_title": 2, "quit": 3, "start_failure": 4}
+MESSAGE_KEYS = {"refusal": RESOURCE_IDS["IDS_REFUSAL"], "quit_title": RESOURCE_IDS["IDS_QUIT_TITLE"],
+                "quit": RESOURCE_IDS["IDS_QUIT"], "start_failure": RESOURCE_IDS["IDS_START_FAILURE"]}
 MESSAGE_CHARS = 1023
 # When the launcher's language is picked: when it is built (one language in
 # the executable) or when it starts (every language in it).
 CHOOSE_LANGUAGE = ("at_build", "at_start")
 
-# The releases a product may admit, in the order the launcher numbers them;
-# launcher/Product.h has the same order.
-RELEASES = ["98", "Me", "NT4", "2000", "XP", "95", "2003", "Vista", "7", "8", "8.1", "10", "11"]
-
-# Languages a product's texts may be in: the language id Windows gives it
-# and the ANSI code page of a system set to it.
-LANGUAGES = {
-    "ar": (0x0401, 1256), "bg": (0x0402, 1251), "ca": (0x0403, 1252), "cs": (0x0405, 1250),
-    "da": (0x0406, 1252), "de": (0x0407, 1252), "el": (0x0408, 1253), "en": (0x0409, 1252),
-    "es": (0x0C0A, 1252), "fi": (0x040B, 1252), "fr": (0x040C, 1252), "he": (0x040D, 1255),
-    "hu": (0x040E, 1250), "it": (0x0410, 1252), "ja": (0x0411, 932), "ko": (0x0412, 949),
-    "nl": (0x0413, 1252), "nb": (0x0414, 1252), "pl": (0x0415, 1250), "pt-BR": (0x0416, 1252),
-    "ro": (0x0418, 1250), "ru": (0x0419, 1251), "hr": (0x041A, 1250), "sk": (0x041B, 1250),
-    "sv": (0x041D, 1252), "th": (0x041E, 874), "tr": (0x041F, 1254), "uk": (0x0422, 1251),
-    "sl": (0x0424, 1250), "et": (0x0425, 1257), "lv": (0x0426, 1257), "lt": (0x0427, 1257),
-    "vi": (0x042A, 1258), "zh-CN": (0x0804, 936), "zh-TW": (0x0404, 950), "pt": (0x0816, 1252),
-    "en-GB": (0x0809, 1252),
-}
+# The releases a product may admit, oldest first, with their version codes,
+# and the languages its texts may be in: (language id, ANSI code page).
+RELEASES = [release.name for release in tables.RELEASES]
+RELEASE_CODES = {release.name: release.code for release in tables.RELEASES}
+LANGUAGES = {tag: (language.id, language.codepage) for tag, language in tables.LANGUAGES.items()}
 
 # Vista and later take a program whose version record says any of these for
 # an installer and ask for an administrator before it even starts.
@@ -149,7 +139,7 @@ def parse_windows(path, value):
         release = known.get(token.lower())
         if release is None:
             raise ProductError(path, "windows", f"unknown release {q(token)}; known: "
-                               "95 98 Me NT4 2000 XP 2003 Vista 7 8 8.1 10 11")
+                               + " ".join(RELEASES))
         if release in admitted:
             raise ProductError(path, "windows", f"release {q(token)} given twice")
         admitted.append(release)

@@ -5,7 +5,7 @@ import os
 import re
 import tempfile
 
-from product_compiler.reading import CAPTION_KEYS, LANGUAGES, MESSAGE_KEYS, RELEASES
+from product_compiler.reading import CAPTION_KEYS, LANGUAGES, MESSAGE_KEYS, RELEASE_CODES
 
 def c_string(text):
     """A C++ UTF-16 string literal."""
@@ -40,7 +40,7 @@ def rc_string(text):
 def release_mask(admitted):
     mask = 0
     for release in admitted:
-        mask |= 1 << (RELEASES.index(release) + 1)
+        mask |= 1 << RELEASE_CODES[release]
     return mask
 
 
