@@ -77,6 +77,16 @@ target_compile_definitions(launcher_code PRIVATE
     WIN32_LEAN_AND_MEAN NOMINMAX
     WINVER=0x0400 _WIN32_WINNT=0x0400 _WIN32_WINDOWS=0x0410   # declare nothing newer than 98/NT 4.0
 )
+# The type of each function bound at run time (platform/win32/BoundFunctions.h)
+# against the SDK's declaration, with every declaration the headers have in
+# view: a wrong prototype fails the build. Compiled only, linked into nothing.
+add_library(bound_functions_check OBJECT platform/win32/BoundFunctionsCheck.cpp)
+target_include_directories(bound_functions_check PRIVATE ${PROJECT_SOURCE_DIR})
+target_compile_options(bound_functions_check PRIVATE ${LAUNCHER_COMPILE_OPTIONS})
+target_compile_definitions(bound_functions_check PRIVATE
+    WIN32_LEAN_AND_MEAN NOMINMAX WINVER=0x0A00 _WIN32_WINNT=0x0A00)
+add_dependencies(launcher_code bound_functions_check)
+
 # A product may carry every language and pick one when the launcher starts
 # (choose_language = at_start); by default its language is picked here.
 if(PRODUCT_CHOOSE_LANGUAGE STREQUAL "at_start")

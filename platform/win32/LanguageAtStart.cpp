@@ -1,17 +1,12 @@
 #include "platform/win32/LanguageAtStart.h"
 
 #include "platform/win32/AnsiText.h"
-#include "platform/win32/SystemLibrary.h"
+#include "platform/win32/BoundFunctions.h"
 #include "resources/resource.h"
 
 namespace platform {
 
 namespace {
-
-using GetUserDefaultUILanguageFn = LANGID(WINAPI*)();
-using RegOpenKeyExAFn = LONG(WINAPI*)(HKEY, const char*, DWORD, REGSAM, HKEY*);
-using RegQueryValueExAFn = LONG(WINAPI*)(HKEY, const char*, DWORD*, DWORD*, BYTE*, DWORD*);
-using RegCloseKeyFn = LONG(WINAPI*)(HKEY);
 
 // Every text a language's block carries, in the order of ProductTexts for
 // the first four.
@@ -36,15 +31,12 @@ int HexDigit(char c)
 // it is loaded by its full path in the system folder, like the shell.
 launcher::LanguageId RegistryLanguage(HKEY root, const char* path, const char* name)
 {
-    HMODULE advapi = LoadSystemLibrary("advapi32.dll");
-    if (advapi == nullptr)
+    auto advapi = LoadSystemLibrary<Library::Advapi32>();
+    if (advapi.handle == nullptr)
         return 0;
-    auto open = reinterpret_cast<RegOpenKeyExAFn>(
-        reinterpret_cast<void*>(GetProcAddress(advapi, "RegOpenKeyExA")));
-    auto query = reinterpret_cast<RegQueryValueExAFn>(
-        reinterpret_cast<void*>(GetProcAddress(advapi, "RegQueryValueExA")));
-    auto close = reinterpret_cast<RegCloseKeyFn>(
-        reinterpret_cast<void*>(GetProcAddress(advapi, "RegCloseKey")));
+    auto open = Bound::RegOpenKeyExA(advapi);
+    auto query = Bound::RegQueryValueExA(advapi);
+    auto close = Bound::RegCloseKey(advapi);
     DWORD locale = 0;
     HKEY key = nullptr;
     if (open != nullptr && query != nullptr && close != nullptr &&
@@ -60,7 +52,7 @@ launcher::LanguageId RegistryLanguage(HKEY root, const char* path, const char* n
         }
         close(key);
     }
-    FreeLibrary(advapi);
+    FreeLibrary(advapi.handle);
     return static_cast<launcher::LanguageId>(locale & 0xFFFF);
 }
 
@@ -68,11 +60,7 @@ launcher::LanguageId RegistryLanguage(HKEY root, const char* path, const char* n
 
 launcher::LanguageId UserInterfaceLanguage()
 {
-    HMODULE kernel = GetModuleHandleA("kernel32.dll");
-    auto uiLanguage = kernel != nullptr
-        ? reinterpret_cast<GetUserDefaultUILanguageFn>(
-              reinterpret_cast<void*>(GetProcAddress(kernel, "GetUserDefaultUILanguage")))
-        : nullptr;
+    auto uiLanguage = Bound::GetUserDefaultUILanguage();
     if (uiLanguage != nullptr)
         return uiLanguage();
     // 95, 98 and Me set the top bit of GetVersion; NT 4.0 does not.

@@ -1,15 +1,8 @@
 #include "platform/win32/SystemLibrary.h"
 
+#include "platform/win32/BoundFunctions.h"
+
 namespace platform {
-
-namespace {
-
-// Not in the headers for Windows 98 and NT 4.0, which the build declares.
-constexpr DWORD kLoadLibrarySearchSystem32 = 0x00000800;
-using SetDefaultDllDirectoriesFn = BOOL(WINAPI*)(DWORD);
-using SetDllDirectoryAFn = BOOL(WINAPI*)(const char*);
-
-}  // namespace
 
 // What each Windows gets:
 //  - Windows 8 and later, and Vista, 7 and Server 2008 with KB2533623:
@@ -26,10 +19,13 @@ using SetDllDirectoryAFn = BOOL(WINAPI*)(const char*);
 // they do not exist.
 void NarrowDllSearch()
 {
-    auto setDefault = KernelFunction<SetDefaultDllDirectoriesFn>("SetDefaultDllDirectories");
+    // mingw-w64's headers define LOAD_LIBRARY_SEARCH_SYSTEM32 whatever
+    // WINVER says; only the function is newer than the systems the build
+    // declares.
+    auto setDefault = Bound::SetDefaultDllDirectories();
     if (setDefault != nullptr)
-        setDefault(kLoadLibrarySearchSystem32);
-    auto setDirectory = KernelFunction<SetDllDirectoryAFn>("SetDllDirectoryA");
+        setDefault(LOAD_LIBRARY_SEARCH_SYSTEM32);
+    auto setDirectory = Bound::SetDllDirectoryA();
     if (setDirectory != nullptr)
         setDirectory("");
 }
@@ -52,6 +48,11 @@ HMODULE LoadSystemLibrary(const char* fileName)
     }
     path[at] = 0;
     return LoadLibraryA(path);
+}
+
+void* FindFunction(HMODULE module, const char* name)
+{
+    return module != nullptr ? reinterpret_cast<void*>(GetProcAddress(module, name)) : nullptr;
 }
 
 }  // namespace platform

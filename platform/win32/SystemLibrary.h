@@ -19,20 +19,9 @@ void NarrowDllSearch();
 // fails or the path would not fit.
 HMODULE LoadSystemLibrary(const char* fileName);
 
-// A function bound at run time, for what not every Windows the launcher
-// runs on has (or has only as a stub); nullptr where it is missing.
-template <typename Function>
-Function LookUp(HMODULE module, const char* name)
-{
-    return module != nullptr
-        ? reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(module, name)))
-        : nullptr;
-}
-
-template <typename Function>
-Function KernelFunction(const char* name)
-{
-    return LookUp<Function>(GetModuleHandleA("kernel32.dll"), name);
-}
+// The address of an exported function, or nullptr where module is null or
+// lacks it: the one call of GetProcAddress. Callers use the typed accessors
+// of BoundFunctions.h.
+void* FindFunction(HMODULE module, const char* name);
 
 }  // namespace platform

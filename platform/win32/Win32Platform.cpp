@@ -5,7 +5,7 @@
 #include "launcher/InstallerPath.h"
 #include "launcher/InstanceName.h"
 #include "platform/win32/AnsiText.h"
-#include "platform/win32/SystemLibrary.h"
+#include "platform/win32/BoundFunctions.h"
 
 namespace platform {
 
@@ -19,15 +19,6 @@ const WCHAR* Wide(const char16_t* text)
     return reinterpret_cast<const WCHAR*>(text);
 }
 
-using ShellExecuteAFn = HINSTANCE(WINAPI*)(HWND, const char*, const char*, const char*,
-                                           const char*, INT);
-using ShellExecuteWFn = HINSTANCE(WINAPI*)(HWND, const WCHAR*, const WCHAR*, const WCHAR*,
-                                           const WCHAR*, INT);
-using GetModuleFileNameWFn = DWORD(WINAPI*)(HMODULE, WCHAR*, DWORD);
-using GetLongPathNameWFn = DWORD(WINAPI*)(const WCHAR*, WCHAR*, DWORD);
-using GetLongPathNameAFn = DWORD(WINAPI*)(const char*, char*, DWORD);
-using QueryDosDeviceWFn = DWORD(WINAPI*)(const WCHAR*, WCHAR*, DWORD);
-
 // On the NT family the module path is read as Windows holds it, in UTF-16.
 // GetModuleFileNameA hands over a copy in the ANSI code page in which what
 // the code page lacks has become '?' or a look-alike ("best fit": Ā turns
@@ -36,7 +27,7 @@ using QueryDosDeviceWFn = DWORD(WINAPI*)(const WCHAR*, WCHAR*, DWORD);
 // a stub, and the checked import list leaves it out.
 bool ReadWideModulePath(launcher::PathText& path)
 {
-    auto getModuleFileName = KernelFunction<GetModuleFileNameWFn>("GetModuleFileNameW");
+    auto getModuleFileName = Bound::GetModuleFileNameW();
     if (getModuleFileName == nullptr)
         return false;
     // Room for the longest path Windows can name: an answer that fills it
@@ -100,7 +91,7 @@ namespace {
 // another, so this goes on a few times.
 void ResolveSubstitutedDrive(launcher::PathText& path)
 {
-    auto queryDosDevice = KernelFunction<QueryDosDeviceWFn>("QueryDosDeviceW");
+    auto queryDosDevice = Bound::QueryDosDeviceW();
     const DWORD size = launcher::kMaxPathChars + 1;
     HeapBuffer target(size * sizeof(WCHAR));
     if (queryDosDevice == nullptr || target.Chars() == nullptr)
@@ -120,7 +111,7 @@ void ExpandToLongNames(launcher::PathText& path)
 {
     const DWORD size = launcher::kMaxPathChars + 1;
     if (IsNtFamily()) {
-        auto getLongPathName = KernelFunction<GetLongPathNameWFn>("GetLongPathNameW");
+        auto getLongPathName = Bound::GetLongPathNameW();
         HeapBuffer expanded(size * sizeof(WCHAR));
         if (getLongPathName == nullptr || expanded.Chars() == nullptr)
             return;
@@ -130,7 +121,7 @@ void ExpandToLongNames(launcher::PathText& path)
         return;
     }
     // On 98 and Me the path is ANSI text to begin with.
-    auto getLongPathName = KernelFunction<GetLongPathNameAFn>("GetLongPathNameA");
+    auto getLongPathName = Bound::GetLongPathNameA();
     AnsiText ansi(path.Chars());
     const DWORD bytes = 2 * size;
     HeapBuffer expanded(bytes);
@@ -246,17 +237,17 @@ intptr_t Win32Platform::ShellExecuteA(void* owner, const char16_t* verb, const c
     // so that a shell32.dll beside the launcher is never the one used. It
     // stays loaded: the shell may leave threads of its own running after
     // the call, and the launcher is about to end anyway.
-    HMODULE shell = LoadSystemLibrary("shell32.dll");
+    auto shell = LoadSystemLibrary<Library::Shell32>();
     HWND window = static_cast<HWND>(owner);
     HINSTANCE result;
     if (ansi) {
-        auto shellExecute = LookUp<ShellExecuteAFn>(shell, "ShellExecuteA");
+        auto shellExecute = Bound::ShellExecuteA(shell);
         if (shellExecute == nullptr)
             return SE_ERR_DLLNOTFOUND;
         result = shellExecute(window, ansiVerb.Chars(), ansiFile.Chars(), ansiParameters.Chars(),
                               ansiDirectory.Chars(), show);
     } else {
-        auto shellExecute = LookUp<ShellExecuteWFn>(shell, "ShellExecuteW");
+        auto shellExecute = Bound::ShellExecuteW(shell);
         if (shellExecute == nullptr)
             return SE_ERR_DLLNOTFOUND;
         result = shellExecute(window, Wide(verb), Wide(file), Wide(parameters), Wide(directory), show);

@@ -4,9 +4,13 @@
 Those systems cannot be run here, so the executable is checked statically:
 every imported function must appear, for its DLL, in the reference list of
 functions that both Windows 98 SE and NT 4.0 SP6a export and implement, and
-the PE header fields must be ones those loaders accept.
+the PE header fields must be ones those loaders accept. The functions bound
+at run time (platform/win32/BoundFunctions.h) must not be imported, and each
+is looked up in the reference list where the releases the table expects it
+on are ones the list speaks for.
 """
 import argparse
+import pathlib
 import re
 import subprocess
 import sys
@@ -131,6 +135,122 @@ def check_imports(pe, reference):
     return problems
 
 
+# The releases the table's "since" columns name, oldest first in each family.
+# A row expects its function on its release and every later one of that
+# family ("None": on none).
+FAMILIES = {
+    "since 9x": ["Win95", "Win98", "WinMe"],
+    "since NT": ["NT40", "Win2000", "WinXP", "WinXPSP1", "Vista", "Win7", "Win8"],
+}
+RELEASE_NAMES = {"Win95": "95", "Win98": "98", "WinMe": "Me", "NT40": "NT 4.0", "Win2000": "2000",
+                 "WinXP": "XP", "WinXPSP1": "XP SP1", "Vista": "Vista", "Win7": "7", "Win8": "8"}
+# How a release is named in what the check says of it.
+UNCHECKED_NAMES = dict(RELEASE_NAMES, Win8="8 and later")
+REPORT_NAMES = dict(UNCHECKED_NAMES, Win98="98 SE", NT40="NT 4.0 SP6a")
+# What the reference list can vouch for: it holds the names both 98 SE and
+# NT 4.0 SP6a export and implement, which Me, 2000 and XP export too. So a
+# name in it is on all five, but only a row that expects its function on
+# both 98 and NT 4.0 can be held to it; a name missing from it says nothing
+# about one family alone. No list covers 95, 98 before SE, NT 4.0 before
+# SP6a, anything after XP, or the releases of one family alone.
+LIST_RELEASES = ["Win98", "WinMe", "NT40", "Win2000", "WinXP"]
+LIST_NEEDS = {"Win98", "NT40"}
+LIST_COVERAGE = ("the list holds what 98 SE and NT 4.0 SP6a both implement (Me, 2000 and XP "
+                 "export it too); no list covers 95, 98 before SE, NT 4.0 before SP6a, anything after XP, "
+                 "or one family alone")
+
+ROW_FIELDS = ("library", "name", "since 9x", "since NT", "declared")
+ROW_PATTERN = re.compile(r"ROW\(\s*" + r"\s*,\s*".join([r"(\w+)"] * len(ROW_FIELDS)) + r"\s*,\s*[^\s)]")
+
+
+def read_bound(path):
+    """The rows of the LAUNCHER_BOUND_FUNCTIONS table: (rows, problems); each
+    row a dict of ROW_FIELDS plus "line"."""
+    try:
+        lines = pathlib.Path(path).read_text(encoding="utf-8").splitlines()
+    except (OSError, UnicodeDecodeError) as error:
+        return [], [f"{path}: cannot read the table of bound functions: {error}"]
+    start = next((i for i, line in enumerate(lines)
+                  if line.startswith("#define LAUNCHER_BOUND_FUNCTIONS(ROW)")), None)
+    if start is None:
+        return [], [f"{path}: no #define LAUNCHER_BOUND_FUNCTIONS(ROW) table"]
+    # The macro's text up to the first line without a continuation, comments
+    # blanked (newlines kept, for line numbers).
+    end = start
+    while end + 1 < len(lines) and lines[end].rstrip().endswith("\\"):
+        end += 1
+    body = re.sub(r"/\*.*?\*/", lambda m: re.sub(r"[^\n]", " ", m.group()), "\n".join(lines[start:end + 1]),
+                  flags=re.S)
+    rows, problems = [], []
+    for found in re.finditer(r"\bROW\(", body):
+        line = start + 1 + body.count("\n", 0, found.start())
+        match = ROW_PATTERN.match(body, found.start())
+        if match is None:
+            problems.append(f"{path}:{line}: expected ROW(library, name, since 9x, since NT, declared, type)")
+            continue
+        fields = match.groups()
+        row = dict(zip(ROW_FIELDS, fields), line=line)
+        faults = len(problems)
+        for column, releases in FAMILIES.items():
+            if row[column] not in ["None"] + releases:
+                problems.append(f"{path}:{line}: {row['name']}: {column} is {row[column]}, expected one of "
+                                f"{', '.join(['None'] + releases)}")
+        if row["declared"] not in ("Declared", "Undeclared"):
+            problems.append(f"{path}:{line}: {row['name']}: declared is {row['declared']}, "
+                            "expected Declared or Undeclared")
+        if any(r["name"] == row["name"] for r in rows):
+            problems.append(f"{path}:{line}: {row['name']}: a second row")
+        if len(problems) == faults:
+            rows.append(row)
+    return rows, problems
+
+
+def expected_releases(row):
+    """The releases the row expects its function on, family by family."""
+    expected = []
+    for column, releases in FAMILIES.items():
+        if row[column] in releases:
+            expected += releases[releases.index(row[column]):]
+    return expected
+
+
+def describe(releases, names):
+    return ", ".join(names[r] for r in releases)
+
+
+def check_bound(pe, rows, reference):
+    """(problems, one line a row saying what was checked)."""
+    problems, report = [], []
+    imported = {}
+    for dll in getattr(pe, "DIRECTORY_ENTRY_IMPORT", []):
+        for symbol in dll.imports:
+            if symbol.name is not None:
+                imported[symbol.name.decode()] = dll.dll.decode().upper()
+    for row in rows:
+        dll_name = row["library"].upper() + ".DLL"
+        function = f"{dll_name}!{row['name']}"
+        if row["name"] in imported:
+            problems.append(f"{imported[row['name']]}!{row['name']}: imported, yet BoundFunctions.h binds it at "
+                            "run time: the import would stop the launcher loading where it is missing")
+        expected = expected_releases(row)
+        since = " and ".join(RELEASE_NAMES[row[c]] for c in FAMILIES if row[c] != "None") or "no release"
+        if LIST_NEEDS <= set(expected):
+            checked = [r for r in expected if r in LIST_RELEASES]
+            if row["name"] not in reference.get(dll_name, set()):
+                problems.append(f"{function}: BoundFunctions.h expects it from {since} on, but the "
+                                "Windows 98 SE / NT 4.0 list does not hold it")
+        else:
+            checked = []
+        unchecked = [r for r in expected if r not in checked]
+        line = f"  {function} (from {since}):"
+        if checked:
+            line += f" in the list, for {describe(checked, REPORT_NAMES)};"
+        if unchecked:
+            line += f" not checked for {describe(unchecked, UNCHECKED_NAMES)} (no list)"
+        report.append(line.rstrip(";"))
+    return problems, report
+
+
 def check_instructions(objdump, exe):
     """Disassembles the code and lists what an i486 could not run."""
     listing = subprocess.run([objdump, "-d", "--no-show-raw-insn", exe], check=True,
@@ -151,6 +271,8 @@ def main():
     parser.add_argument("--exports", required=True, help="reference list of safe exports")
     parser.add_argument("--list", action="store_true", help="print the imports")
     parser.add_argument("--objdump", help="objdump for the i686 code, to check its instructions")
+    parser.add_argument("--bound", default=pathlib.Path(__file__).resolve().parents[2] / "platform" / "win32"
+                        / "BoundFunctions.h", help="the table of functions bound at run time")
     parser.add_argument("exe")
     args = parser.parse_args()
 
@@ -160,7 +282,9 @@ def main():
         for dll in getattr(pe, "DIRECTORY_ENTRY_IMPORT", []):
             for symbol in dll.imports:
                 print(f"{dll.dll.decode()}!{symbol.name.decode() if symbol.name else symbol.ordinal}")
-    problems = check_headers(pe) + check_imports(pe, reference)
+    rows, problems = read_bound(args.bound)
+    bound_problems, bound_report = check_bound(pe, rows, reference)
+    problems += check_headers(pe) + check_imports(pe, reference) + bound_problems
     if args.objdump:
         problems += check_instructions(args.objdump, args.exe)
     for problem in problems:
@@ -168,6 +292,8 @@ def main():
     count = sum(len(d.imports) for d in getattr(pe, "DIRECTORY_ENTRY_IMPORT", []))
     if problems:
         return 1
+    print(f"bound at run time, none imported: {len(rows)} functions ({LIST_COVERAGE}):")
+    print("\n".join(bound_report))
     checked = "; no instruction beyond the i486" if args.objdump else ""
     print(f"ok: {args.exe}: {count} imports, all in the reference list; headers as expected{checked}")
     return 0
