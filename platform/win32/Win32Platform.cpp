@@ -144,10 +144,6 @@ void ExpandToLongNames(launcher::PathText& path)
         path.Assign(converted.Chars(), converted.Length());
 }
 
-}  // namespace
-
-namespace {
-
 // The file named by path, opened to be read: through the wide function on
 // the NT family (looked up at run time: a stub on 95, 98 and Me), through
 // the ANSI one, where the path came from, on 95, 98 and Me.
