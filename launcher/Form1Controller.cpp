@@ -59,6 +59,12 @@ void Form1Controller::OnCommand1Click()
     }
 
     intptr_t result = StartInstaller(path);
+    // The user declined the installer's request for administrator rights:
+    // nothing failed, and the window stays as it was before Setup.
+    if (result == kShellStartCancelled) {
+        SetupLaunched = kFalse16;
+        return;
+    }
     // ShellExecute reports success with a value above 32. Closing as if the
     // installer had started when it had not would leave the user with
     // nothing on screen and no idea why, so a failure is reported instead
@@ -89,6 +95,14 @@ bool Form1Controller::OnCloseRequest(CloseCause cause)
         return false;
     return ShowBox(Modal::QuitQuestion, product_.texts->quit, product_.texts->quitTitle,
                    kMbYesNoQuestion) == kIdNo;
+}
+
+// Not even the quit question holds this up: an answer of No would keep a
+// window whose installer is gone. Ending the process takes any open box
+// with it.
+void Form1Controller::OnOwnDriveRemoved()
+{
+    platform_.Terminate();
 }
 
 const char16_t* Form1Controller::GetWindowsVersionCode()

@@ -1,6 +1,6 @@
 // The behaviour of the launcher window, Form1.
 //
-// The window procedure turns Windows messages into the five events below;
+// The window procedure turns Windows messages into the six events below;
 // everything the handlers need from Windows goes through Platform,
 // so the whole behaviour runs on the host against a fake.
 #pragma once
@@ -46,6 +46,9 @@ public:
     void OnCommand2Click();
     // Any request to close Form1. Returns true to veto the close.
     bool OnCloseRequest(CloseCause cause);
+    // The launcher's own disc has left the drive: nothing is left to install
+    // from, so it ends at once, whatever box it has open, asking nothing.
+    void OnOwnDriveRemoved();
 
     // True while a modal call of the launcher's is in progress: one of its
     // message boxes, or the shell starting the installer (which may show a

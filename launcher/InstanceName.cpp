@@ -59,15 +59,54 @@ bool StartsWith(const char16_t* text, const char16_t* prefix)
     return true;
 }
 
+// The table of the byte-at-a-time CRC-32, made by the compiler: it sits in
+// the read-only data, with nothing to run at start.
+struct CrcTable {
+    uint32_t entries[256];
+};
+
+constexpr CrcTable MakeCrcTable()
+{
+    CrcTable table = {};
+    for (uint32_t byte = 0; byte < 256; ++byte) {
+        uint32_t crc = byte;
+        for (int bit = 0; bit < 8; ++bit)
+            crc = (crc & 1u) != 0 ? (crc >> 1) ^ 0xEDB88320u : crc >> 1;
+        table.entries[byte] = crc;
+    }
+    return table;
+}
+
+constexpr CrcTable kCrcTable = MakeCrcTable();
+
+uint64_t HashByte(uint64_t hash, uint32_t byte)
+{
+    return (hash ^ (byte & 0xFFu)) * 1099511628211ull;
+}
+
 }  // namespace
 
-void MakeInstanceName(const char16_t* modulePath, size_t length, char (&name)[kInstanceNameSize])
+uint32_t Crc32(uint32_t crc, const void* data, size_t size)
+{
+    const uint8_t* bytes = static_cast<const uint8_t*>(data);
+    crc = ~crc;
+    for (size_t i = 0; i < size; ++i)
+        crc = kCrcTable.entries[(crc ^ bytes[i]) & 0xFFu] ^ (crc >> 8);
+    return ~crc;
+}
+
+void MakeInstanceName(const char16_t* modulePath, size_t length, const uint32_t* fileCrc,
+                      char (&name)[kInstanceNameSize])
 {
     uint64_t hash = 14695981039346656037ull;
     for (size_t i = 0; i < length; ++i) {
         char16_t unit = FoldCase(modulePath[i]);
-        hash = (hash ^ (unit & 0xFFu)) * 1099511628211ull;
-        hash = (hash ^ (unit >> 8)) * 1099511628211ull;
+        hash = HashByte(hash, unit);
+        hash = HashByte(hash, static_cast<uint32_t>(unit >> 8));
+    }
+    if (fileCrc != nullptr) {
+        for (int shift = 0; shift < 32; shift += 8)
+            hash = HashByte(hash, *fileCrc >> shift);
     }
 
     const char prefix[] = "DiscLauncher-";

@@ -13,6 +13,11 @@ namespace launcher {
 // "DiscLauncher-" and 16 hexadecimal digits, with its terminating zero.
 constexpr size_t kInstanceNameSize = 13 + 16 + 1;
 
+// The CRC-32 of size bytes (the one of ZIP and PNG: polynomial 0xEDB88320,
+// reflected), continued from crc, the value of the bytes before them: 0 for
+// the first. Fed piece by piece, it gives the value of the whole.
+uint32_t Crc32(uint32_t crc, const void* data, size_t size);
+
 // The name for a launcher started from modulePath: the same for every start
 // of that file, however the letters' case was written, and another one for a
 // launcher anywhere else. Case is folded as the file system folds it (the
@@ -21,7 +26,13 @@ constexpr size_t kInstanceNameSize = 13 + 16 + 1;
 // its plain one, or a dotless i and i). Kernel object names may hold no
 // backslash and are limited in length, so the path is hashed (64-bit
 // FNV-1a over its folded UTF-16 units).
-void MakeInstanceName(const char16_t* modulePath, size_t length, char (&name)[kInstanceNameSize]);
+//
+// fileCrc, the CRC-32 of the launcher's own file, goes into the hash too: a
+// launcher of another product or build started from the same path (another
+// disc in the same drive) is another launcher, with a name of its own.
+// nullptr where the file could not be read: the path alone names it then.
+void MakeInstanceName(const char16_t* modulePath, size_t length, const uint32_t* fileCrc,
+                      char (&name)[kInstanceNameSize]);
 
 // A path on a drive made with subst, put on the folder behind it. target is
 // what Windows says the drive stands for (QueryDosDevice): "\??\C:\Media"

@@ -21,6 +21,11 @@ constexpr int kIdNo = 7;
 // ShellExecute show command.
 constexpr int kSwShowNormal = 1;
 
+// What ShellExecuteA below returns when the user stopped the start: asked
+// for administrator rights, they answered No (the shell then fails, and says
+// ERROR_CANCELLED). Not a value the shell returns itself.
+constexpr intptr_t kShellStartCancelled = -1;
+
 // The Windows OSVERSIONINFOA record, byte for byte (148 bytes), so the
 // logic can prepare it and the platform can hand it to GetVersionExA as is.
 struct OsVersionInfoA {
@@ -68,7 +73,7 @@ public:
     // ShellExecuteW, so a path is never started in a changed form; on 95,
     // 98 and Me such a text is not passed on, and the result is then a
     // failure code (32 or less). Returns the shell's result: greater than
-    // 32 on success.
+    // 32 on success; kShellStartCancelled where the user cancelled.
     virtual intptr_t ShellExecuteA(void* owner, const char16_t* verb, const char16_t* file,
                                    const char16_t* parameters, const char16_t* directory,
                                    int show) = 0;

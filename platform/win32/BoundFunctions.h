@@ -31,6 +31,8 @@
 #define LAUNCHER_BOUND_FUNCTIONS(ROW) \
     ROW(Kernel32, GetModuleFileNameW, None, NT40, Declared, DWORD(WINAPI*)(HMODULE, LPWSTR, DWORD)) \
     ROW(Kernel32, QueryDosDeviceW, None, NT40, Declared, DWORD(WINAPI*)(LPCWSTR, LPWSTR, DWORD)) \
+    ROW(Kernel32, CreateFileW, None, NT40, Declared, \
+        HANDLE(WINAPI*)(LPCWSTR, DWORD, DWORD, LPSECURITY_ATTRIBUTES, DWORD, DWORD, HANDLE)) \
     ROW(Kernel32, GetLongPathNameW, None, Win2000, Declared, DWORD(WINAPI*)(LPCWSTR, LPWSTR, DWORD)) \
     ROW(Kernel32, GetLongPathNameA, Win98, Win2000, Declared, DWORD(WINAPI*)(LPCSTR, LPSTR, DWORD)) \
     ROW(Kernel32, GetUserDefaultUILanguage, None, Win2000, Declared, LANGID(WINAPI*)()) \

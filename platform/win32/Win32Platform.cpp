@@ -133,7 +133,48 @@ void ExpandToLongNames(launcher::PathText& path)
         path.Assign(converted.Chars(), converted.Length());
 }
 
+// The file named by path, opened to be read: through the wide function on
+// the NT family (looked up at run time: a stub on 95, 98 and Me), through
+// the ANSI one, where the path came from, on 95, 98 and Me.
+HANDLE OpenForReading(const launcher::PathText& path)
+{
+    const DWORD share = FILE_SHARE_READ | FILE_SHARE_WRITE;
+    if (IsNtFamily()) {
+        auto createFile = Bound::CreateFileW();
+        return createFile != nullptr ? createFile(Wide(path.Chars()), GENERIC_READ, share, nullptr, OPEN_EXISTING,
+                                                  FILE_FLAG_SEQUENTIAL_SCAN, nullptr)
+                                     : INVALID_HANDLE_VALUE;
+    }
+    AnsiText ansi(path.Chars());
+    return ansi.Ok() ? CreateFileA(ansi.Chars(), GENERIC_READ, share, nullptr, OPEN_EXISTING,
+                                   FILE_FLAG_SEQUENTIAL_SCAN, nullptr)
+                     : INVALID_HANDLE_VALUE;
+}
+
 }  // namespace
+
+bool ReadModuleFileCrc(uint32_t& crc)
+{
+    launcher::PathText path;
+    if (!ReadModulePath(path))
+        return false;
+    HANDLE file = OpenForReading(path);
+    if (file == INVALID_HANDLE_VALUE)
+        return false;
+    const DWORD chunk = 64 * 1024;
+    HeapBuffer buffer(chunk);
+    bool read = buffer.Chars() != nullptr;
+    crc = 0;
+    while (read) {
+        DWORD got = 0;
+        read = ReadFile(file, buffer.Chars(), chunk, &got, nullptr) != FALSE;
+        if (!read || got == 0)
+            break;  // an error, or the end of the file
+        crc = launcher::Crc32(crc, buffer.Chars(), got);
+    }
+    CloseHandle(file);
+    return read;
+}
 
 bool ReadInstancePath(launcher::PathText& path)
 {
@@ -239,20 +280,24 @@ intptr_t Win32Platform::ShellExecuteA(void* owner, const char16_t* verb, const c
     // the call, and the launcher is about to end anyway.
     auto shell = LoadSystemLibrary<Library::Shell32>();
     HWND window = static_cast<HWND>(owner);
-    HINSTANCE result;
-    if (ansi) {
-        auto shellExecute = Bound::ShellExecuteA(shell);
-        if (shellExecute == nullptr)
-            return SE_ERR_DLLNOTFOUND;
-        result = shellExecute(window, ansiVerb.Chars(), ansiFile.Chars(), ansiParameters.Chars(),
-                              ansiDirectory.Chars(), show);
-    } else {
-        auto shellExecute = Bound::ShellExecuteW(shell);
-        if (shellExecute == nullptr)
-            return SE_ERR_DLLNOTFOUND;
-        result = shellExecute(window, Wide(verb), Wide(file), Wide(parameters), Wide(directory), show);
-    }
-    return reinterpret_cast<intptr_t>(result);
+    auto shellExecuteA = ansi ? Bound::ShellExecuteA(shell) : nullptr;
+    auto shellExecuteW = ansi ? nullptr : Bound::ShellExecuteW(shell);
+    if (shellExecuteA == nullptr && shellExecuteW == nullptr)
+        return SE_ERR_DLLNOTFOUND;
+    // A user who answers No to the installer's request for administrator
+    // rights makes the shell fail (SE_ERR_ACCESSDENIED, as a rule) and say
+    // ERROR_CANCELLED, read right after the call. The last error is cleared
+    // first, so that an older failure is not taken for it.
+    SetLastError(ERROR_SUCCESS);
+    HINSTANCE result =
+        ansi ? shellExecuteA(window, ansiVerb.Chars(), ansiFile.Chars(), ansiParameters.Chars(),
+                             ansiDirectory.Chars(), show)
+             : shellExecuteW(window, Wide(verb), Wide(file), Wide(parameters), Wide(directory), show);
+    DWORD error = GetLastError();
+    intptr_t code = reinterpret_cast<intptr_t>(result);
+    if (code <= 32 && error == ERROR_CANCELLED)
+        return launcher::kShellStartCancelled;
+    return code;
 }
 
 }  // namespace platform

@@ -44,6 +44,13 @@ bool ReadModulePath(launcher::PathText& path);
 // path cannot be read.
 bool ReadInstancePath(launcher::PathText& path);
 
+// The CRC-32 of the launcher's own file, read through its module path, so
+// that another launcher started from the same path (another disc in the
+// drive) is told apart. The file has just been loaded, so it comes from the
+// cache; the image in memory is not what is hashed, since its code may have
+// been relocated. False if the file cannot be opened or read.
+bool ReadModuleFileCrc(uint32_t& crc);
+
 class Win32Platform final : public launcher::Platform {
 public:
     Win32Platform(HINSTANCE instance, FormWindow& window) : instance_(instance), window_(window) {}

@@ -1,6 +1,8 @@
 // The launcher window's behaviour, fed event by event on a fake platform.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "FakePlatform.h"
 #include "launcher/Form1Controller.h"
 
@@ -172,20 +174,32 @@ TEST_F(Form1Test, FailedStartIsReportedAndTheWindowStaysAsBefore)
     Start();
     fake.captions[0] = u"Installation";
     fake.folder = u"E:\\Disc One";
-    for (intptr_t failure : {intptr_t{0}, intptr_t{2}, intptr_t{3}, intptr_t{31}, intptr_t{32}}) {
-        SCOPED_TRACE(failure);
+    const struct {
+        intptr_t result;
+        bool reported;
+    } cases[] = {
+        {0, true}, {2, true}, {3, true}, {31, true}, {32, true},
+        // The user answered No to the installer's request for administrator
+        // rights: no box about a start they chose to stop.
+        {launcher::kShellStartCancelled, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.result);
         fake.boxes.clear();
         fake.closed = false;
-        fake.shellResult = failure;
+        fake.shellResult = c.result;
 
         form.OnCommand1Click();
 
-        ASSERT_EQ(fake.boxes.size(), 1u);
-        EXPECT_EQ(fake.boxes[0].text,
-                  u"Setup could not be started.\r\n\r\nE:\\Disc One\\Tavrinex\\Setup.exe");
-        EXPECT_EQ(fake.boxes[0].title, u"Installation");
-        EXPECT_EQ(fake.boxes[0].style, kMbIconHand);
+        ASSERT_EQ(fake.boxes.size(), c.reported ? 1u : 0u);
+        if (c.reported) {
+            EXPECT_EQ(fake.boxes[0].text,
+                      u"Setup could not be started.\r\n\r\nE:\\Disc One\\Tavrinex\\Setup.exe");
+            EXPECT_EQ(fake.boxes[0].title, u"Installation");
+            EXPECT_EQ(fake.boxes[0].style, kMbIconHand);
+        }
         EXPECT_FALSE(fake.closed);
+        EXPECT_FALSE(form.Busy());
         EXPECT_EQ(form.SetupLaunched, 0);
     }
 
@@ -339,6 +353,40 @@ TEST_F(Form1Test, OnlyTheQuitQuestionHoldsUpASessionEnd)
         EXPECT_EQ(platform.boxes.size(), 1u);
         EXPECT_TRUE(userCloseVetoed);
         EXPECT_EQ(sessionEndVetoed, c.sessionEndVetoed);
+    }
+}
+
+// The disc leaving ends the launcher at once, asking nothing, whatever it
+// has open: the quit question, the failed-start notice, the shell's call.
+TEST_F(Form1Test, OwnDiscLeavingEndsItWhateverIsOpen)
+{
+    const struct {
+        const char* open;
+        void (Form1Controller::*action)();
+        bool inShellCall;
+    } cases[] = {
+        {"nothing", nullptr, false},
+        {"quit question", &Form1Controller::OnCommand2Click, false},
+        {"failed start", &Form1Controller::OnCommand1Click, false},
+        {"shell call", &Form1Controller::OnCommand1Click, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.open);
+        fake::FakePlatform platform;
+        Form1Controller controller(platform, kTavrinex);
+        platform.controller = &controller;
+        platform.shellResult = 2;
+        (c.inShellCall ? platform.whileShellCall : platform.whileBoxOpen) = [&] {
+            controller.OnOwnDriveRemoved();
+        };
+        if (c.action != nullptr)
+            (controller.*c.action)();
+        else
+            controller.OnOwnDriveRemoved();
+        const auto ended = std::find(platform.calls.begin(), platform.calls.end(), "Terminate");
+        ASSERT_NE(ended, platform.calls.end());
+        // No box but the one that was open: nothing asked, nothing on top.
+        EXPECT_EQ(std::count(platform.calls.begin(), ended, "MessageBox"), c.action != nullptr && !c.inShellCall);
     }
 }
 

@@ -1,6 +1,7 @@
 // The name that tells a second start of the same launcher from one elsewhere.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 
 #include "FakePlatform.h"
@@ -8,30 +9,53 @@
 
 namespace {
 
-std::string NameOf(const std::u16string& path)
+std::string NameOf(const std::u16string& path, const uint32_t* fileCrc = nullptr)
 {
     char name[launcher::kInstanceNameSize];
-    launcher::MakeInstanceName(path.data(), path.size(), name);
+    launcher::MakeInstanceName(path.data(), path.size(), fileCrc, name);
     return name;
 }
 
 TEST(InstanceName, SameFileSameNameElsewhereAnother)
 {
-    const std::string first = NameOf(u"D:\\launcher.exe");
+    const uint32_t crc = 0xCBF43926, otherCrc = 0xCBF43927;
+    const std::string first = NameOf(u"D:\\launcher.exe", &crc);
     const struct {
         std::u16string path;
+        const uint32_t* fileCrc;
         bool same;
     } cases[] = {
-        {u"D:\\launcher.exe", true},
-        {u"d:\\LAUNCHER.EXE", true},                  // autorun and Explorer may differ in case
-        {u"E:\\launcher.exe", false},                 // another medium
-        {u"D:\\Disk2\\launcher.exe", false},          // another folder
-        {u"D:\\launcher.ex", false},
-        {u"D:\\\u30bd\\launcher.exe", false},
-        {u"D:\\\u30dd\\launcher.exe", false},         // same low byte, other high byte
+        {u"D:\\launcher.exe", &crc, true},
+        {u"d:\\LAUNCHER.EXE", &crc, true},              // autorun and Explorer may differ in case
+        {u"D:\\launcher.exe", &otherCrc, false},        // another product's disc in the drive
+        {u"D:\\launcher.exe", nullptr, false},          // the file could not be read: the path alone
+        {u"E:\\launcher.exe", &crc, false},             // another medium
+        {u"D:\\Disk2\\launcher.exe", &crc, false},      // another folder
+        {u"D:\\launcher.ex", &crc, false},
+        {u"D:\\\u30bd\\launcher.exe", &crc, false},
+        {u"D:\\\u30dd\\launcher.exe", &crc, false},     // same low byte, other high byte
     };
     for (const auto& c : cases)
-        EXPECT_EQ(NameOf(c.path) == first, c.same) << NameOf(c.path);
+        EXPECT_EQ(NameOf(c.path, c.fileCrc) == first, c.same) << NameOf(c.path, c.fileCrc);
+    // Without the file, the name is the one the path alone has always given.
+    EXPECT_EQ(NameOf(u"D:\\launcher.exe"), "DiscLauncher-DD5409AD54A8498B");
+}
+
+// The common CRC-32, the same read in one piece or in several.
+TEST(InstanceName, Crc32OfTheFile)
+{
+    const std::string check = "123456789";
+    EXPECT_EQ(launcher::Crc32(0, check.data(), check.size()), 0xCBF43926u);
+    EXPECT_EQ(launcher::Crc32(0, "", 0), 0u);
+    std::string file(70000, '\0');
+    for (size_t i = 0; i < file.size(); ++i)
+        file[i] = static_cast<char>(i * 7 + i / 256);
+    uint32_t pieces = 0;
+    for (size_t at = 0; at < file.size(); at += 65536)
+        pieces = launcher::Crc32(pieces, file.data() + at, std::min<size_t>(65536, file.size() - at));
+    EXPECT_EQ(pieces, launcher::Crc32(0, file.data(), file.size()));
+    file[69999] ^= 1;  // one bit of the last piece
+    EXPECT_NE(pieces, launcher::Crc32(0, file.data(), file.size()));
 }
 
 // The file systems of a medium (CDFS, UDF, FAT, NTFS) find a name whatever
@@ -120,11 +144,13 @@ TEST(InstanceName, SecondStartActsOnlyOnAShownOpenLauncher)
 TEST(InstanceName, IsAValidObjectNameForAnyPath)
 {
     const std::u16string longest(32767, u'\\');
+    const uint32_t crc = 0xFFFFFFFF;
     for (const std::u16string& path : {std::u16string(), longest, std::u16string(u"D:\\launcher.exe")}) {
-        const std::string name = NameOf(path);
-        EXPECT_EQ(name.size(), launcher::kInstanceNameSize - 1);
-        EXPECT_EQ(name.find('\\'), std::string::npos);
-        EXPECT_EQ(name.rfind("DiscLauncher-", 0), 0u) << name;
+        for (const std::string& name : {NameOf(path), NameOf(path, &crc)}) {
+            EXPECT_EQ(name.size(), launcher::kInstanceNameSize - 1);
+            EXPECT_EQ(name.find('\\'), std::string::npos);
+            EXPECT_EQ(name.rfind("DiscLauncher-", 0), 0u) << name;
+        }
     }
 }
 

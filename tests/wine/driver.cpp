@@ -6,7 +6,8 @@
 // through one process:
 //   state                       the launcher's window, its boxes, installers,
 //                               and how many launcher windows there are
-//                               (forms), shown ones (shown) among them
+//                               (forms), shown ones (shown) among them, and
+//                               their titles (titles)
 //   start <show> <path>         starts a program with that show command in
 //                               its STARTUPINFO, as a shortcut does
 //   wait <what> <ms>            until form|noform|box|nobox|installer holds
@@ -22,6 +23,9 @@
 //                               cancelled) with no
 //   displaychange <bits>        WM_DISPLAYCHANGE: the display now has this
 //                               many bits a pixel (the screen stays as it is)
+//   devicechange <letter>       WM_DEVICECHANGE as Windows broadcasts it when
+//                               the disc in that drive has gone
+//                               (DBT_DEVICEREMOVECOMPLETE, a volume record)
 //   capture <file.bmp>          the client area saved as a 24-bit bitmap
 //   capturewindow <file.bmp>    the same for the whole window, frame included
 //   findcaption <1|2> <hex>     whether the button shows this caption (UTF-16
@@ -39,6 +43,7 @@
 //   terminate                   ends the program startup started
 //   quit
 #include <windows.h>
+#include <dbt.h>
 #include <psapi.h>
 
 #include <stdio.h>
@@ -272,8 +277,16 @@ std::string StateJson()
 {
     HWND form = FindForm();
     std::string out = "{\"form\":" + FormJson(form) + ",\"forms\":" + std::to_string(CountForms()) +
-                      ",\"shown\":" + std::to_string(CountForms(true)) + ",\"boxes\":[";
+                      ",\"shown\":" + std::to_string(CountForms(true)) + ",\"titles\":[";
     bool first = true;
+    for (HWND window : TopLevelWindows()) {
+        if (ClassOf(window) != kFormClass)
+            continue;
+        out += (first ? "" : ",") + Json(WindowText(window));
+        first = false;
+    }
+    out += "],\"boxes\":[";
+    first = true;
     for (HWND box : FindBoxes()) {
         if (!first)
             out += ",";
@@ -824,6 +837,23 @@ std::string Run(const std::string& command, const std::string& argument, const s
                             MAKELPARAM(GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)),
                             SMTO_NORMAL, 5000, &result);
         return Reply(true, "");
+    }
+    if (command == "devicechange") {
+        // The record Windows sends along: the drive's bit in the unit mask,
+        // and "media" (a disc taken out, not a drive gone).
+        int drive = argument.empty() ? -1 : (argument[0] & ~0x20) - 'A';
+        if (drive < 0 || drive >= 26)
+            return Reply(false, "devicechange <drive letter>");
+        DEV_BROADCAST_VOLUME volume = {};
+        volume.dbcv_size = sizeof volume;
+        volume.dbcv_devicetype = DBT_DEVTYP_VOLUME;
+        volume.dbcv_unitmask = 1u << drive;
+        volume.dbcv_flags = DBTF_MEDIA;
+        DWORD_PTR result = 0;
+        // The launcher may end while it handles this: the call then fails.
+        SendMessageTimeoutA(form, WM_DEVICECHANGE, DBT_DEVICEREMOVECOMPLETE, reinterpret_cast<LPARAM>(&volume),
+                            SMTO_NORMAL, 5000, &result);
+        return Reply(true, argument);
     }
     if (command == "memory")
         return Memory(true, "");

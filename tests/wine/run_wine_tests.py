@@ -14,6 +14,7 @@ import json
 import os
 import re
 import shutil
+import struct
 import subprocess
 import sys
 import time
@@ -955,6 +956,70 @@ def second_start_while_ending(run):
         use_desktop(run, True)
 
 
+def another_disc_in_the_drive(run):
+    """With a launcher open from D:, another product's disc goes into the
+    drive and its D:\\launcher.exe is started: it opens its own window beside
+    the first, the same path notwithstanding. The other product is a copy of
+    the medium whose launcher has one letter of its title changed."""
+    swapped = os.path.join(run.lab.work_dir, "swapped")
+    shutil.rmtree(swapped, ignore_errors=True)
+    shutil.copytree(run.media["d"], swapped)
+    title = run.table[12]
+    other_title = title[:-1] + ("2" if title[-1] != "2" else "3")
+    counted = lambda text: struct.pack("<H", len(text.encode("utf-16-le")) // 2) + text.encode("utf-16-le")  # noqa: E731
+    path = os.path.join(swapped, "launcher.exe")
+    with open(path, "rb") as f:
+        image = f.read()
+    expect(counted(title) in image, f"the title {title!r} is not in the string table of {path}")
+    with open(path, "wb") as f:
+        f.write(image.replace(counted(title), counted(other_title)))
+    # Where the code page cannot carry the title, both show the design-time one.
+    shown = other_title if run.captions[12] == title else run.captions[12]
+
+    run.launch("D:\\launcher.exe")
+    run.lab.map_drive("d", swapped)
+    other = None
+    try:
+        other = run.lab.start(["D:\\launcher.exe"])
+        until(lambda: run.driver.state()["forms"] == 2 or other.poll() is not None)
+        expect(other.poll() is None, "the other disc's launcher ended: the first one's window was taken for its own")
+        state = run.driver.state()
+        expect_eq("launcher windows", 2, state["forms"])
+        expect(shown in state["titles"], f"no window titled {shown!r} among {state['titles']}")
+    finally:
+        if other is not None:
+            other.kill()
+            other.wait()
+        run.lab.map_drive("d", run.media["d"])
+    until(lambda: run.driver.state()["forms"] == 1, 5)
+    run.exit_with_yes()
+
+
+def own_disc_leaves(run):
+    """Windows says a disc has left its drive: another drive's leaves the
+    launcher as it is; its own drive's ends it at once, asking nothing, with
+    nothing open, with the quit question open and with the failed-start
+    notice open."""
+    run.launch("D:\\launcher.exe")
+    run.driver.send("devicechange E")
+    state = run.expect_running()
+    expect_eq("boxes after another drive's disc left", [], state["boxes"])
+    for path, click, what in (("D:\\launcher.exe", None, "nothing open"),
+                              ("D:\\launcher.exe", "click 2", "the quit question open"),
+                              ("F:\\launcher.exe", "click 1", "the failed-start notice open")):
+        if run.process.poll() is not None:
+            run.launch(path)
+        if click:
+            run.driver.send(click)
+            run.open_box()
+        run.driver.send(f"devicechange {path[0]}")
+        expect_eq(f"exit code after its disc left, {what}", 0, run.ended())
+        reply = run.driver.wait("noform", 10000)
+        expect(reply["ok"], f"{what}: the window stayed after its disc left")
+        expect_eq(f"{what}: boxes left", [], reply["state"]["boxes"])
+        expect(not run.installer_log(), f"{what}: something was started")
+
+
 def long_folder_path(run):
     """A module path past MAX_PATH is read whole: the installer starts from
     exactly that folder, or, where the shell cannot take so long a path, the
@@ -1155,6 +1220,8 @@ SCENARIOS = [
     second_start,
     second_start_other_spelling,
     second_start_while_ending,
+    another_disc_in_the_drive,
+    own_disc_leaves,
     long_folder_path,
     version_gate,
     translated_captions,

@@ -7,6 +7,7 @@
 
 #include "launcher/Form1Controller.h"
 #include "launcher/InstanceName.h"
+#include "launcher/OwnDrive.h"
 #include "launcher/Product.h"
 #include "platform/win32/LanguageAtStart.h"
 #include "platform/win32/SystemLibrary.h"
@@ -71,10 +72,20 @@ int RunLauncher()
 {
     HINSTANCE instance = GetModuleHandleA(nullptr);
 
+    // The name says which launcher this is (its own file's CRC-32, or the
+    // path alone where the file cannot be read) and where it was started.
     char instanceName[launcher::kInstanceNameSize] = "";
     launcher::PathText instancePath;
-    if (platform::ReadInstancePath(instancePath))
-        launcher::MakeInstanceName(instancePath.Chars(), instancePath.Length(), instanceName);
+    uint32_t ownDrive = 0;
+    if (platform::ReadInstancePath(instancePath)) {
+        uint32_t fileCrc = 0;
+        bool crcRead = platform::ReadModuleFileCrc(fileCrc);
+        launcher::MakeInstanceName(instancePath.Chars(), instancePath.Length(), crcRead ? &fileCrc : nullptr,
+                                   instanceName);
+        // The drive whose disc going takes the launcher with it: the one
+        // behind a subst drive, none for a network path.
+        ownDrive = launcher::DriveBitOfPath(instancePath.Chars(), instancePath.Length());
+    }
     if (AnotherStartIsRunning(instanceName))
         return 0;
 
@@ -92,7 +103,7 @@ int RunLauncher()
     launcher::Form1Controller controller(platform, launcher::BuiltInProduct());
 #endif
 
-    if (!window.Create(controller, instanceName)) {
+    if (!window.Create(controller, instanceName, ownDrive)) {
         // Without its window the launcher can do nothing, but it must not
         // vanish without a word.
         MessageBoxW(nullptr, L"The setup launcher could not create its window.",

@@ -1,5 +1,6 @@
 #include "ui/win32/Form1Window.h"
 
+#include "launcher/OwnDrive.h"
 #include "platform/win32/AnsiText.h"
 #include "resources/resource.h"
 #include "ui/Layout.h"
@@ -32,9 +33,10 @@ ColorFormat ScreenColorFormat()
 
 }  // namespace
 
-bool Form1Window::Create(launcher::Form1Controller& controller, const char* instanceName)
+bool Form1Window::Create(launcher::Form1Controller& controller, const char* instanceName, uint32_t ownDrive)
 {
     controller_ = &controller;
+    ownDrive_ = ownDrive;
 
     WNDCLASSA windowClass = {};
     windowClass.lpfnWndProc = WindowProc;
@@ -281,6 +283,7 @@ LRESULT Form1Window::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
     case WM_QUERYNEWPALETTE: return OnQueryNewPalette();
     case WM_PALETTECHANGED:  OnPaletteChanged(reinterpret_cast<HWND>(wParam)); return 0;
     case WM_DISPLAYCHANGE:   OnDisplayChange(static_cast<int>(wParam)); return 0;
+    case WM_DEVICECHANGE:    return OnDeviceChange(wParam, lParam);
     case WM_DESTROY:         OnDestroy(); return 0;
     }
     return DefWindowProcA(window_, message, wParam, lParam);
@@ -417,6 +420,19 @@ void Form1Window::OnDisplayChange(int bitsPerPixel)
 {
     disc_.Load(instance_, bitsPerPixel > 0 ? ColorFormatForDepth(bitsPerPixel) : ScreenColorFormat());
     RedrawWindow(window_, nullptr, nullptr, RDW_INVALIDATE | RDW_ALLCHILDREN);
+}
+
+// A disc or other volume has come or gone. When it is the launcher's own,
+// gone, the launcher ends at once (the controller ends the process, as on
+// the refusal), with any box it has open and without the quit question.
+// The message may come while a box is open (its loop dispatches it here):
+// ending the process leaves nothing behind to answer. Every event is
+// granted.
+LRESULT Form1Window::OnDeviceChange(WPARAM event, LPARAM record)
+{
+    if (launcher::BroadcastRemovesDrive(ownDrive_, event, reinterpret_cast<const void*>(record)))
+        controller_->OnOwnDriveRemoved();
+    return TRUE;
 }
 
 BOOL Form1Window::CarryOutPaletteSteps(bool realize, bool repaint, bool result)

@@ -19,8 +19,10 @@ public:
 
     // Creates Form1 and its buttons, hidden, and marks it with the
     // instance name (if there is one) so a second start can find it.
+    // ownDrive is the bit of the drive the launcher runs from (see
+    // launcher/OwnDrive.h; 0 for none): its disc leaving ends the launcher.
     // False if Windows refused.
-    bool Create(launcher::Form1Controller& controller, const char* instanceName);
+    bool Create(launcher::Form1Controller& controller, const char* instanceName, uint32_t ownDrive);
     // Raises the load event, shows the window centred, at its designed size
     // and active, and pumps messages until it is gone. Returns the exit code.
     int Run();
@@ -58,6 +60,7 @@ private:
     BOOL OnQueryNewPalette();
     void OnPaletteChanged(HWND changedBy);
     void OnDisplayChange(int bitsPerPixel);
+    LRESULT OnDeviceChange(WPARAM event, LPARAM record);
     void OnDestroy();
 
     uintptr_t Mark() const;
@@ -78,6 +81,7 @@ private:
     HFONT labelFont_ = nullptr;
     HWND lastFocus_ = nullptr;       // restored when Form1 is activated again
     bool sessionEndGranted_ = false;
+    uint32_t ownDrive_ = 0;
     const char* instanceName_ = nullptr;  // the window's mark, removed when it goes
 };
 
