@@ -1,36 +1,76 @@
-"""Reading a product folder's INI files."""
-import configparser
+"""Reading a product folder's INI files.
 
-from product_compiler.errors import ProductError
+How the files are read:
+- UTF-8, with or without a byte order mark (as Notepad saves).
+- Each line is one of: blank; a comment, its first non-blank character
+  `;` or `#`; a section line, `[name]`; or `key = value`, split at the
+  first `=`. Any other line is refused, with its number.
+- The file has one section, named by the reader ([product] or [texts]);
+  every key comes after that line. Any other section is refused, [DEFAULT]
+  too: it supplies nothing.
+- Keys are case-sensitive; a key given twice is refused, naming both lines.
+- Blanks around keys and values are dropped. A value in double quotes is
+  kept as written between them, leading and trailing spaces included.
+- Comments take a line of their own. An unquoted value with a `;` after a
+  blank (`name = Orbisk ; our product`) is refused, as it looks like a
+  comment written after the value; quoted, it is kept as written.
+  `Orbisk; Atlas` (no blank before the `;`) is a value like any other.
+- Every value is non-empty and holds no control character (a tab neither).
+"""
+import codecs
+import re
+import unicodedata
+
+from product_compiler.errors import ProductError, q
+from product_compiler.files import INI_LIMIT, read_input
+
+BLANKS = " \t"
+INLINE_COMMENT = re.compile(r"[ \t];")
+
+
+def ini_lines(path, data):
+    """(line number, text) of each line of the file's bytes."""
+    bom = len(codecs.BOM_UTF8) if data.startswith(codecs.BOM_UTF8) else 0
+    try:
+        text = data[bom:].decode("utf-8")
+    except UnicodeDecodeError as e:
+        line = data[:bom + e.start].count(b"\n") + 1
+        raise ProductError(path, None, f"line {line}: not UTF-8 (byte {bom + e.start})")
+    lines = text.split("\n")
+    return [(n, line[:-1] if line.endswith("\r") else line) for n, line in enumerate(lines, 1)]
+
 
 def read_ini(path, section, keys, optional=()):
     """The one section of a UTF-8 ini file with exactly these keys (the
     optional ones may be left out), every value non-empty."""
-    parser = configparser.ConfigParser(interpolation=None, comment_prefixes=(";",),
-                                       inline_comment_prefixes=None, delimiters=("=",),
-                                       empty_lines_in_values=False)
-    parser.optionxform = str  # keys are case-sensitive names
-    try:
-        with open(path, encoding="utf-8") as f:
-            parser.read_file(f)
-    except FileNotFoundError:
-        raise ProductError(path, None, "no such file")
-    except UnicodeDecodeError as e:
-        raise ProductError(path, None, f"not UTF-8 (byte {e.start})")
-    except configparser.DuplicateOptionError as e:
-        raise ProductError(path, e.option, f"given twice (line {e.lineno})")
-    except configparser.DuplicateSectionError as e:
-        raise ProductError(path, None, f"section [{e.section}] given twice")
-    except configparser.MissingSectionHeaderError as e:
-        raise ProductError(path, None, f"line {e.lineno}: a value before the [{section}] line")
-    except configparser.Error as e:
-        raise ProductError(path, None, str(e).splitlines()[0])
-    others = [s for s in parser.sections() if s != section]
-    if others or not parser.has_section(section):
-        raise ProductError(path, None, f"expected one section, [{section}], found "
-                           + ", ".join(f"[{s}]" for s in parser.sections()) if parser.sections()
-                           else f"no [{section}] section")
-    values = dict(parser.items(section))
+    found_section = None
+    values, numbers = {}, {}
+    for n, line in ini_lines(path, read_input(path, None, INI_LIMIT)):
+        text = line.strip(BLANKS)
+        if not text or text[0] in ";#":
+            continue
+        if text.startswith("[") and text.endswith("]"):
+            name = text[1:-1].strip(BLANKS)
+            if name != section:
+                raise ProductError(path, None, f"line {n}: a section [{name}]; the file has one "
+                                   f"section, [{section}]")
+            if found_section is not None:
+                raise ProductError(path, None, f"section [{section}] given twice (lines "
+                                   f"{found_section} and {n})")
+            found_section = n
+            continue
+        key, equals, value = text.partition("=")
+        key = key.strip(BLANKS)
+        if not equals or not key:
+            raise ProductError(path, None, f"line {n}: {q(text)} is not key = value, a [section] "
+                               "or a comment")
+        if found_section is None:
+            raise ProductError(path, None, f"line {n}: a value before the [{section}] line")
+        if key in values:
+            raise ProductError(path, key, f"given twice (lines {numbers[key]} and {n})")
+        values[key], numbers[key] = value.strip(BLANKS), n
+    if found_section is None:
+        raise ProductError(path, None, f"no [{section}] section")
     for key in values:
         if key not in keys and key not in optional:
             raise ProductError(path, key, "unknown key (known: " + ", ".join(list(keys) + list(optional)) + ")")
@@ -38,13 +78,15 @@ def read_ini(path, section, keys, optional=()):
         if key not in values:
             raise ProductError(path, key, "missing")
     for key, value in values.items():
-        value = value.strip()
         if value.startswith('"') and value.endswith('"') and len(value) >= 2:
-            value = value[1:-1]  # quotes keep leading or trailing spaces
+            value = value[1:-1]  # quotes keep leading or trailing spaces, and a ' ;'
+        elif INLINE_COMMENT.search(value):
+            raise ProductError(path, key, f"{q(value)} looks like a value with a comment after it "
+                               f"(line {numbers[key]}); a comment takes a line of its own, and a "
+                               f"value in quotes is kept as written: \"{value}\"")
         if not value:
             raise ProductError(path, key, "empty")
-        if any(ord(c) < 32 for c in value):
+        if any(unicodedata.category(c) == "Cc" for c in value):
             raise ProductError(path, key, "holds a control character")
         values[key] = value
     return values
-

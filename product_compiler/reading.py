@@ -5,6 +5,7 @@ import re
 from product_compiler import names, tables
 from product_compiler.tables import RESOURCE_IDS
 from product_compiler.errors import ProductError, q
+from product_compiler.files import picture_path
 from product_compiler.ini import read_ini
 from product_compiler.pictures import convert_artwork, convert_exit_icon, convert_icon, convert_setup_icon
 
@@ -290,10 +291,10 @@ def read_product(folder):
                                f"{codepage}, the ANSI code page of {language} systems")
     check_width(ini, "version_line", line, VERSION_LINE_FONT, VERSION_LINE_WIDTH, "the version line")
     pictures = {}
-    pictures["disc.bmp"] = convert_artwork(os.path.join(folder, values["artwork"]))
-    pictures["setup.ico"] = convert_icon(os.path.join(folder, values["setup_icon"]), "setup_icon",
-                                         convert_setup_icon, 16, 4)
-    pictures["exit.ico"] = convert_icon(os.path.join(folder, values["exit_icon"]), "exit_icon",
-                                        convert_exit_icon, 0, 24)
+    pictures["disc.bmp"] = convert_artwork(picture_path(folder, values["artwork"], "artwork"))
+    pictures["setup.ico"] = convert_icon(picture_path(folder, values["setup_icon"], "setup_icon"),
+                                         "setup_icon", convert_setup_icon, 16, 4)
+    pictures["exit.ico"] = convert_icon(picture_path(folder, values["exit_icon"], "exit_icon"),
+                                        "exit_icon", convert_exit_icon, 0, 24)
     return p, pictures
 

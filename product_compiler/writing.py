@@ -8,7 +8,10 @@ import tempfile
 from product_compiler.reading import CAPTION_KEYS, LANGUAGES, MESSAGE_KEYS, RELEASE_CODES
 
 def c_string(text):
-    """A C++ UTF-16 string literal."""
+    """A C++ UTF-16 string literal the compiler reads back as exactly this
+    text: \\\\ and \\" escaped, every ? as \\? (so no ??! is a trigraph),
+    control characters in octal (three digits, so none takes the next
+    character in), all else beyond ASCII as \\u or \\U."""
     out = []
     for c in text:
         if c == "\\":
@@ -16,13 +19,15 @@ def c_string(text):
         elif c == '"':
             out.append('\\"')
         elif c == "?":
-            out.append("\\?")  # never part of a trigraph
+            out.append("\\?")
         elif c == "\r":
             out.append("\\r")
         elif c == "\n":
             out.append('\\n"\n        u"')
         elif 32 <= ord(c) < 127:
             out.append(c)
+        elif ord(c) < 32 or ord(c) == 127:
+            out.append(f"\\{ord(c):03o}")
         elif ord(c) > 0xFFFF:
             out.append(f"\\U{ord(c):08X}")
         else:
@@ -31,10 +36,28 @@ def c_string(text):
 
 
 def rc_string(text):
-    """A resource-compiler string: "" for a quote; a backslash starts an
-    escape there, so backslashes and line breaks are written as escapes."""
-    escaped = text.replace("\\", "\\\\").replace("\r", "\\r").replace("\n", "\\n")
-    return '"' + escaped.replace('"', '""') + '"'
+    """A resource-compiler string windres reads back as exactly this text
+    (written in UTF-8 under #pragma code_page(65001)). windres runs the C
+    preprocessor first: "" for a quote keeps every character inside a C
+    string literal there (it ends one literal and starts the next), and ?
+    is written \\077, so no ??! is a trigraph. A backslash starts an escape
+    for windres: backslashes, line breaks and control characters are
+    written as escapes (windres knows no \\?, so octal)."""
+    out = []
+    for c in text:
+        if c == "\\":
+            out.append("\\\\")
+        elif c == '"':
+            out.append('""')
+        elif c == "\r":
+            out.append("\\r")
+        elif c == "\n":
+            out.append("\\n")
+        elif c == "?" or ord(c) < 32 or ord(c) == 127:
+            out.append(f"\\{ord(c):03o}")
+        else:
+            out.append(c)
+    return '"' + "".join(out) + '"'
 
 
 def release_mask(admitted):

@@ -2,20 +2,26 @@
 """A maker's mistakes in a product folder, each stopping the build with one
 line that names the file, the key and what is wrong; and pictures in the
 forms a maker has them (8-bit BMP, PNG, an icon file with several images)
-turned into the ones the launcher carries.
+turned into the ones the launcher carries; files as makers save them
+accepted; hostile texts read back exactly from the generated C++ and
+resource strings.
 
     check_product.py --product <a valid product folder> --scratch <folder>
 """
 import argparse
+import json
 import os
 import shutil
 import struct
 import subprocess
 import sys
+import zlib
 
+import pefile
 from PIL import Image
 
-PRODUCT_PY = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "product_compiler", "compile.py")
+ROOT = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..")
+PRODUCT_PY = os.path.join(ROOT, "product_compiler", "compile.py")
 
 
 def set_key(file, key, value):
@@ -36,6 +42,43 @@ def picture(name, size, mode="RGB", colour=(10, 120, 200), alpha=255, **save):
         image = Image.new(mode, size, colour if mode == "RGB" else colour + (alpha,))
         image.save(os.path.join(folder, name), **save)
     return make
+
+
+def edit(file, how):
+    """Rewrites a file's text (how: text -> text)."""
+    def change(folder):
+        path = os.path.join(folder, file)
+        text = open(path, encoding="utf-8", newline="").read()
+        open(path, "w", encoding="utf-8", newline="").write(how(text))
+    return change
+
+
+def insert(file, line):
+    return edit(file, lambda text: line + "\n" + text)
+
+
+def append(file, line):
+    return edit(file, lambda text: text + line + "\n")
+
+
+def replace(file, make):
+    """Puts something else where a file was (make: the path -> None)."""
+    def change(folder):
+        path = os.path.join(folder, file)
+        os.remove(path) if os.path.isfile(path) else None
+        make(path)
+    return change
+
+
+def png_header(name, width, height):
+    """A PNG that only says its size: no pixel of it need ever be decoded."""
+    def chunk(kind, data):
+        return struct.pack(">I", len(data)) + kind + data + struct.pack(">I", zlib.crc32(kind + data))
+    data = (b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", struct.pack(">IIBBBBB", width, height, 8, 2, 0, 0, 0))
+            + chunk(b"IDAT", zlib.compress(b"")) + chunk(b"IEND", b""))
+    if name.endswith(".ico"):  # an icon file whose 32 x 32 image is that PNG
+        data = struct.pack("<HHHBBBBHHII", 0, 1, 1, 32, 32, 0, 0, 1, 32, len(data), 22) + data
+    return lambda folder: open(os.path.join(folder, name), "wb").write(data)
 
 
 def both(*changes):
@@ -83,12 +126,106 @@ CASES = [
      "{folder}/s.png: setup_icon: has partly transparent pixels"),
     (both(picture("e.ico", (48, 48), sizes=[(16, 16), (48, 48)]), set_key(INI, "exit_icon", "e.ico")),
      "{folder}/e.ico: exit_icon: an icon with images of 16 x 16, 48 x 48; it needs a 32 x 32 one"),
+    (insert(INI, "name: X"), "{ini}: line 1: 'name: X' is not key = value, a [section] or a comment"),
+    (insert(INI, "[DEFAULT]\nlanguages = en"), "{ini}: line 1: a section [DEFAULT]; the file has one section, [product]"),
+    (insert(INI, "languages = en"), "{ini}: line 1: a value before the [product] line"),
+    (append(INI, "name = Orbisk"), "{ini}: name: given twice (lines "),
+    (set_key(INI, "name", "Orbisk ; our product"), "{ini}: name: 'Orbisk ; our product' looks like a value "
+     "with a comment after it"),
+    (set_key(INI, "artwork", "missing.png"), "{folder}/missing.png: artwork: no such file"),
+    (both(lambda f: os.mkdir(os.path.join(f, "art")), set_key(INI, "artwork", "art")),
+     "{folder}/art: artwork: a folder, not a file"),
+    (replace(EN, os.mkdir), "{en}: a folder, not a file"),
+    (replace(INI, os.mkdir), "{ini}: a folder, not a file"),
+    (both(lambda f: os.mkfifo(os.path.join(f, "art.png")), set_key(INI, "artwork", "art.png")),
+     "{folder}/art.png: artwork: a pipe (FIFO), not a file"),
+    (set_key(INI, "setup_icon", "/dev/zero"), "{ini}: setup_icon: '/dev/zero' is absolute"),
+    (set_key(INI, "artwork", "../../secret/art.png"), "{ini}: artwork: '../../secret/art.png' climbs out of "
+     "the product folder"),
+    (lambda f: os.truncate(os.path.join(f, "disc.bmp"), 17 * 1024 * 1024),
+     "{disc}: artwork: 17,825,792 bytes; such a file may have at most 16 MB"),
+    (both(png_header("huge.png", 13000, 13000), set_key(INI, "artwork", "huge.png")),
+     "{folder}/huge.png: artwork: 13000 x 13000 pixels; the window's picture must be 350 x 350"),
+    (both(png_header("huge.ico", 13000, 13000), set_key(INI, "exit_icon", "huge.ico")),
+     "{folder}/huge.ico: exit_icon: the icon's 32 x 32 image is 13000 x 13000 pixels"),
 ]
+
+# Files as makers save them, which must build, and a value they must give.
+BOM = "\ufeff"
+ACCEPTED = [
+    (edit(INI, lambda text: BOM + text.replace("\n", "\r\n")), ("name",), "Tavrinex"),  # Notepad
+    (edit(EN, lambda text: BOM + "# English\n" + text), ("texts", "en", "title"), "Installation"),
+    (set_key(INI, "name", "Orbisk; Atlas"), ("name",), "Orbisk; Atlas"),
+    (set_key(INI, "name", '" Orbisk ; Atlas "'), ("name",), " Orbisk ; Atlas "),
+    (both(lambda f: os.symlink("disc.bmp", os.path.join(f, "art.bmp")), set_key(INI, "artwork", "art.bmp")),
+     ("name",), "Tavrinex"),
+]
+
+# Texts that mean something else to a C++ compiler or to windres (and the
+# C preprocessor it runs first), each to be read back exactly as written.
+HOSTILE = ["Quit now??!", "??/\r\n??=", "a\\b\\", 'say "hi"', '""', "%s $(X) ; x", "/* no */ // no",
+           "#define X 1", "two\r\n#define lines", "Größe 日本 😀", "?1\\0771", "  spaced  "]
 
 
 def run(folder, out):
-    return subprocess.run(["/usr/bin/python3", PRODUCT_PY, "--product", folder, "--out", out],
-                          capture_output=True, text=True)
+    try:
+        return subprocess.run(["/usr/bin/python3", PRODUCT_PY, "--product", folder, "--out", out],
+                              capture_output=True, text=True, timeout=300)
+    except subprocess.TimeoutExpired:  # a hang, not a slow run: it reads a few small files
+        return subprocess.CompletedProcess([], -1, "", "still running after 300 seconds")
+
+
+def check_literals(scratch):
+    """The hostile texts through c_string (built with g++, trigraph warnings
+    as errors, and run) and rc_string (a string table and a version record
+    built with windres, read back with pefile)."""
+    sys.path.insert(0, ROOT)
+    from product_compiler.writing import c_string, rc_string
+    os.makedirs(scratch)
+    failures = []
+    cpp, program = os.path.join(scratch, "texts.cpp"), os.path.join(scratch, "texts")
+    open(cpp, "w").write("#include <cstdio>\nconst char16_t* const texts[] = {\n" + ",\n".join(map(c_string, HOSTILE))
+                         + "};\nint main() { for (auto t : texts) { for (; *t; ++t) std::printf(\"%X \", "
+                         "unsigned(*t)); std::printf(\"\\n\"); } }\n")
+    built = subprocess.run(["g++", "-std=c++17", "-Werror", "-Wtrigraphs", "-o", program, cpp],
+                           capture_output=True, text=True)
+    if built.returncode or built.stderr:
+        return [f"c_string: g++ says {built.stderr.strip()!r}"]
+    lines = subprocess.run([program], capture_output=True, text=True).stdout.splitlines()
+    for text, line in zip(HOSTILE, lines + [""] * (len(HOSTILE) - len(lines))):
+        got = bytes(b for unit in line.split() for b in struct.pack("<H", int(unit, 16))).decode("utf-16-le")
+        if got != text:
+            failures.append(f"c_string: {text!r} came back as {got!r}")
+    rc, obj, dll = (os.path.join(scratch, name) for name in ("texts.rc", "texts.o", "texts.dll"))
+    open(rc, "w", encoding="utf-8").write(
+        "#pragma code_page(65001)\nSTRINGTABLE\nBEGIN\n"
+        + "".join(f"    {i} {rc_string(t)}\n" for i, t in enumerate(HOSTILE, 1))
+        + 'END\n1 VERSIONINFO\nBEGIN\n BLOCK "StringFileInfo"\n BEGIN\n  BLOCK "040904B0"\n  BEGIN\n'
+        + "".join(f'   VALUE "K{i}", {rc_string(t)}\n' for i, t in enumerate(HOSTILE, 1))
+        + "  END\n END\nEND\n")
+    for command in (["i686-w64-mingw32-windres", "-O", "coff", "-o", obj, rc],
+                    ["i686-w64-mingw32-gcc", "-nostdlib", "-shared", "-Wl,--entry=0", "-o", dll, obj]):
+        built = subprocess.run(command, capture_output=True, text=True)
+        if built.returncode or built.stderr:
+            return failures + [f"rc_string: {command[0]} says {built.stderr.strip()!r}"]
+    pe = pefile.PE(dll)
+    table = {}
+    for kind in pe.DIRECTORY_ENTRY_RESOURCE.entries:
+        for block in kind.directory.entries if kind.id == 6 else []:  # RT_STRING: 16 strings a block
+            entry = block.directory.entries[0].data.struct
+            data, at = pe.get_data(entry.OffsetToData, entry.Size), 0
+            for i in range(16):
+                length = struct.unpack_from("<H", data, at)[0]
+                table[(block.id - 1) * 16 + i] = data[at + 2:at + 2 + 2 * length].decode("utf-16-le")
+                at += 2 + 2 * length
+    record = {k.decode(): v for info in pe.FileInfo[0] if info.Key == b"StringFileInfo"
+              for strings in info.StringTable for k, v in strings.entries.items()}
+    for i, text in enumerate(HOSTILE, 1):
+        # pefile writes each UTF-16 unit of a version string as one character.
+        units = struct.unpack(f"<{len(text.encode('utf-16-le')) // 2}H", text.encode("utf-16-le"))
+        if table.get(i) != text or record.get(f"K{i}") != "".join(map(chr, units)).encode("utf-8", "backslashreplace"):
+            failures.append(f"rc_string: {text!r} came back as {table.get(i)!r} and {record.get(f'K{i}')!r}")
+    return failures
 
 
 def main():
@@ -111,6 +248,20 @@ def main():
                 or os.path.exists(os.path.join(folder, "out")):
             failures.append(f"expected one line starting {expected!r} and no output, got exit "
                             f"{result.returncode}: {result.stderr.strip()!r}")
+    for number, (change, where, expected) in enumerate(ACCEPTED):
+        folder = os.path.join(args.scratch, f"accepted{number}")
+        shutil.copytree(args.product, folder)
+        change(folder)
+        result = run(folder, os.path.join(folder, "out"))
+        if result.returncode != 0 or result.stderr:
+            failures.append(f"accepted case {number}: exit {result.returncode}: {result.stderr.strip()!r}")
+            continue
+        value = json.load(open(os.path.join(folder, "out", "product.json"), encoding="utf-8"))
+        for step in where:
+            value = value[step]
+        if value != expected:
+            failures.append(f"accepted case {number}: {'.'.join(where)} is {value!r}, not {expected!r}")
+    failures += check_literals(os.path.join(args.scratch, "literals"))
     # The forms a maker has: an 8-bit BMP artwork, a PNG setup icon with
     # transparent corners, an icon file of several images.
     folder = os.path.join(args.scratch, "converted")
@@ -141,7 +292,7 @@ def main():
             failures.append("the 32 x 32 image of the icon file was not taken as a 24-bit icon")
     for failure in failures:
         print("FAIL:", failure)
-    print(f"{len(CASES) - len(failures) + (1 if not failures else 0)} passed, {len(failures)} failed")
+    print(f"{len(CASES) + len(ACCEPTED) + 2} cases, {len(failures)} failed")
     return 1 if failures else 0
 
 
