@@ -21,7 +21,7 @@ rm -rf "$scratch"
 mkdir -p "$scratch"
 # The dates come from the last commit; the build signs nothing here.
 unset SOURCE_DATE_EPOCH LAUNCHER_SIGN_CERT LAUNCHER_SIGN_KEY LAUNCHER_SIGN_PFX LAUNCHER_SIGN_PASS_FILE \
-    LAUNCHER_SIGN_TIMESTAMP_URL
+    LAUNCHER_SIGN_TIMESTAMP_URL LAUNCHER_SIGN_PKCS11_MODULE
 
 copy_sources() {
     local to=$1
