@@ -24,15 +24,16 @@
 # (name~) are left out and listed. Links inside the folder are copied as
 # the files they point to.
 #
-# Signing launcher.exe on its way into the tree, with a PEM certificate and
-# key (LAUNCHER_SIGN_CERT, LAUNCHER_SIGN_KEY) or a PKCS#12 file
-# (LAUNCHER_SIGN_PFX): first with SHA-1, the only digest XP checks, then
-# with a nested SHA-256 signature, which later Windows prefer. A key's or
-# PKCS#12 file's passphrase is read from the file LAUNCHER_SIGN_PASS_FILE
-# names, never passed on a command line. LAUNCHER_SIGN_TIMESTAMP_URL names
-# an RFC 3161 server that timestamps both signatures, so they stay valid
-# after the certificate expires. None of these files may lie inside the
-# installer folder.
+# Signing launcher.exe on its way into the tree (medium_builder/signing.py),
+# with a PEM certificate and key (LAUNCHER_SIGN_CERT, LAUNCHER_SIGN_KEY), a
+# PKCS#12 file (LAUNCHER_SIGN_PFX) or a key on a token
+# (LAUNCHER_SIGN_PKCS11_MODULE, LAUNCHER_SIGN_KEY=pkcs11:...): first with
+# SHA-1, the only digest XP checks, then with a nested SHA-256 signature,
+# which later Windows prefer. A passphrase or PIN is read from the file
+# LAUNCHER_SIGN_PASS_FILE names, never passed on a command line.
+# LAUNCHER_SIGN_TIMESTAMP_URL names an RFC 3161 server that timestamps both
+# signatures, so they stay valid after the certificate expires. None of
+# these files may lie inside the installer folder.
 #
 # All or nothing: the tree and the image are made in a staging folder
 # beside the tree and replace the previous ones together at the end; a
@@ -102,69 +103,18 @@ fi
 [[ $epoch =~ ^[0-9]+$ ]] || fail "SOURCE_DATE_EPOCH must be a number of seconds, not \"$epoch\""
 
 # --- what to sign with ------------------------------------------------------
-signer=()
-if [ -n "${LAUNCHER_SIGN_PFX:-}" ]; then
-    [ -z "${LAUNCHER_SIGN_CERT:-}${LAUNCHER_SIGN_KEY:-}" ] ||
-        fail "sign with LAUNCHER_SIGN_PFX or with LAUNCHER_SIGN_CERT and LAUNCHER_SIGN_KEY, not both"
-    signer=(-pkcs12 "$LAUNCHER_SIGN_PFX")
-elif [ -n "${LAUNCHER_SIGN_CERT:-}${LAUNCHER_SIGN_KEY:-}" ]; then
-    [ -n "${LAUNCHER_SIGN_CERT:-}" ] && [ -n "${LAUNCHER_SIGN_KEY:-}" ] ||
-        fail "signing needs both LAUNCHER_SIGN_CERT (certificate) and LAUNCHER_SIGN_KEY (its key)"
-    signer=(-certs "$LAUNCHER_SIGN_CERT" -key "$LAUNCHER_SIGN_KEY")
-else
-    for name in LAUNCHER_SIGN_PASS_FILE LAUNCHER_SIGN_TIMESTAMP_URL; do
-        [ -z "${!name:-}" ] ||
-            fail "$name is set, but there is nothing to sign with (LAUNCHER_SIGN_PFX, or LAUNCHER_SIGN_CERT and LAUNCHER_SIGN_KEY)"
-    done
-fi
-if [ ${#signer[@]} -gt 0 ]; then
-    for name in LAUNCHER_SIGN_CERT LAUNCHER_SIGN_KEY LAUNCHER_SIGN_PFX LAUNCHER_SIGN_PASS_FILE; do
-        [ -n "${!name:-}" ] || continue
-        [ -f "${!name}" ] && [ -r "${!name}" ] || fail "$name: cannot read the file ${!name}"
-        ! inside_installer_dir "${!name}" ||
-            fail "$name: ${!name} lies inside the installer folder, which goes onto the disc"
-    done
-    # openssl reads the passphrase from the file too: it is on no command line.
-    if [ -n "${LAUNCHER_SIGN_PASS_FILE:-}" ]; then
-        signer+=(-readpass "$LAUNCHER_SIGN_PASS_FILE")
-        passin=(-passin "file:$LAUNCHER_SIGN_PASS_FILE")
-    else
-        passin=(-passin pass:)
-    fi
-    # The key must open before osslsigncode is asked, which would otherwise
-    # prompt on a terminal, twice, or fail with "problems getting password".
-    locked=
-    if [ -n "${LAUNCHER_SIGN_PFX:-}" ]; then
-        secret=$LAUNCHER_SIGN_PFX
-        certificate() { openssl pkcs12 -legacy -in "$secret" -nokeys -clcerts "${passin[@]}"; }
-        if ! opened=$(openssl pkcs12 -legacy -in "$secret" -noout "${passin[@]}" 2>&1); then
-            [[ $opened == *"invalid password"* ]] ||
-                fail "LAUNCHER_SIGN_PFX: cannot read $secret as a PKCS#12 file"
-            locked=yes
-        fi
-    else
-        secret=$LAUNCHER_SIGN_KEY
-        certificate() { cat "$LAUNCHER_SIGN_CERT"; }
-        if ! opened=$(openssl pkey -in "$secret" -noout "${passin[@]}" 2>&1); then
-            grep -q ENCRYPTED "$secret" ||
-                fail "LAUNCHER_SIGN_KEY: cannot read $secret as a private key"
-            locked=yes
-        fi
-    fi
-    if [ -n "$locked" ] && [ -n "${LAUNCHER_SIGN_PASS_FILE:-}" ]; then
-        fail "the passphrase in $LAUNCHER_SIGN_PASS_FILE (LAUNCHER_SIGN_PASS_FILE) does not open $secret"
-    elif [ -n "$locked" ]; then
-        fail "$secret is protected by a passphrase: name a file holding it in LAUNCHER_SIGN_PASS_FILE"
-    fi
-    timestamp=()
-    if [ -n "${LAUNCHER_SIGN_TIMESTAMP_URL:-}" ]; then
-        timestamp=(-ts "$LAUNCHER_SIGN_TIMESTAMP_URL")
-    else
-        expires=$(certificate 2>/dev/null | openssl x509 -noout -enddate 2>/dev/null) || expires=
-        echo "make-medium: no timestamp (LAUNCHER_SIGN_TIMESTAMP_URL): Windows will judge the signature" \
-             "invalid once the certificate expires${expires:+ (${expires#notAfter=})}"
-    fi
-fi
+# signing.py checks the LAUNCHER_SIGN_ variables (files it cannot read, a
+# passphrase or PIN that does not open the key, a certificate that is not
+# the key's, a token it cannot find) before anything is written, and signs
+# below. A key on a token is a pkcs11: URI, not a file.
+signing=(/usr/bin/python3 "$scripts/signing.py")
+signed=${LAUNCHER_SIGN_PFX:-}${LAUNCHER_SIGN_CERT:-}${LAUNCHER_SIGN_KEY:-}
+for name in LAUNCHER_SIGN_CERT LAUNCHER_SIGN_KEY LAUNCHER_SIGN_PFX LAUNCHER_SIGN_PASS_FILE; do
+    case ${!name:-pkcs11:} in pkcs11:*) continue ;; esac
+    ! inside_installer_dir "${!name}" ||
+        fail "$name: ${!name} lies inside the installer folder, which goes onto the disc"
+done
+checked=$("${signing[@]}" check 2>&1 >/dev/null) || fail "${checked#signing: }"
 
 # --- the installer folder ---------------------------------------------------
 installer_files=(/usr/bin/python3 "$scripts/../product_compiler/installer_folder.py" --installer-dir "$installer_dir"
@@ -191,21 +141,13 @@ new_tree=$staging/tree
 new_image=$staging/image.iso
 mkdir "$new_tree"
 
-if [ ${#signer[@]} -gt 0 ]; then
+if [ -n "$signed" ]; then
     # A fixed signing time: the same key signs the same bytes every time
     # (unless a timestamp server adds its own time).
-    sign=(osslsigncode sign "${signer[@]}" -n "$product" -time "$epoch" "${timestamp[@]}")
-    log=$staging/sign.log
-    if ! { "${sign[@]}" -h sha1 -in "$launcher" -out "$staging/launcher.sha1" &&
-           "${sign[@]}" -nest -h sha256 -in "$staging/launcher.sha1" -out "$new_tree/$launcher_name"
-         } >"$log" 2>&1; then
-        if grep -q "timestamping failed" "$log"; then
-            fail "the timestamp server $LAUNCHER_SIGN_TIMESTAMP_URL gave no timestamp:" \
-                 "$(grep -m1 -e "HTTP failure" -e "timestamping failed" "$log")"
-        fi
-        fail "osslsigncode could not sign $launcher: $(grep -v -m1 -e '^Connecting' -e '^PE checksum' "$log")"
-    fi
-    echo "make-medium: $launcher_name signed (SHA-1, nested SHA-256) with $secret${timestamp[1]:+, timestamped by ${timestamp[1]}}"
+    said=$("${signing[@]}" sign --in "$launcher" --out "$new_tree/$launcher_name" --name "$product" \
+           --epoch "$epoch" --workdir "$staging" 2>"$staging/sign.err") ||
+        fail "$(sed 's/^signing: //' "$staging/sign.err")"
+    sed 's/^signing: /make-medium: /' <<<"$said"
 else
     cp "$launcher" "$new_tree/$launcher_name"
 fi

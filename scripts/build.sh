@@ -13,9 +13,11 @@
 #                            again; empty: the sample installer
 # Read by the product compiler, to sign the medium's launcher.exe with (see
 # medium_builder/signing.py): LAUNCHER_SIGN_CERT and LAUNCHER_SIGN_KEY, a PEM
-# certificate and its key, or LAUNCHER_SIGN_PFX, a PKCS#12 file; the
-# passphrase in the file LAUNCHER_SIGN_PASS_FILE; LAUNCHER_SIGN_TIMESTAMP_URL,
-# an RFC 3161 timestamp server.
+# certificate and its key, or LAUNCHER_SIGN_PFX, a PKCS#12 file, or
+# LAUNCHER_SIGN_PKCS11_MODULE, a token's PKCS#11 module, with pkcs11: URIs in
+# LAUNCHER_SIGN_KEY (and LAUNCHER_SIGN_CERT, or a file); the passphrase or
+# PIN in the file LAUNCHER_SIGN_PASS_FILE; LAUNCHER_SIGN_TIMESTAMP_URL, an
+# RFC 3161 timestamp server. LAUNCHER_EXTRA_DIR: files for the disc's root.
 #
 # Each product builds in a folder of its own, so building one never touches
 # another's executable, medium or image: the default product in build/ (its
@@ -25,9 +27,9 @@
 set -euo pipefail
 
 # Paths as the caller gave them, relative to where they stand.
+# A pkcs11: URI names a key or certificate on a token, not a path.
 for name in LAUNCHER_PRODUCT LAUNCHER_INSTALLER_DIR LAUNCHER_EXTRA_DIR LAUNCHER_SIGN_CERT LAUNCHER_SIGN_KEY \
             LAUNCHER_SIGN_PFX LAUNCHER_SIGN_PASS_FILE LAUNCHER_SIGN_PKCS11_MODULE; do
-    # (a key on a token is named by a pkcs11: URI, not a path)
     if [ -n "${!name:-}" ] && [[ ${!name} != pkcs11:* ]]; then
         export "$name=$(realpath -m -- "${!name}")"
     fi

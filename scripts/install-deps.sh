@@ -14,6 +14,7 @@ PACKAGES=(
     python3-pil                                        # a product's pictures
     locales git                                        # the locales below
     xorriso osslsigncode openssl                       # the disc image, signing it
+    libengine-pkcs11-openssl opensc softhsm2           # signing with a key on a token; a test token
 )
 
 SUDO=

@@ -2,10 +2,11 @@
 # A timestamp keeps the launcher's signature valid after its certificate
 # expires. With a throw-away CA, a code-signing certificate of two days and
 # a TSA certificate, and an RFC 3161 server of the test's own on 127.0.0.1
-# (timestamp_server.py), the build signs the medium once with
-# LAUNCHER_SIGN_TIMESTAMP_URL and once without; osslsigncode verify at a
-# time after the certificate's end accepts both signatures of the first
-# (each timestamped) and refuses the second: "certificate has expired".
+# (timestamp_server.py), medium_builder/signing.py signs the launcher once
+# with LAUNCHER_SIGN_TIMESTAMP_URL and once without; osslsigncode verify at
+# a time after the certificate's end accepts both signatures of the first
+# (each timestamped) and refuses the second: "certificate has expired". A
+# server that does not answer gets one line, and nothing is signed.
 # Usage: check_timestamp.sh <source folder> <Windows build folder> <scratch folder>
 set -euo pipefail
 
@@ -44,22 +45,23 @@ trap 'kill "$server" 2>/dev/null || true' EXIT
 for _ in $(seq 50); do [ -s port.txt ] && break; sleep 0.1; done
 [ -s port.txt ] || fail "the timestamp server did not start"
 
-# An installer folder of its own: the sample installer as Setup.exe, whatever
-# the product names its installer.
-mkdir installer
-cp "$(find "$build/sample-installer" -maxdepth 1 -type f -iname '*.exe' | head -1)" installer/Setup.exe
-make_medium() {
-    LAUNCHER_SIGN_CERT=signer.pem LAUNCHER_SIGN_KEY=signer.key "$source_dir/medium_builder/make-medium.sh" \
-        --launcher "$build/launcher.exe" --installer-dir installer --installer 'Programs\Setup.exe' \
-        --product Acme --label "Acme 1.0" --sources "$source_dir" --tree "$1" --image "$1.iso" \
-        >"$1.txt" 2>&1 || fail "signing $1: $(cat "$1.txt")"
+sign() {
+    LAUNCHER_SIGN_CERT=signer.pem LAUNCHER_SIGN_KEY=signer.key /usr/bin/python3 \
+        "$source_dir/medium_builder/signing.py" sign --in "$build/launcher.exe" --out "$1.exe" --name Acme \
+        --epoch "$(date +%s)" --workdir . >"$1.txt" 2>&1
 }
-LAUNCHER_SIGN_TIMESTAMP_URL=http://127.0.0.1:$(cat port.txt)/ make_medium stamped
-make_medium plain
+LAUNCHER_SIGN_TIMESTAMP_URL=http://127.0.0.1:$(cat port.txt)/ sign stamped || fail "signing: $(cat stamped.txt)"
+sign plain || fail "signing: $(cat plain.txt)"
+# A server that does not answer: one line, and nothing signed.
+if LAUNCHER_SIGN_TIMESTAMP_URL=http://127.0.0.1:1/ sign refused 2>/dev/null; then
+    fail "signed with a timestamp server that does not answer"
+fi
+grep -qx "signing: the timestamp server http://127.0.0.1:1/ gave no timestamp: .*" refused.txt && [ ! -e refused.exe ] ||
+    fail "a timestamp server that does not answer: $(cat refused.txt)"
 
 after_end=$(( $(date -d "$(openssl x509 -in signer.pem -noout -enddate | cut -d= -f2)" +%s) + 86400 ))
 verify() {
-    osslsigncode verify -CAfile ca.pem -TSA-CAfile ca.pem -time "$after_end" -in "$1/launcher.exe" >"$1.verify" 2>&1
+    osslsigncode verify -CAfile ca.pem -TSA-CAfile ca.pem -time "$after_end" -in "$1.exe" >"$1.verify" 2>&1
 }
 verify stamped || fail "a timestamped signature after the certificate's end: $(grep -i -e error -e fail stamped.verify)"
 [ "$(grep -c "Timestamp Server Signature verification: ok" stamped.verify)" = 2 ] ||
@@ -69,4 +71,4 @@ if verify plain; then
 fi
 grep -q "certificate has expired" plain.verify || fail "expected \"certificate has expired\": $(cat plain.verify)"
 
-echo "ok: both signatures timestamped by a local RFC 3161 server stay valid after the certificate's end; without, they expire"
+echo "ok: both signatures timestamped by a local RFC 3161 server stay valid after the certificate's end; without, they expire; a silent server is one line"
