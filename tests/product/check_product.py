@@ -148,6 +148,16 @@ CASES = [
      "{folder}/huge.png: artwork: 13000 x 13000 pixels; the window's picture must be 350 x 350"),
     (both(png_header("huge.ico", 13000, 13000), set_key(INI, "exit_icon", "huge.ico")),
      "{folder}/huge.ico: exit_icon: the icon's 32 x 32 image is 13000 x 13000 pixels"),
+    (set_key(INI, "launcher_name", "Setup.exe"), "{ini}: launcher_name: 'Setup.exe' says 'Setup'"),
+    (set_key(INI, "launcher_name", "launcher.com"), "{ini}: launcher_name: 'launcher.com' does not end in .exe"),
+    (set_key(INI, "launcher_name", "bin\\start.exe"), "{ini}: launcher_name: 'bin\\start.exe' names a folder"),
+    (set_key(INI, "launcher_name", "con.exe"), "{ini}: launcher_name: 'con.exe': CON is a device name"),
+    # What the environment gives, checked before anything is built.
+    (set_key(INI, "installer", "Tavrinex\\setup.msi"), "{ini}: installer: 'Tavrinex\\setup.msi' is not a "
+     "program, so the sample installer cannot stand in for it: give your installer folder in LAUNCHER_INSTALLER_DIR"),
+    (None, "LAUNCHER_INSTALLER_DIR: {folder}/gone: no such folder", {"LAUNCHER_INSTALLER_DIR": "{folder}/gone"}),
+    (None, "SOURCE_DATE_EPOCH: 253402300800 is after 2155-12-31", {"SOURCE_DATE_EPOCH": "253402300800"}),
+    (None, "signing needs both LAUNCHER_SIGN_CERT", {"LAUNCHER_SIGN_CERT": "{ini}"}),
 ]
 
 # Files as makers save them, which must build, and a value they must give.
@@ -167,10 +177,15 @@ HOSTILE = ["Quit now??!", "??/\r\n??=", "a\\b\\", 'say "hi"', '""', "%s $(X) ; x
            "#define X 1", "two\r\n#define lines", "Größe 日本 😀", "?1\\0771", "  spaced  "]
 
 
-def run(folder, out):
+# Only what a case sets reaches the product compiler from the environment.
+CLEAN = {name: value for name, value in os.environ.items()
+         if not name.startswith("LAUNCHER_") and name != "SOURCE_DATE_EPOCH"}
+
+
+def run(folder, out, env=None):
     try:
         return subprocess.run(["/usr/bin/python3", PRODUCT_PY, "--product", folder, "--out", out],
-                              capture_output=True, text=True, timeout=300)
+                              capture_output=True, text=True, timeout=300, env={**CLEAN, **(env or {})})
     except subprocess.TimeoutExpired:  # a hang, not a slow run: it reads a few small files
         return subprocess.CompletedProcess([], -1, "", "still running after 300 seconds")
 
@@ -235,14 +250,16 @@ def main():
     args = parser.parse_args()
     shutil.rmtree(args.scratch, ignore_errors=True)
     failures = []
-    for number, (change, expected) in enumerate(CASES):
+    for number, (change, expected, *env) in enumerate(CASES):
         folder = os.path.join(args.scratch, f"case{number}")
         shutil.copytree(args.product, folder)
-        change(folder)
+        if change:
+            change(folder)
         files = {"ini": os.path.join(folder, INI), "en": os.path.join(folder, EN), "folder": folder,
                  "ru": os.path.join(folder, "texts", "ru.ini"), "disc": os.path.join(folder, "disc.bmp")}
         expected = expected.format(**files)
-        result = run(folder, os.path.join(folder, "out"))
+        env = {name: value.format(**files) for name, value in (env[0] if env else {}).items()}
+        result = run(folder, os.path.join(folder, "out"), env)
         lines = result.stderr.splitlines()
         if result.returncode != 1 or len(lines) != 1 or not lines[0].startswith(expected) \
                 or os.path.exists(os.path.join(folder, "out")):
