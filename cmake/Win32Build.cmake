@@ -200,7 +200,7 @@ set_target_properties(wine_drawing PROPERTIES OUTPUT_NAME drawing)
 # --- the start-up benchmark's floor (built by scripts/bench.sh only) --------
 # The same compiler and linker settings and the launcher's own resources.
 add_executable(bench_floor WIN32 EXCLUDE_FROM_ALL
-    scripts/bench/floor.cpp platform/win32/Runtime.cpp ${PRODUCT_DIR}/ProductFacts.cpp
+    scripts/bench/floor.cpp platform/win32/Runtime.cpp ui/Layout.cpp ${PRODUCT_DIR}/ProductFacts.cpp
     resources/launcher.rc)
 target_include_directories(bench_floor PRIVATE ${PROJECT_SOURCE_DIR}
     $<$<COMPILE_LANGUAGE:RC>:${PRODUCT_DIR}/${LAUNCHER_TEXTS}>

@@ -44,13 +44,23 @@ INSTALLER_WORDS = re.compile(r"setup|install|update|patch", re.IGNORECASE)
 DEVICE_NAMES = re.compile(r"(CON|PRN|AUX|NUL|COM[1-9]|LPT[1-9])(\..*)?", re.IGNORECASE)
 FORBIDDEN_IN_NAMES = set('<>:"|?*/')
 
-# The window's text, as Windows lays it out in Times New Roman (Liberation
-# Serif has its metrics): the version line in 15.75 pt bold (21 pixels) on
-# a line 244 pixels wide, the captions in 9.75 pt (13 pixels) on a face 81
-# pixels wide less its edges.
+# The window's text, as Windows lays it out in the layout's fonts (Times New
+# Roman, which Liberation Serif matches metric for metric): the version line
+# across its label, each caption across its button's face less the edges.
 FONTS = "/usr/share/fonts/truetype/liberation"
-VERSION_LINE_FONT, VERSION_LINE_WIDTH = ("LiberationSerif-Bold.ttf", 21), 244
-CAPTION_FONT, CAPTION_WIDTH = ("LiberationSerif-Regular.ttf", 13), 77
+METRIC_TWINS = {("Times New Roman", 400): "LiberationSerif-Regular.ttf",
+                ("Times New Roman", 700): "LiberationSerif-Bold.ttf"}
+
+
+def layout_font(name):
+    font = tables.LAYOUT["fonts"][name]
+    return METRIC_TWINS.get((font.face, font.weight)), font.pixels
+
+
+VERSION_LINE_FONT = layout_font("Label")
+VERSION_LINE_WIDTH = tables.LAYOUT["controls"]["Label1"].width
+CAPTION_FONT = layout_font("Button")
+CAPTION_WIDTH = tables.LAYOUT["controls"]["Command1"].width - 2 * tables.LAYOUT["metrics"]["ButtonEdge"]
 
 
 
@@ -199,7 +209,7 @@ def text_width(text, font):
     try:
         from PIL import ImageFont
         return ImageFont.truetype(os.path.join(FONTS, font[0]), font[1]).getlength(text)
-    except (ImportError, OSError):
+    except (ImportError, OSError, TypeError):
         return None
 
 

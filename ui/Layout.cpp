@@ -2,16 +2,42 @@
 
 namespace ui {
 
-const Font kButtonFont = {"Times New Roman", 975, 400, 0};
-const Font kLabelFont = {"Times New Roman", 1575, 700, 0};
+// The fonts and the controls' rectangles, from the design's one home.
+#define FORM1(width, height)
+#define COLOR(name, value)
+#define METRIC(name, pixels)
+#define CONTROL(name, left, top, width, height)
+#define FONT(name, face, size, weight, charset) const Font k##name##Font = {face, size, weight, charset};
+#include "ui/Layout.def"
+#undef CONTROL
+#undef FONT
+
+namespace {
+
+// What each control shows when the window is created: the buttons' and the
+// label's design-time texts (the string table sets the captions again).
+constexpr const char16_t* DesignText(ControlIndex control)
+{
+    switch (control) {
+    case kCommand1: return kCommand1DesignCaption;
+    case kCommand2: return kCommand2DesignCaption;
+    case kLabel1: return kVersionLine;
+    default: return nullptr;
+    }
+}
+
+}  // namespace
 
 const ControlLayout kControls[kControlCount] = {
-    //  left  top   width height   text
-    {{1080, 3480, 1215, 975}, kCommand1DesignCaption},  // Command1
-    {{2880, 3480, 1215, 975}, kCommand2DesignCaption},  // Command2
-    {{840, 960, 3660, 360},   kVersionLine},            // Label1
-    {{0, 0, 5250, 5250},      nullptr},                 // Image1
+#define CONTROL(name, left, top, width, height) {{left, top, width, height}, DesignText(k##name)},
+#define FONT(name, face, size, weight, charset)
+#include "ui/Layout.def"
 };
+#undef FORM1
+#undef CONTROL
+#undef FONT
+#undef COLOR
+#undef METRIC
 
 ButtonFace LayOutButtonFace(int width, int height, int captionHeight, bool pressed)
 {
@@ -20,7 +46,9 @@ ButtonFace LayOutButtonFace(int width, int height, int captionHeight, bool press
     int top = (height - content) / 2 + shift;
     ButtonFace face;
     face.icon = Rect{(width - kButtonIconSize) / 2 + shift, top, kButtonIconSize, kButtonIconSize};
-    face.caption = Rect{shift, top + kButtonIconSize + kButtonIconCaptionGap, width, captionHeight};
+    // The caption between the raised edges, which it never covers.
+    face.caption = Rect{kButtonEdge + shift, top + kButtonIconSize + kButtonIconCaptionGap,
+                        width - 2 * kButtonEdge, captionHeight};
     face.focus = Rect{kButtonFocusInset, kButtonFocusInset, width - 2 * kButtonFocusInset,
                       height - 2 * kButtonFocusInset};
     return face;

@@ -57,9 +57,21 @@ struct ControlLayout {
     const char16_t* text;    // design-time caption or label text
 };
 
-// Form1 itself.
-constexpr int kForm1ClientWidthTwips = 5235;
-constexpr int kForm1ClientHeightTwips = 5220;
+// The design's numbers, from their one home (ui/Layout.def), which the
+// product compiler and the tests read too.
+#define FORM1(width, height) \
+    constexpr int kForm1ClientWidthTwips = width; \
+    constexpr int kForm1ClientHeightTwips = height;
+#define CONTROL(name, left, top, width, height)
+#define FONT(name, face, size, weight, charset)
+#define COLOR(name, value) constexpr Color k##name##Color = value;
+#define METRIC(name, pixels) constexpr int k##name = pixels;
+#include "ui/Layout.def"
+#undef FORM1
+#undef CONTROL
+#undef FONT
+#undef COLOR
+#undef METRIC
 // The product's texts, written by the build from its product folder: the
 // version line, and the title and captions in the product's first language
 // (the string table sets them again at load).
@@ -67,20 +79,15 @@ extern const char16_t kForm1DesignTitle[];
 extern const char16_t kCommand1DesignCaption[];
 extern const char16_t kCommand2DesignCaption[];
 extern const char16_t kVersionLine[];
-constexpr Color kForm1BackColor = 0x00C0C0C0;     // never visible: Image1 covers it
-constexpr Color kButtonFaceColor = 0x00C0FFFF;    // pale yellow
-constexpr Color kLabelTextColor = 0x00000000;     // black
 constexpr int kArtworkWidth = 350;                // natural size of the disc artwork
 constexpr int kArtworkHeight = 350;
 
 extern const Font kButtonFont;
 extern const Font kLabelFont;
 
-// Inside a picture button: the icon centred above the caption, the two
+// Inside a picture button (kButtonIconSize, kButtonIconCaptionGap,
+// kButtonFocusInset above): the icon centred above the caption, the two
 // centred together; a pressed button shows both one pixel right and down.
-constexpr int kButtonIconSize = 32;
-constexpr int kButtonIconCaptionGap = 2;
-constexpr int kButtonFocusInset = 4;   // the dotted focus frame, as on push buttons
 
 struct ButtonFace {
     Rect icon;
@@ -91,7 +98,20 @@ ButtonFace LayOutButtonFace(int width, int height, int captionHeight, bool press
 
 // The controls, from the top of the stacking order to the bottom. The two
 // buttons are also the tab order; the label and the picture take no focus.
-enum ControlIndex { kCommand1, kCommand2, kLabel1, kImage1, kControlCount };
+enum ControlIndex {
+#define FORM1(width, height)
+#define CONTROL(name, left, top, width, height) k##name,
+#define FONT(name, face, size, weight, charset)
+#define COLOR(name, value)
+#define METRIC(name, pixels)
+#include "ui/Layout.def"
+#undef FORM1
+#undef CONTROL
+#undef FONT
+#undef COLOR
+#undef METRIC
+    kControlCount
+};
 extern const ControlLayout kControls[kControlCount];
 
 }  // namespace ui

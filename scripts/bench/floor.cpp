@@ -19,10 +19,14 @@ namespace {
 
 const char kClassName[] = "DiscLauncherBenchFloor";
 const WCHAR kWideClassName[] = L"DiscLauncherBenchFloor";
-const int kClientWidth = 349, kClientHeight = 348;
-const RECT kLabel = {56, 64, 300, 88};
-const int kButtonLeft[2] = {72, 192};
-const int kButtonTop = 232, kButtonWidth = 81, kButtonHeight = 65;
+// The launcher's layout, from its one home (ui/Layout.def): the same places,
+// fonts and face colour, drawn with nothing of the launcher's own code.
+const int kClientWidth = ui::TwipsToPixels(ui::kForm1ClientWidthTwips);
+const int kClientHeight = ui::TwipsToPixels(ui::kForm1ClientHeightTwips);
+ui::Rect Place(ui::ControlIndex control)
+{
+    return ui::ToPixels(ui::kControls[control].twips);
+}
 const WCHAR* Wide(const char16_t* text)
 {
     return reinterpret_cast<const WCHAR*>(text);
@@ -32,7 +36,7 @@ const WCHAR* Caption(int index)
 {
     return Wide(index == 0 ? ui::kCommand1DesignCaption : ui::kCommand2DesignCaption);
 }
-const COLORREF kFaceColor = RGB(255, 255, 192);
+const COLORREF kFaceColor = ui::kButtonFaceColor;
 
 HWND g_buttons[2];
 HICON g_icons[2];
@@ -40,11 +44,11 @@ HFONT g_labelFont, g_buttonFont;
 const BITMAPINFO* g_disc;
 const void* g_discBits;
 
-HFONT TimesNewRoman(int pixels, int weight)
+HFONT LayoutFont(const ui::Font& font)
 {
-    return CreateFontA(-pixels, 0, 0, 0, weight, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
-                       OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
-                       DEFAULT_PITCH | FF_ROMAN, "Times New Roman");
+    return CreateFontA(-ui::PointsToPixels(font.hundredthsOfPoint), 0, 0, 0, font.weight, FALSE, FALSE,
+                       FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
+                       DEFAULT_PITCH | FF_ROMAN, font.face);
 }
 
 // The packed DIB of the bitmap resource, used where it lies in the image.
@@ -72,7 +76,8 @@ void Paint(HWND window)
     }
     HGDIOBJ old = SelectObject(dc, g_labelFont);
     SetBkMode(dc, TRANSPARENT);
-    RECT label = kLabel;
+    const ui::Rect place = Place(ui::kLabel1);
+    RECT label = {place.left, place.top, place.Right(), place.Bottom()};
     ExtTextOutW(dc, label.left, label.top, ETO_CLIPPED, &label, Wide(ui::kVersionLine),
                 lstrlenW(Wide(ui::kVersionLine)), nullptr);
     SelectObject(dc, old);
@@ -95,14 +100,18 @@ void DrawButton(const DRAWITEMSTRUCT& item)
     HGDIOBJ old = SelectObject(item.hDC, g_buttonFont);
     TEXTMETRICA metrics;
     GetTextMetricsA(item.hDC, &metrics);
-    int top = (kButtonHeight - (32 + 2 + metrics.tmHeight)) / 2;
-    DrawIconEx(item.hDC, (kButtonWidth - 32) / 2, top, g_icons[index], 32, 32, 0, nullptr, DI_NORMAL);
-    RECT caption = {0, top + 34, kButtonWidth, top + 34 + metrics.tmHeight};
+    const ui::Rect button = Place(ui::kCommand1);
+    const int icon = ui::kButtonIconSize, gap = ui::kButtonIconCaptionGap;
+    int top = (button.height - (icon + gap + metrics.tmHeight)) / 2;
+    DrawIconEx(item.hDC, (button.width - icon) / 2, top, g_icons[index], icon, icon, 0, nullptr, DI_NORMAL);
+    RECT caption = {ui::kButtonEdge, top + icon + gap, button.width - ui::kButtonEdge,
+                    top + icon + gap + metrics.tmHeight};
     SetBkMode(item.hDC, TRANSPARENT);
     DrawTextW(item.hDC, Caption(index), -1, &caption, DT_CENTER | DT_TOP | DT_SINGLELINE);
     SelectObject(item.hDC, old);
     if (focused) {
-        RECT focus = {4, 4, kButtonWidth - 4, kButtonHeight - 4};
+        const int inset = ui::kButtonFocusInset;
+        RECT focus = {inset, inset, button.width - inset, button.height - inset};
         DrawFocusRect(item.hDC, &focus);
     }
 }
@@ -130,8 +139,8 @@ int Run()
         g_icons[i] = static_cast<HICON>(LoadImageA(instance, MAKEINTRESOURCEA(i == 0 ? IDI_SETUP : IDI_EXIT),
                                                    IMAGE_ICON, 32, 32, LR_DEFAULTCOLOR));
     }
-    g_labelFont = TimesNewRoman(21, FW_BOLD);
-    g_buttonFont = TimesNewRoman(13, FW_NORMAL);
+    g_labelFont = LayoutFont(ui::kLabelFont);
+    g_buttonFont = LayoutFont(ui::kButtonFont);
 
     WNDCLASSA windowClass = {};
     windowClass.lpfnWndProc = WindowProc;
@@ -152,9 +161,10 @@ int Run()
     if (window == nullptr)
         return 1;
     for (int i = 0; i < 2; ++i) {
+        const ui::Rect place = Place(i == 0 ? ui::kCommand1 : ui::kCommand2);
         g_buttons[i] = CreateWindowExW(0, L"BUTTON", Caption(i),
                                        WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_OWNERDRAW,
-                                       kButtonLeft[i], kButtonTop, kButtonWidth, kButtonHeight, window,
+                                       place.left, place.top, place.width, place.height, window,
                                        reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDC_COMMAND1 + i)),
                                        instance, nullptr);
     }

@@ -23,6 +23,9 @@ import xml.etree.ElementTree as ElementTree
 
 import pefile
 
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", ".."))
+from product_compiler.tables import RESOURCE_IDS as ID  # noqa: E402  (resources/resource.h)
+
 RT_ICON, RT_BITMAP, RT_STRING, RT_GROUP_ICON, RT_VERSION, RT_MANIFEST = 3, 2, 6, 14, 16, 24
 NEUTRAL, NEUTRAL_SYS_DEFAULT = 0x0000, 0x0800
 
@@ -33,18 +36,19 @@ def expected_directory(product):
     if product["choose_language"] == "at_start":
         strings = sorted(strings + list(product["language_ids"].values()))
     return {
-        RT_BITMAP: {1: [NEUTRAL]},
-        RT_ICON: {30001: [NEUTRAL], 30002: [NEUTRAL]},
-        RT_GROUP_ICON: {1: [NEUTRAL], 2: [NEUTRAL]},
-        RT_STRING: {1: strings},
-        RT_VERSION: {1: [product["record_language"]]},
-        RT_MANIFEST: {1: [NEUTRAL]},
+        RT_BITMAP: {ID["IDB_DISC"]: [NEUTRAL]},
+        RT_ICON: {ID["IDI_SETUP_IMAGE"]: [NEUTRAL], ID["IDI_EXIT_IMAGE"]: [NEUTRAL]},
+        RT_GROUP_ICON: {ID["IDI_SETUP"]: [NEUTRAL], ID["IDI_EXIT"]: [NEUTRAL]},
+        RT_STRING: {1: strings},  # block 1: the ids 0 to 15
+        RT_VERSION: {ID["IDV_VERSION"]: [product["record_language"]]},
+        RT_MANIFEST: {ID["IDR_MANIFEST"]: [NEUTRAL]},
     }
 
 
-CAPTION_IDS = {"setup": 10, "exit": 11, "title": 12}
+CAPTION_IDS = {"setup": ID["IDS_SETUP_CAPTION"], "exit": ID["IDS_EXIT_CAPTION"], "title": ID["IDS_TITLE"]}
 # Carried as resources, too, by a launcher that picks its language at start.
-MESSAGE_IDS = {"refusal": 1, "quit_title": 2, "quit": 3, "start_failure": 4}
+MESSAGE_IDS = {"refusal": ID["IDS_REFUSAL"], "quit_title": ID["IDS_QUIT_TITLE"], "quit": ID["IDS_QUIT"],
+               "start_failure": ID["IDS_START_FAILURE"]}
 RELEASE_GUIDS = ["e2011457-1546-43c5-a5fe-008deee3d3f0", "35138b9a-5d96-4fbd-8e2d-a2440225f93a",
                  "4a2f28e3-53b9-4441-ba9c-d69d4a4a6e38", "1f676c76-80e1-4239-95bb-83d0f6d0da78",
                  "8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a"]  # Vista, 7, 8, 8.1, 10
@@ -171,7 +175,7 @@ def check_version(pe, product):
 
 
 def check_manifest(found):
-    text = data(found, RT_MANIFEST, 1)
+    text = data(found, RT_MANIFEST, ID["IDR_MANIFEST"])
     try:
         root = ElementTree.fromstring(text)
     except ElementTree.ParseError as e:
@@ -209,9 +213,9 @@ def main():
     found = resources(pe)
     check_directory(found, expected_directory(product))
     with open(f"{pictures}/disc.bmp", "rb") as f:
-        expect_eq("bitmap 1", f.read()[14:], data(found, RT_BITMAP, 1))
-    check_icon(found, f"{pictures}/setup.ico", 1, 30001, colours=16, bits=4)
-    check_icon(found, f"{pictures}/exit.ico", 2, 30002, colours=0, bits=24)
+        expect_eq("the bitmap", f.read()[14:], data(found, RT_BITMAP, ID["IDB_DISC"]))
+    check_icon(found, f"{pictures}/setup.ico", ID["IDI_SETUP"], ID["IDI_SETUP_IMAGE"], colours=16, bits=4)
+    check_icon(found, f"{pictures}/exit.ico", ID["IDI_EXIT"], ID["IDI_EXIT_IMAGE"], colours=0, bits=24)
     check_strings(found, string_table(product, args.language))
     if product["choose_language"] == "at_start":
         for language, language_id in product["language_ids"].items():

@@ -10,6 +10,7 @@
 
 #include "launcher/Form1Controller.h"
 #include "launcher/Platform.h"
+#include "resources/resource.h"
 
 namespace fake {
 
@@ -57,7 +58,7 @@ class FakePlatform final : public launcher::Platform {
 public:
     // --- what the fake answers ---
     std::map<unsigned, std::u16string> strings = {
-        {10, u"&Setup"}, {11, u"E&xit"}, {12, u"Installation"}};
+        {IDS_SETUP_CAPTION, u"&Setup"}, {IDS_EXIT_CAPTION, u"E&xit"}, {IDS_TITLE, u"Installation"}};
     bool folderKnown = true;
     std::u16string folder = u"D:\\";
     bool versionCallSucceeds = true;

@@ -120,7 +120,7 @@ TEST(Layout, ButtonFaceCentresTheIconAboveTheCaption)
         EXPECT_EQ(face.icon.width, 32);
         EXPECT_EQ(face.icon.left, (81 - 32) / 2);
         EXPECT_EQ(face.caption.top, face.icon.Bottom() + ui::kButtonIconCaptionGap);
-        EXPECT_EQ(face.caption.width, button.width);
+        EXPECT_EQ(face.caption.width, button.width - 2 * ui::kButtonEdge);  // between the edges
         // Icon and caption together sit in the middle, inside the focus frame.
         int above = face.icon.top;
         int below = button.height - face.caption.Bottom();
