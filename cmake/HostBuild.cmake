@@ -15,9 +15,9 @@ target_compile_options(launcher_core PRIVATE ${LAUNCHER_WARNINGS})
 
 # The score of a drawn picture against the artwork: used by the unit tests
 # and, as the picture_score tool, by the Wine tests.
-add_library(picture_score_lib STATIC tests/unit/PictureScore.cpp)
+add_library(picture_score_lib STATIC wine_lab/PictureScore.cpp)
 target_link_libraries(picture_score_lib PUBLIC launcher_core)
-add_executable(picture_score tests/unit/picture_score.cpp)
+add_executable(picture_score wine_lab/picture_score.cpp)
 target_link_libraries(picture_score PRIVATE picture_score_lib)
 
 add_executable(unit_tests

@@ -137,7 +137,7 @@ function(add_launcher target texts)
     # is ejected never needs a page from it. GNU ld has no option for these
     # header flags; they are set right after linking.
     add_custom_command(TARGET ${target} POST_BUILD
-        COMMAND ${PYTHON3} ${PROJECT_SOURCE_DIR}/scripts/set_swap_run.py $<TARGET_FILE:${target}>
+        COMMAND ${PYTHON3} ${PROJECT_SOURCE_DIR}/post_link/set_swap_run.py $<TARGET_FILE:${target}>
         VERBATIM)
 endfunction()
 
@@ -158,7 +158,7 @@ endif()
 set(TEST_PROGRAM_OPTIONS -Os -Wall -Wextra -Werror)
 set(TEST_PROGRAM_LINK_OPTIONS -static -s -Wl,--no-insert-timestamp)
 
-add_executable(sample_installer WIN32 tests/sample_installer/SampleInstaller.cpp)
+add_executable(sample_installer WIN32 wine_lab/sample_installer/SampleInstaller.cpp)
 target_compile_options(sample_installer PRIVATE ${TEST_PROGRAM_OPTIONS})
 target_link_options(sample_installer PRIVATE ${TEST_PROGRAM_LINK_OPTIONS})
 target_link_libraries(sample_installer PRIVATE kernel32 user32 gdi32)
@@ -167,7 +167,7 @@ target_link_libraries(sample_installer PRIVATE kernel32 user32 gdi32)
 set_target_properties(sample_installer PROPERTIES OUTPUT_NAME sample_installer
     RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/sample-installer)
 
-add_executable(wine_driver tests/wine/driver.cpp)
+add_executable(wine_driver wine_lab/driver.cpp)
 target_compile_options(wine_driver PRIVATE ${TEST_PROGRAM_OPTIONS})
 target_link_options(wine_driver PRIVATE ${TEST_PROGRAM_LINK_OPTIONS})
 target_link_libraries(wine_driver PRIVATE kernel32 user32 gdi32 shell32 psapi)
@@ -200,7 +200,7 @@ set_target_properties(wine_drawing PROPERTIES OUTPUT_NAME drawing)
 # --- the start-up benchmark's floor (built by scripts/bench.sh only) --------
 # The same compiler and linker settings and the launcher's own resources.
 add_executable(bench_floor WIN32 EXCLUDE_FROM_ALL
-    scripts/bench/floor.cpp platform/win32/Runtime.cpp ui/Layout.cpp ${PRODUCT_DIR}/ProductFacts.cpp
+    benchmark/floor.cpp platform/win32/Runtime.cpp ui/Layout.cpp ${PRODUCT_DIR}/ProductFacts.cpp
     resources/launcher.rc)
 target_include_directories(bench_floor PRIVATE ${PROJECT_SOURCE_DIR}
     $<$<COMPILE_LANGUAGE:RC>:${PRODUCT_DIR}/${LAUNCHER_TEXTS}>

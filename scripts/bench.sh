@@ -1,6 +1,6 @@
 #!/bin/bash
 # Builds, then prints the launcher's figures: sizes, start-up under Wine
-# against the floor program (scripts/bench/floor.cpp) and memory over 200
+# against the floor program (benchmark/floor.cpp) and memory over 200
 # rounds of Exit then No. Asserts nothing; run it by hand. Measures the
 # product LAUNCHER_PRODUCT names (the default product without it).
 #
@@ -17,4 +17,4 @@ scripts/build.sh >/dev/null
 build=$(scripts/build-dir.sh "${LAUNCHER_PRODUCT:-}")
 cmake --build "$build/win32" --target bench_floor >/dev/null
 echo "command: ${LAUNCHER_PRODUCT:+LAUNCHER_PRODUCT=$LAUNCHER_PRODUCT }scripts/bench.sh $*"
-exec /usr/bin/python3 scripts/bench/bench.py --build "$build/win32" --work "$build/bench" "$@"
+exec /usr/bin/python3 benchmark/bench.py --build "$build/win32" --work "$build/bench" "$@"

@@ -22,7 +22,6 @@ if [ "$(id -u)" -ne 0 ]; then
     SUDO=sudo
 fi
 
-updated=
 if ! dpkg --print-foreign-architectures | grep -qx i386; then
     $SUDO dpkg --add-architecture i386
 fi
@@ -41,12 +40,15 @@ if [ ${#missing[@]} -gt 0 ]; then
 fi
 
 # Wine takes its ANSI code page (LC_CTYPE) and the user's interface language
-# (LC_MESSAGES) from the locale; the tests run in Japanese (code page 932,
-# where a trail byte can equal '\'), Traditional Chinese (950) and Russian
-# (1251), the last two for the translated captions, and German, for a
-# launcher that picks its language when it starts.
-for locale in ja_JP zh_TW ru_RU de_DE; do
-    if ! locale -a 2>/dev/null | grep -qx "$locale.utf8"; then
-        $SUDO localedef -i "$locale" -f UTF-8 "$locale.UTF-8"
+# (LC_MESSAGES) from the locale. The Wine tests try each of a product's
+# languages on a system of its own (and Japanese, code page 932, where a
+# trail byte can equal '\', for every product): every locale the language
+# table (launcher/Languages.def) names is made, once.
+made=$(locale -a 2>/dev/null)
+for locale in $(sed -n 's/^LANGUAGE("[^"]*", *0x[0-9A-Fa-f]*, *[0-9]*, *"\([^"]\+\)").*/\1/p' \
+                    "$(dirname "$0")/../launcher/Languages.def"); do
+    if ! grep -qx "$locale.utf8" <<<"$made"; then
+        $SUDO localedef -i "$locale" -f UTF-8 "$locale.UTF-8" 2>/dev/null ||
+            echo "install-deps: the locale $locale.UTF-8 cannot be made here" >&2
     fi
 done

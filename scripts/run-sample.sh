@@ -14,4 +14,4 @@ cd "$(dirname "$0")/.."
 scripts/install-deps.sh
 scripts/build.sh
 build=$(scripts/build-dir.sh "${LAUNCHER_PRODUCT:-}")
-exec /usr/bin/python3 scripts/run_sample.py --build "$build/win32" --work "$build/sample-run" "$@"
+exec /usr/bin/python3 wine_lab/run_sample.py --build "$build/win32" --work "$build/sample-run" "$@"

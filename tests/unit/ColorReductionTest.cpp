@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "tests/unit/PictureScore.h"
+#include "wine_lab/PictureScore.h"
 #include "ui/ColorReduction.h"
 
 namespace {

@@ -8,7 +8,7 @@
 #include <cstring>
 #include <string>
 
-#include "tests/unit/PictureScore.h"
+#include "wine_lab/PictureScore.h"
 
 int main(int argc, char** argv)
 {

@@ -1,4 +1,4 @@
-#include "tests/unit/PictureScore.h"
+#include "wine_lab/PictureScore.h"
 
 #include <algorithm>
 #include <cmath>

@@ -3,7 +3,7 @@
 
 Start-up is timed under Wine as Windows XP by the test driver, from just
 before CreateProcess until the window is shown and painted, for the launcher
-and, in the same rounds, for the floor (scripts/bench/floor.cpp: the same
+and, in the same rounds, for the floor (benchmark/floor.cpp: the same
 picture with nothing else) and a copy of the floor under another name. Each
 round runs the three in a rotating order; figures are medians. Only ratios
 measured in one run mean anything: the launcher against the floor is the
@@ -19,7 +19,7 @@ import time
 
 import pefile
 
-sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), ".."))
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "wine_lab"))
 from winelab import WineLab, cannot_run_32_bit  # noqa: E402
 
 PROGRAMS = ["launcher.exe", "floor.exe", "floorcopy.exe"]
