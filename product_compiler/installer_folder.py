@@ -126,7 +126,7 @@ class Stager:
                 self.out.problems.append(f"{name}: {shown(path)} is not a file")
                 continue
             real = os.path.realpath(path)
-            if os.path.commonpath([real, self.root]) == self.root:
+            if self.inside(real) and not self.clutter_in(real):
                 self.out.problems.append(f"{name}: {shown(path)} lies inside the installer folder, "
                                          "which goes onto the disc")
                 self.inside_secrets.add(real)
