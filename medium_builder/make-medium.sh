@@ -17,12 +17,20 @@
 # name as a plain file, spelt exactly so.
 #
 # Only the maker's plain files and folders go onto the disc, under names
-# Windows can open (product_compiler/installer_folder.py checks them): links to outside
-# the folder or to nothing, pipes, devices and names Windows or Joliet
-# cannot carry are refused, each on a line of its own, before anything is
-# written; version-control folders, .DS_Store, Thumbs.db and editor backups
-# (name~) are left out and listed. Links inside the folder are copied as
-# the files they point to.
+# Windows can open: product_compiler/installer_folder.py walks the folder
+# once, refuses links to outside the folder or to nothing, pipes, devices,
+# names Windows or Joliet cannot carry and any copy of a signing secret,
+# each on a line of its own, and copies what it checked into a staging
+# folder beside the tree (.<tree>.installer, kept for the next run, which
+# copies only what changed); the medium takes only that copy.
+# Version-control folders, .DS_Store, Thumbs.db and editor backups (name~)
+# are left out and listed. Links inside the folder are copied as the files
+# they point to.
+#
+# The volume label and the product name (the image's preparer and
+# application fields) are checked against what the image holds before
+# xorriso runs, and xorriso is told the character set, so the image is the
+# same whatever the build machine's locale.
 #
 # Signing launcher.exe on its way into the tree (medium_builder/signing.py),
 # with a PEM certificate and key (LAUNCHER_SIGN_CERT, LAUNCHER_SIGN_KEY), a
@@ -87,6 +95,22 @@ done
 if [ ${#label} -gt 32 ] || ! [[ $label =~ ^[\ -~]+$ ]]; then
     fail "the label \"$label\" must be 1 to 32 printable ASCII characters"
 fi
+# The label and the product name as the image holds them, and xorriso
+# pinned to UTF-8 and one locale (product_compiler/names.py).
+/usr/bin/python3 - "$scripts/.." "$volume" "$product" <<'EOF' || exit 1
+import sys
+sys.path.insert(0, sys.argv[1])
+from product_compiler.names import field_problems, label_problems
+problems = [f"--volume {line}" for line in label_problems(sys.argv[2])] + \
+    [f"--product {line}" for line in field_problems(sys.argv[3], "preparer and application")]
+for line in problems[:1]:
+    print(f"make-medium: {line}", file=sys.stderr)
+sys.exit(1 if problems else 0)
+EOF
+mapfile -t xorriso < <(/usr/bin/python3 -c 'import sys; sys.path.insert(0, sys.argv[1])
+from product_compiler.names import XORRISO_ARGS, XORRISO_ENV
+print("\n".join(["env", *(f"{k}={v}" for k, v in XORRISO_ENV.items()), "xorriso", "-no_rc", *XORRISO_ARGS]))' "$scripts/..")
+[ ${#xorriso[@]} -gt 3 ] || fail "cannot read product_compiler/names.py"
 # Windows from Vista on asks for administrator rights before it starts a
 # program whose name holds "setup", "install", "update" or "patch"; the
 # launcher's name holds none of them, so it starts without.
@@ -116,13 +140,21 @@ for name in LAUNCHER_SIGN_CERT LAUNCHER_SIGN_KEY LAUNCHER_SIGN_PFX LAUNCHER_SIGN
 done
 checked=$("${signing[@]}" check 2>&1 >/dev/null) || fail "${checked#signing: }"
 
-# --- the installer folder ---------------------------------------------------
-installer_files=(/usr/bin/python3 "$scripts/../product_compiler/installer_folder.py" --installer-dir "$installer_dir"
-                 --installer "$installer")
-"${installer_files[@]}" || exit 1
+# --- the installer folder, checked and staged -------------------------------
+mkdir -p "$(dirname "$tree")" "$(dirname "$image")"
+staged=$(dirname "$tree")/.$(basename "$tree").installer
+secrets=()
+for name in LAUNCHER_SIGN_KEY LAUNCHER_SIGN_PFX LAUNCHER_SIGN_PASS_FILE; do
+    [ -z "${!name:-}" ] || secrets+=(--secret "$name=${!name}")
+done
+left_out=$(/usr/bin/python3 "$scripts/../product_compiler/installer_folder.py" --installer-dir "$installer_dir" \
+           --installer "$installer" --staging "$staged" "${secrets[@]}") || exit 1
+[ -z "$left_out" ] || sed 's/^/make-medium: /' <<<"$left_out"
+# Where the installer folder goes: the folders of --installer.
+installer_folder=${installer%\\*}
+installer_folder=${installer_folder//\\//}
 
 # --- the staging folder: the new tree and image, in place only when whole ----
-mkdir -p "$(dirname "$tree")" "$(dirname "$image")"
 staging=$(mktemp -d "$(dirname "$tree")/.$(basename "$tree").staging.XXXXXX")
 placed=
 cleanup() {
@@ -154,7 +186,8 @@ fi
 
 printf '[autorun]\r\nopen=%s\r\nicon=%s,0\r\nlabel=%s\r\n' \
     "$launcher_name" "$launcher_name" "$label" >"$new_tree/autorun.inf"
-"${installer_files[@]}" --copy-to "$new_tree" >/dev/null
+mkdir -p "$new_tree/$installer_folder"
+cp -a "$staged/." "$new_tree/$installer_folder/"  # hard links stay links: one copy of the bytes
 
 # The same modes and times whatever the umask and the clock: the maker's
 # own file dates give way to the epoch too, or the image would change with
@@ -167,14 +200,14 @@ find "$new_tree" -exec touch -h -d "@$epoch" {} +
 # -r: Rock Ridge with owner root and read permissions for all; -J: Joliet,
 # the long mixed-case names Windows 98, NT 4.0, 2000 and XP show. The
 # preparer and application fields are ours, so no xorriso version shows.
-SOURCE_DATE_EPOCH=$epoch xorriso -no_rc -as mkisofs -r -J -V "$volume" -p "$product" -A "$product" \
+SOURCE_DATE_EPOCH=$epoch "${xorriso[@]}" -as mkisofs -r -J -V "$volume" -p "$product" -A "$product" \
     -o "$new_image" "$new_tree" >"$staging/xorriso.log" 2>&1 ||
     fail "xorriso failed: $(grep -m1 -e FAILURE -e SORRY "$staging/xorriso.log" || tail -1 "$staging/xorriso.log")"
 
 # Every name must come through the Joliet tree unchanged, or Setup.exe
 # could be missing; installer_folder.py refused what would not.
 wanted=$(cd "$new_tree" && find . -mindepth 1 | cut -c2- | LC_ALL=C sort)
-written=$(xorriso -no_rc -read_fs norock -ecma119_map unmapped -indev "$new_image" \
+written=$("${xorriso[@]}" -read_fs norock -ecma119_map unmapped -indev "$new_image" \
           -sh_style_result on -find / 2>/dev/null | grep -vx / | LC_ALL=C sort)
 if [ "$wanted" != "$written" ]; then
     fail "the Joliet tree does not carry these names as they are:" \

@@ -7,6 +7,7 @@ from product_compiler.tables import RESOURCE_IDS
 from product_compiler.errors import ProductError, q
 from product_compiler.files import picture_path
 from product_compiler.ini import read_ini
+from product_compiler.names import disc_name, installer_problems, name_faults
 from product_compiler.pictures import convert_artwork, convert_exit_icon, convert_icon, convert_setup_icon
 
 PRODUCT_KEYS = ["name", "company", "version", "comments", "version_line", "volume_label",
@@ -41,8 +42,6 @@ LANGUAGES = {tag: (language.id, language.codepage) for tag, language in tables.L
 # Vista and later take a program whose version record says any of these for
 # an installer and ask for an administrator before it even starts.
 INSTALLER_WORDS = re.compile(r"setup|install|update|patch", re.IGNORECASE)
-DEVICE_NAMES = re.compile(r"(CON|PRN|AUX|NUL|COM[1-9]|LPT[1-9])(\..*)?", re.IGNORECASE)
-FORBIDDEN_IN_NAMES = set('<>:"|?*/')
 
 # The window's text, as Windows lays it out in the layout's fonts (Times New
 # Roman, which Liberation Serif matches metric for metric): the version line
@@ -100,46 +99,21 @@ def parse_version(path, value):
 
 
 def check_file_name(path, key, name, what):
-    """A name Windows can open."""
+    """A name Windows can open from the disc (the rules of product_compiler/names.py)."""
     if name in (".", ".."):
         raise ProductError(path, key, f"{what} {q(name)} climbs out of the launcher's folder"
                            if name == ".." else f"{what} {q(name)} names no file")
-    if any(c in FORBIDDEN_IN_NAMES for c in name):
-        bad = next(c for c in name if c in FORBIDDEN_IN_NAMES)
-        kind = "a wildcard" if bad in "*?" else f"the character {q(bad)}"
-        raise ProductError(path, key, f"{what} {q(name)} holds {kind}, which Windows file names cannot")
-    if name[-1] in ". ":
-        raise ProductError(path, key, f"{what} {q(name)} ends in a {'dot' if name[-1] == '.' else 'space'}, "
-                           "which Windows drops, so the file could not be found")
-    if DEVICE_NAMES.fullmatch(name):
-        raise ProductError(path, key, f"{what} {q(name)} is a device name on Windows")
-    if len(name) > 64:
-        raise ProductError(path, key, f"{what} {q(name)} is {len(name)} characters; a disc's "
-                           "Joliet names carry at most 64")
+    faults = name_faults(disc_name(name))
+    if faults:
+        raise ProductError(path, key, f"{what} {q(name)}: {faults[0][1]}")
 
 
 def parse_installer(path, value):
-    text = value.replace("/", "\\")
-    if re.match(r"^[A-Za-z]:", text):
-        raise ProductError(path, "installer", f"{q(value)} names a drive; give the path relative to "
-                           "the launcher's folder, such as Acme\\Setup.exe")
-    if text.startswith("\\\\"):
-        raise ProductError(path, "installer", f"{q(value)} is a network (UNC) path; give the path "
-                           "relative to the launcher's folder")
-    if text.startswith("\\"):
-        raise ProductError(path, "installer", f"{q(value)} is absolute; give the path relative to "
-                           "the launcher's folder, such as Acme\\Setup.exe")
-    parts = text.split("\\")
-    if len(parts) < 2:
-        raise ProductError(path, "installer", f"{q(value)} has no folder: the installer sits in a "
-                           "folder beside the launcher, such as Acme\\Setup.exe")
-    for i, part in enumerate(parts):
-        if not part:
-            raise ProductError(path, "installer", f"{q(value)} has an empty folder name")
-        check_file_name(path, "installer", part, "the folder" if i < len(parts) - 1 else "the file")
-    if len(text) > 240:
-        raise ProductError(path, "installer", f"{q(value)} is {len(text)} characters; a disc's "
-                           "Joliet paths carry at most 240")
+    """The installer's path, checked as every name on the disc is: its
+    names, composed (NFC) as the disc carries them."""
+    parts, wrong = installer_problems(value)
+    if wrong:
+        raise ProductError(path, "installer", wrong)
     return parts
 
 
