@@ -80,10 +80,10 @@ def settle(tree, epoch):
 
 
 def xorriso(*arguments, epoch=None):
-    env = dict(os.environ, **getattr(names, "XORRISO_ENV", {"LC_ALL": "C.UTF-8"}))
+    env = dict(os.environ, **names.XORRISO_ENV)
     if epoch is not None:
         env["SOURCE_DATE_EPOCH"] = str(epoch)
-    return subprocess.run(["xorriso", "-no_rc", *arguments], env=env, capture_output=True, text=True,
+    return subprocess.run(["xorriso", "-no_rc", *names.XORRISO_ARGS, *arguments], env=env, capture_output=True, text=True,
                           errors="surrogateescape")
 
 
@@ -91,10 +91,9 @@ def make_image(model, tree, image):
     # -r: Rock Ridge with owner root and read permissions for all; -J:
     # Joliet, the long mixed-case names Windows 98, NT 4.0, 2000 and XP
     # show. The preparer and application fields are ours, so no xorriso
-    # version shows. The character set is given, so the names and labels
-    # never depend on the build machine's locale.
-    charset = getattr(names, "XORRISO_ARGS", ["-input-charset", "UTF-8"])
-    made = xorriso("-as", "mkisofs", *charset, "-r", "-J", "-V", model["volume_label"],
+    # version shows. The character set is given (names.XORRISO_ARGS), so the
+    # names and labels never depend on the build machine's locale.
+    made = xorriso("-as", "mkisofs", "-r", "-J", "-V", model["volume_label"],
                    "-p", model["name"], "-A", model["name"], "-o", image, tree, epoch=model["medium"]["epoch"])
     if made.returncode != 0:
         lines = made.stderr.splitlines()

@@ -470,7 +470,7 @@ def signing_fault(output, signer, source):
         output, ("Connecting", "PE checksum", "Engine ", "Failed"))
 
 
-# --- a command line for the tests and make-medium.sh -----------------------------
+# --- a command line for the tests --------------------------------------------------
 
 def main(argv):
     parser = argparse.ArgumentParser(prog="signing.py")

@@ -26,7 +26,6 @@ import argparse
 import datetime
 import json
 import os
-import shutil
 import subprocess
 import sys
 
@@ -121,8 +120,6 @@ def signer(environ, product):
 
 
 def stage(given, parts, installer_file, installer_text, staging, secrets):
-    if not hasattr(installer_folder, "stage"):
-        return _stage_with_walk(given, parts, installer_file, installer_text, staging)
     staged = installer_folder.stage(given, parts, installer_file, installer_text, staging, secrets)
     if staged.problems:
         raise Refused(staged.problems)
@@ -165,26 +162,6 @@ def stage_extra(p, settings_now, secrets, out):
     if clashes:
         raise Refused(clashes)
     return staging, left_out
-
-
-def _stage_with_walk(given, parts, installer_file, installer_text, staging):
-    walk = installer_folder.Walk(given, parts)
-    if installer_file:
-        walk.check_installer(installer_file, installer_text)
-    if walk.problems:
-        raise Refused(walk.problems)
-    fresh = staging + ".new"
-    shutil.rmtree(fresh, ignore_errors=True)
-    os.makedirs(fresh)
-    for rel, source, is_folder in walk.entries:
-        target = os.path.join(fresh, *rel)
-        if is_folder:
-            os.mkdir(target)
-        else:
-            shutil.copyfile(source, target)
-    shutil.rmtree(staging, ignore_errors=True)
-    os.rename(fresh, staging)
-    return staging, [f"left out {path} ({reason})" for path, reason in walk.left_out]
 
 
 def compile_product(folder, out, language, environ):

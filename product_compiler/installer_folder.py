@@ -473,7 +473,8 @@ def stage(source_dir, disc_folder_parts, installer_file, installer_text, staging
     puts exactly what was checked into staging (the folder's content, under
     the names the disc carries), in place of what was there, in one step.
     disc_folder_parts: the folders it goes into on the disc (for Joliet's
-    path length); installer_file: the name the launcher starts in it;
+    path length); installer_file: the name the launcher starts in it (None
+    for a folder that holds no installer, such as the extra files);
     secrets: {variable: path} of files whose bytes may not go onto the disc.
     staging None: only checks. On any problem staging is left as it was."""
     stager = Stager(source_dir, list(disc_folder_parts), staging, secrets)
@@ -481,7 +482,7 @@ def stage(source_dir, disc_folder_parts, installer_file, installer_text, staging
         if staging is not None and not stager.out.problems:
             stager.begin()
         stager.walk()
-        if not stager.stopped:
+        if not stager.stopped and installer_file:
             stager.check_installer(installer_file, installer_text)
         if stager.work is not None and not stager.out.problems:
             stager.commit()

@@ -235,12 +235,11 @@ def read_product(folder):
     p["version_numbers"] = parse_version(ini, values["version"])
     for key in ("name", "company", "version", "comments", "copyright", "description"):
         check_record_text(ini, key, p[key])
-    if len(values["volume_label"]) > 16:
-        raise ProductError(ini, "volume_label", f"{q(values['volume_label'])} is "
-                           f"{len(values['volume_label'])} characters; a disc's Joliet label carries at most 16")
-    if any(c in '*/:;?\\"<>|' for c in values["volume_label"]):
-        raise ProductError(ini, "volume_label", f"{q(values['volume_label'])} holds a character a "
-                           "disc's label cannot carry (* / : ; ? \\ \" < > |)")
+    for problem in names.label_problems(values["volume_label"]):
+        raise ProductError(ini, "volume_label", problem)
+    # The image's preparer and application fields carry the product's name.
+    for problem in names.field_problems(p["name"], "preparer and application"):
+        raise ProductError(ini, "name", problem)
     label = values["autorun_label"]
     if len(label) > 32 or not re.fullmatch(r"[ -~]+", label):
         raise ProductError(ini, "autorun_label", f"{q(label)} must be 1 to 32 printable ASCII characters "

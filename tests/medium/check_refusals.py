@@ -1,6 +1,7 @@
 #!/usr/bin/python3
 """The installer folder, hostile and not, through the product compiler's
-walk (product_compiler/installer_folder.py) and make-medium.sh.
+walk (product_compiler/installer_folder.py), the product compiler and the
+medium builder.
 
 A maker's folder with links inside it and version-control and system
 clutter makes a medium: the clutter is left out and listed, the links come
@@ -168,16 +169,12 @@ CASES = [
      f"--installer: '{LONG}' takes 262 bytes in Joliet, which holds at most 240 a path (2 a character, 1 a folder "
      "level)", ["--installer", LONG]),
 ]
-# What make-medium.sh itself refuses: the line it must give, its arguments
-# and environment.
+# What the medium builder itself can meet after the product compiler passed:
+# the line it must give, and its environment.
 MEDIUM_CASES = [
     ("the image writer failing after staging",
-     "make-medium: xorriso failed: xorriso : FAILURE : Cannot write: No space left on device",
-     [], {"PATH": "{scratch}/failing:" + os.environ["PATH"]}),
-    ("a label of 48 bytes", "make-medium: --volume '" + "€" * 16 + "' takes 48 bytes in UTF-8; a disc's volume id "
-     "holds at most 32", ["--volume", "€" * 16]),
-    ("a product name of 140 bytes", "make-medium: --product '" + "Ä" * 70 + "' takes 140 bytes in UTF-8; the image's "
-     "preparer and application field holds at most 128", ["--product", "Ä" * 70, "--volume", "Acme"]),
+     "medium: xorriso failed: xorriso : FAILURE : Cannot write: No space left on device",
+     {"PATH": "{scratch}/failing:" + os.environ["PATH"]}),
 ]
 # Installer names, through the product's check and the walk alike: whether
 # the disc carries them.
@@ -241,12 +238,34 @@ def main():
     # Only what a case sets signs.
     clean_env = {name: value for name, value in os.environ.items() if not name.startswith("LAUNCHER_SIGN_")}
 
-    def make_medium(folder, arguments=(), env=None, out=out):
-        command = [os.path.join(args.sources, "medium_builder", "make-medium.sh"), "--launcher", args.launcher,
-                   "--installer-dir", folder, "--product", "Acme", "--label", "Acme Disc 1.0",
-                   "--sources", args.sources, "--tree", os.path.join(out, "medium"),
-                   "--image", os.path.join(out, "medium.iso"), *(arguments or ["--installer", "Programs\\Setup.exe"])]
-        return subprocess.run(command, capture_output=True, text=True, env={**clean_env, **(env or {})})
+    def make_medium(folder, keys=None, env=None, out=out):
+        """A build's two steps on the default product with these keys:
+        the product compiler with folder as LAUNCHER_INSTALLER_DIR, then
+        the medium builder; what they printed, one after the other."""
+        keys = {"name": "Acme", "autorun_label": "Acme Disc 1.0", "installer": "Programs\\Setup.exe", **(keys or {})}
+        product = os.path.join(out, "product-folder")
+        shutil.rmtree(product, ignore_errors=True)
+        shutil.copytree(os.path.join(args.sources, "product"), product)
+        ini = os.path.join(product, "product.ini")
+        lines = [line for line in open(ini, encoding="utf-8").read().splitlines()
+                 if line.split("=")[0].strip() not in keys]
+        open(ini, "w", encoding="utf-8").write("\n".join(lines + [f"{k} = {v}" for k, v in keys.items()]) + "\n")
+        env = {**clean_env, "LAUNCHER_INSTALLER_DIR": folder, **(env or {})}
+        model = os.path.join(out, "product")
+        steps = [["/usr/bin/python3", os.path.join(args.sources, "product_compiler", "compile.py"),
+                  "--product", product, "--out", model],
+                 ["/usr/bin/python3", os.path.join(args.sources, "medium_builder", "make_medium.py"),
+                  "--model", os.path.join(model, "product.json"), "--launcher", args.launcher,
+                  "--sample-installer", args.setup, "--tree", os.path.join(out, "medium"),
+                  "--image", os.path.join(out, "medium.iso")]]
+        said = subprocess.CompletedProcess(steps, 0, "", "")
+        for step in steps:
+            done = subprocess.run(step, capture_output=True, text=True, env=env)
+            said = subprocess.CompletedProcess(steps, done.returncode, said.stdout + done.stdout,
+                                               said.stderr + done.stderr)
+            if done.returncode != 0:
+                break
+        return said
 
     stage_folder = os.path.join(scratch, "stage")
     staging = os.path.join(stage_folder, "staging")
@@ -268,7 +287,7 @@ def main():
         return 1
     image = os.path.join(out, "medium.iso")
     left_out = [line for line in made.stdout.splitlines() if "left out" in line]
-    expected = [f"make-medium: left out {maker}/{path} ({why})" for path, why in LEFT_OUT]
+    expected = [f"left out {maker}/{path} ({why})" for path, why in LEFT_OUT]
     if left_out != expected:
         problems.append(f"left out: expected {expected}, got {left_out}")
     size = os.path.getsize(args.launcher) + 72 \
@@ -283,8 +302,8 @@ def main():
     with open(image, "rb") as f:
         if b"XORRISO" in f.read().upper():
             problems.append("the image records the xorriso version")
-    # The medium builder's own staging of the installer folder may be
-    # renewed; the medium and its image may not.
+    # The model and the staging of the installer folder may be renewed; the
+    # medium and its image may not.
     medium_files = sorted(os.listdir(out))
     before = snapshot(os.path.join(out, "medium")), snapshot(os.path.join(out, "medium.iso"))
 
@@ -313,10 +332,10 @@ def main():
             problems.append(f"{what}: the previous staging changed: {sorted(os.listdir(stage_folder))}")
         shutil.rmtree(case)
 
-    for what, expected, arguments, *env in MEDIUM_CASES:
+    for what, expected, env in MEDIUM_CASES:
         values = {"scratch": scratch}
-        env = {name: value.format(**values) for name, value in (env[0] if env else {}).items()}
-        made = make_medium(maker, arguments + ["--installer", "Programs\\Setup.exe"], env)
+        env = {name: value.format(**values) for name, value in env.items()}
+        made = make_medium(maker, None, env)
         if made.returncode == 0 or made.stderr.splitlines() != [expected]:
             problems.append(f"{what}: expected the one line {expected!r}, got {made.returncode}: {made.stderr!r}")
         if (snapshot(os.path.join(out, "medium")), snapshot(os.path.join(out, "medium.iso"))) != before \
@@ -359,7 +378,7 @@ def main():
         shutil.rmtree(case)
 
     # Two folders deep, as --installer names it: the new medium replaces the old.
-    made = make_medium(maker, ["--installer", "Acme Tools\\Bin\\Setup.exe"])
+    made = make_medium(maker, {"installer": "Acme Tools\\Bin\\Setup.exe"})
     if made.returncode != 0 or "/Acme Tools/Bin/Setup.exe" not in joliet_names(image):
         problems.append(f"--installer 'Acme Tools\\Bin\\Setup.exe': {made.stderr.strip()}")
 
@@ -368,7 +387,7 @@ def main():
     images = []
     for locale in ("C", "C.UTF-8"):
         there = os.path.join(scratch, f"locale-{locale}")
-        made = make_medium(maker, ["--installer", "Programs\\Setup.exe", "--volume", "ÜBERSICHT 2002"],
+        made = make_medium(maker, {"volume_label": "ÜBERSICHT 2002"},
                            {"LC_ALL": locale, "SOURCE_DATE_EPOCH": "1000000000"}, there)
         images.append(os.path.join(there, "medium.iso"))
         if made.returncode != 0:
@@ -385,7 +404,7 @@ def main():
     if problems:
         return 1
     print(f"ok: a maker's folder with its clutter left out, {len(CASES)} hostile cases refused by the walk with the "
-          f"previous staging untouched, {len(MEDIUM_CASES)} by make-medium with the previous medium untouched; "
+          f"previous staging untouched, {len(MEDIUM_CASES)} by the medium builder with the previous medium untouched; "
           f"{len(NAMES)} installer names alike; one image under any locale (600 levels: "
           f"{times['600 folder levels']:.1f} s, links fanning out: {times['links fanning out']:.1f} s)")
     return 0

@@ -152,6 +152,10 @@ CASES = [
     (set_key(INI, "launcher_name", "launcher.com"), "{ini}: launcher_name: 'launcher.com' does not end in .exe"),
     (set_key(INI, "launcher_name", "bin\\start.exe"), "{ini}: launcher_name: 'bin\\start.exe' names a folder"),
     (set_key(INI, "launcher_name", "con.exe"), "{ini}: launcher_name: 'con.exe': CON is a device name"),
+    (set_key(INI, "volume_label", "€" * 16), "{ini}: volume_label: '" + "€" * 16 + "' takes 48 bytes in UTF-8; "
+     "a disc's volume id holds at most 32"),
+    (set_key(INI, "name", "Ä" * 70), "{ini}: name: '" + "Ä" * 70 + "' takes 140 bytes in UTF-8; the image's "
+     "preparer and application field holds at most 128"),
     # What the environment gives, checked before anything is built.
     (set_key(INI, "installer", "Tavrinex\\setup.msi"), "{ini}: installer: 'Tavrinex\\setup.msi' is not a "
      "program, so the sample installer cannot stand in for it: give your installer folder in LAUNCHER_INSTALLER_DIR"),
