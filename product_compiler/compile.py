@@ -26,6 +26,7 @@ import argparse
 import datetime
 import json
 import os
+import shutil
 import subprocess
 import sys
 
@@ -201,14 +202,14 @@ def main():
     args = parser.parse_args()
     sys.stdout.reconfigure(errors="backslashreplace")
     sys.stderr.reconfigure(errors="backslashreplace")
+    fresh = not os.path.lexists(args.out)
     try:
         compile_product(args.product, args.out, args.language, os.environ)
-    except ProductError as e:
-        print(e, file=sys.stderr)
-        return 1
-    except Refused as e:
-        for line in e.lines:
+    except (ProductError, Refused) as e:
+        for line in e.lines if isinstance(e, Refused) else [str(e)]:
             print(line, file=sys.stderr)
+        if fresh:  # nothing is left behind by a product refused on its first build
+            shutil.rmtree(args.out, ignore_errors=True)
         return 1
     return 0
 

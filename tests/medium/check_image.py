@@ -116,10 +116,12 @@ def main():
             os.mkdir(args.installer_dir)
             shutil.copyfile(args.sample_installer, os.path.join(args.installer_dir, product["installer_parts"][-1]))
         installer = tree(args.installer_dir)
-        wanted = sorted({"autorun.inf", product["launcher_name"]} | parents | {f"{home}/{p}" for p in installer})
+        extra = tree(product["medium"]["extra_dir"]) if product["medium"].get("extra_dir") else set()
+        wanted = sorted({"autorun.inf", product["launcher_name"]} | parents | extra
+                        | {f"{home}/{p}" for p in installer})
         expect_eq("names in the Joliet tree", wanted, sorted(tree(out)))
         if sorted(tree(out)) == wanted:
-            check_contents(out, args, product, home, installer)
+            check_contents(out, args, product, home, installer, extra)
     finally:
         for folder, _, _ in os.walk(scratch):
             os.chmod(folder, 0o755)  # extracted folders are read-only
@@ -133,7 +135,7 @@ def main():
     return 0
 
 
-def check_contents(out, args, product, home, installer):
+def check_contents(out, args, product, home, installer, extra):
     name = product["launcher_name"]
     launcher = os.path.join(out, name)
     if not is_copy_of(args.launcher, launcher):
@@ -146,6 +148,10 @@ def check_contents(out, args, product, home, installer):
     if not 0 < len(label) <= 32:
         problems.append(f"autorun label {label!r}: {len(label)} characters, Windows shows at most 32")
 
+    for path in sorted(extra):
+        given = os.path.join(product["medium"]["extra_dir"], path)
+        if os.path.isfile(given) and not filecmp.cmp(given, os.path.join(out, path), shallow=False):
+            problems.append(f"{path} differs from {given}")
     installer_file = product["installer"].split("\\")[-1]
     if installer_file not in installer:
         problems.append(f"no {installer_file} in the installer folder {args.installer_dir}")

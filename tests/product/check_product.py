@@ -161,6 +161,12 @@ CASES = [
      "program, so the sample installer cannot stand in for it: give your installer folder in LAUNCHER_INSTALLER_DIR"),
     (None, "LAUNCHER_INSTALLER_DIR: {folder}/gone: no such folder", {"LAUNCHER_INSTALLER_DIR": "{folder}/gone"}),
     (None, "SOURCE_DATE_EPOCH: 253402300800 is after 2155-12-31", {"SOURCE_DATE_EPOCH": "253402300800"}),
+    (lambda f: os.makedirs(os.path.join(f, "extra", "AUTORUN.INF")), "{folder}/extra/AUTORUN.INF: would take the "
+     "place of autorun.inf at the disc's root", {"LAUNCHER_EXTRA_DIR": "{folder}/extra"}),
+    (lambda f: os.makedirs(os.path.join(f, "extra", "tavrinex", "x")), "{folder}/extra/tavrinex: would take the "
+     "place of the installer's folder (Tavrinex)", {"LAUNCHER_EXTRA_DIR": "{folder}/extra"}),
+    (lambda f: os.makedirs(os.path.join(f, "extra", "aux.txt")), "{folder}/extra/aux.txt: AUX is a device name",
+     {"LAUNCHER_EXTRA_DIR": "{folder}/extra"}),
     (None, "signing needs both LAUNCHER_SIGN_CERT", {"LAUNCHER_SIGN_CERT": "{ini}"}),
 ]
 

@@ -1,7 +1,7 @@
 #!/bin/bash
 # A product whose values hold $( ), ;, quotes, trigraphs and letters
-# outside ASCII (tests/product/round-trip), with an installer folder whose
-# path holds them too, built under the C locale: the executable's
+# outside ASCII (tests/product/round-trip), with an installer folder and an
+# extra folder whose paths hold them too, built under the C locale: the executable's
 # resources and compiled-in texts and the disc image must carry every value
 # exactly as written.
 # Usage: check_round_trip.sh <source folder> <Windows build folder> <scratch folder>
@@ -21,8 +21,13 @@ installer="$scratch/rel\$(V);x y'q"
 mkdir -p "$installer/Daten"
 cp "$build/sample-installer/sample_installer.exe" "$installer/Start.exe"
 printf 'Übersicht\n' >"$installer/Daten/Übersicht.txt"
+# Files for the disc's root, from a folder whose path is as hostile.
+extra="$scratch/extra \$(HOME);\"q\""
+mkdir -p "$extra/Handbuch"
+printf 'Lies mich\n' >"$extra/Lies mich \$(X).txt"
+printf 'Kapitel 1\n' >"$extra/Handbuch/Über.txt"
 out=$scratch/build
-LAUNCHER_INSTALLER_DIR=$installer "$python" "$source_dir/product_compiler/compile.py" \
+LAUNCHER_EXTRA_DIR=$extra LAUNCHER_INSTALLER_DIR=$installer "$python" "$source_dir/product_compiler/compile.py" \
     --product "$source_dir/tests/product/round-trip" --out "$out/product" >/dev/null
 cmake -S "$source_dir" -B "$out" -DCMAKE_TOOLCHAIN_FILE="$source_dir/cmake/mingw-w64-i686.cmake" \
     -DCMAKE_BUILD_TYPE=MinSizeRel >/dev/null
