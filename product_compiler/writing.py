@@ -6,6 +6,7 @@ import re
 import tempfile
 
 from product_compiler.reading import CAPTION_KEYS, LANGUAGES, MESSAGE_KEYS, RELEASE_CODES
+from product_compiler.tables import LAYOUT, RESOURCE_IDS
 
 def c_string(text):
     """A C++ UTF-16 string literal the compiler reads back as exactly this
@@ -160,6 +161,7 @@ def generate(p, pictures, folder, fallback, medium):
         "const WorkingFolder kProductWorkingFolder = WorkingFolder::"
         f"{'Installer' if p['working_directory'] == 'installer' else 'Launcher'};\n"
         f"const uint32_t kProductReleases = 0x{mask:04X}u;  // {' '.join(p['windows'])}\n\n"
+        + product_buttons(p) +
         "}  // namespace launcher\n\nnamespace ui {\n\n"
         f"const char16_t kVersionLine[] = {c_string(p['version_line'])};\n"
         f"const char16_t kForm1DesignTitle[] = {c_string(design['title'])};\n"
@@ -187,9 +189,25 @@ def generate(p, pictures, folder, fallback, medium):
             "#include \"launcher/Product.h\"\n\nnamespace launcher {\n\n"
             "const ProductTexts kProductTexts = {\n"
             f"    {c_string(t['refusal'])},\n    {c_string(t['quit_title'])},\n"
-            f"    {c_string(t['quit'])},\n    {c_string(t['start_failure'])},\n}};\n\n"
+            f"    {c_string(t['quit'])},\n    {c_string(t['start_failure'])},\n"
+            f"    {c_string(t.get('open_failure', ''))},\n}};\n\n"
             "}  // namespace launcher\n")
     return files
+
+
+def product_buttons(p):
+    """The window's buttons, left to right; for now Setup and Exit where the
+    layout has them."""
+    rows = []
+    for action, control, caption, icon in (("Setup", "Command1", "IDS_SETUP_CAPTION", "IDI_SETUP"),
+                                            ("Exit", "Command2", "IDS_EXIT_CAPTION", "IDI_EXIT")):
+        place = LAYOUT["controls"][control]
+        rows.append(f"    {{ButtonAction::{action}, u\"\", u\"\", false, 0xFFFFFFFFu, {place.left}, {place.top}, "
+                    f"{RESOURCE_IDS[caption]}, {RESOURCE_IDS[icon]}}},\n")
+    return ("const ProductButton kProductButtons[] = {\n" + "".join(rows) + "};\n"
+            f"const size_t kProductButtonCount = {len(rows)};\n"
+            "const char16_t kProductInstallerX64[] = u\"\";\n"
+            "const char16_t kProductInstallerArm64[] = u\"\";\n\n")
 
 
 def every_language_table(p, fallback):

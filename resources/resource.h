@@ -15,6 +15,11 @@
 #define IDS_QUIT_TITLE     2 /* the quit question's title */
 #define IDS_QUIT           3 /* the quit question */
 #define IDS_START_FAILURE  4 /* the installer could not be started */
+#define IDS_VERSION_LINE   5 /* a language's own version line, where it has one */
+#define IDS_OPEN_FAILURE   6 /* a maker's button could not open what it opens */
+/* The captions of a maker's own buttons, in the order the product lists
+   them: 16 to 19, string block 2. */
+#define IDS_BUTTON_CAPTION_FIRST 16
 
 /* Icons: each icon group holds one 32 x 32 image, numbered apart from the
    groups. The setup icon is the program's icon (the first group), the
@@ -24,6 +29,10 @@
 #define IDI_SETUP_IMAGE   30001
 #define IDI_EXIT          2
 #define IDI_EXIT_IMAGE    30002
+/* The pictures of a maker's own buttons, in the order the product lists
+   them: groups 3 to 6, images 30003 to 30006. */
+#define IDI_BUTTON_FIRST        3
+#define IDI_BUTTON_IMAGE_FIRST  30003
 
 /* The disc artwork behind the window's controls. */
 #define IDB_DISC          1

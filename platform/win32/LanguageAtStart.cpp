@@ -108,7 +108,7 @@ ChosenLanguage::ChosenLanguage(HINSTANCE instance, const launcher::CarriedLangua
     for (int i = 0; i < 4; ++i)
         block.Read(kMessageIds[i], messages_[i]);
     texts_ = {messages_[0].Chars(), messages_[1].Chars(), messages_[2].Chars(),
-              messages_[3].Chars()};
+              messages_[3].Chars(), u""};
 }
 
 bool ChosenLanguage::RoundTrips(launcher::LanguageId language)

@@ -32,9 +32,9 @@ inline const char16_t kQuitQuestion[] =
 // The product the logic's tests are written for, whatever product the build
 // is for: the launcher as it was first made.
 inline const launcher::ProductTexts kTexts = {u"Error Windows Version!", u"Install", kQuitQuestion,
-                                              u"Setup could not be started."};
+                                              u"Setup could not be started.", u"That could not be opened."};
 inline const launcher::Product kTavrinex = {u"Tavrinex\\Setup.exe", launcher::WorkingFolder::Launcher,
-                                            launcher::kClassicReleases, &kTexts};
+                                            launcher::kClassicReleases, &kTexts, nullptr, 0, nullptr, nullptr};
 
 struct MessageBoxCall {
     std::u16string text;

@@ -98,7 +98,9 @@ int RunLauncher()
     platform::ChosenLanguagePlatform spoken(platform, instance, language.Id());
     launcher::Form1Controller controller(
         spoken, launcher::Product{launcher::kProductInstaller, launcher::kProductWorkingFolder,
-                                  launcher::kProductReleases, &language.Texts()});
+                                  launcher::kProductReleases, &language.Texts(), launcher::kProductButtons,
+                                  launcher::kProductButtonCount, launcher::kProductInstallerX64,
+                                  launcher::kProductInstallerArm64});
 #else
     launcher::Form1Controller controller(platform, launcher::BuiltInProduct());
 #endif
