@@ -98,18 +98,18 @@ CASES = [
     (set_key(INI, "version", "2.5 beta"), "{ini}: version: '2.5 beta' is not one to four numbers"),
     (set_key(INI, "name", "SetupWorks"), "{ini}: name: 'SetupWorks' says 'Setup'"),
     (set_key(INI, "windows", "98 ME XP 12"), "{ini}: windows: unknown release '12'"),
-    (set_key(INI, "installer", "C:\\Tavrinex\\Setup.exe"), "{ini}: installer: 'C:\\Tavrinex\\Setup.exe' names a drive"),
+    (set_key(INI, "installer", "C:\\Acme\\Setup.exe"), "{ini}: installer: 'C:\\Acme\\Setup.exe' names a drive"),
     (set_key(INI, "installer", "\\\\server\\share\\Setup.exe"), "{ini}: installer: '\\\\server\\share\\Setup.exe' is a network (UNC) path"),
-    (set_key(INI, "installer", "\\Tavrinex\\Setup.exe"), "{ini}: installer: '\\Tavrinex\\Setup.exe' is absolute"),
-    (set_key(INI, "installer", "Tavrinex\\..\\Setup.exe"), "{ini}: installer: the folder '..' climbs out"),
-    (set_key(INI, "installer", "Tavrinex\\Set*.exe"), "{ini}: installer: the file 'Set*.exe' holds a wildcard"),
+    (set_key(INI, "installer", "\\Acme\\Setup.exe"), "{ini}: installer: '\\Acme\\Setup.exe' is absolute"),
+    (set_key(INI, "installer", "Acme\\..\\Setup.exe"), "{ini}: installer: the folder '..' climbs out"),
+    (set_key(INI, "installer", "Acme\\Set*.exe"), "{ini}: installer: the file 'Set*.exe' holds a wildcard"),
     (set_key(INI, "installer", "Setup.exe"), "{ini}: installer: 'Setup.exe' has no folder"),
-    (set_key(INI, "installer", "Tavrinex\\aux.exe"), "{ini}: installer: the file 'aux.exe' is a device name"),
-    (set_key(INI, "installer", "Tavrinex.\\Setup.exe"), "{ini}: installer: the folder 'Tavrinex.' ends in a dot"),
+    (set_key(INI, "installer", "Acme\\aux.exe"), "{ini}: installer: the file 'aux.exe' is a device name"),
+    (set_key(INI, "installer", "Acme.\\Setup.exe"), "{ini}: installer: the folder 'Acme.' ends in a dot"),
     (set_key(INI, "working_directory", "here"), "{ini}: working_directory: 'here': expected launcher or installer"),
-    (set_key(INI, "volume_label", "Tavrinex Collection"), "{ini}: volume_label: 'Tavrinex Collection' is 19 characters"),
-    (set_key(INI, "autorun_label", "Tavrinex Übersicht"), "{ini}: autorun_label: 'Tavrinex Übersicht' must be 1 to 32 printable ASCII"),
-    (set_key(INI, "version_line", "Tavrinex Version Kv3702 Deluxe"), "{ini}: version_line: 'Tavrinex Version Kv3702 Deluxe' is 294 pixels wide; the version line has 244"),
+    (set_key(INI, "volume_label", "Acme Software Suite"), "{ini}: volume_label: 'Acme Software Suite' is 19 characters"),
+    (set_key(INI, "autorun_label", "Acme Übersicht"), "{ini}: autorun_label: 'Acme Übersicht' must be 1 to 32 printable ASCII"),
+    (set_key(INI, "version_line", "Acme Atlas Version 3702 Deluxe"), "{ini}: version_line: 'Acme Atlas Version 3702 Deluxe' is 289 pixels wide; the version line has 244"),
     (set_key(INI, "languages", "en xx"), "{ini}: languages: unknown language 'xx'"),
     (set_key(INI, "choose_language", "at_boot"), "{ini}: choose_language: 'at_boot': expected at_build"),
     (both(set_key(INI, "choose_language", "at_start"), set_key(EN, "quit", "x" * 1024)),
@@ -157,14 +157,14 @@ CASES = [
     (set_key(INI, "name", "Ä" * 70), "{ini}: name: '" + "Ä" * 70 + "' takes 140 bytes in UTF-8; the image's "
      "preparer and application field holds at most 128"),
     # What the environment gives, checked before anything is built.
-    (set_key(INI, "installer", "Tavrinex\\setup.msi"), "{ini}: installer: 'Tavrinex\\setup.msi' is not a "
+    (set_key(INI, "installer", "Acme\\setup.msi"), "{ini}: installer: 'Acme\\setup.msi' is not a "
      "program, so the sample installer cannot stand in for it: give your installer folder in LAUNCHER_INSTALLER_DIR"),
     (None, "LAUNCHER_INSTALLER_DIR: {folder}/gone: no such folder", {"LAUNCHER_INSTALLER_DIR": "{folder}/gone"}),
     (None, "SOURCE_DATE_EPOCH: 253402300800 is after 2155-12-31", {"SOURCE_DATE_EPOCH": "253402300800"}),
     (lambda f: os.makedirs(os.path.join(f, "extra", "AUTORUN.INF")), "{folder}/extra/AUTORUN.INF: would take the "
      "place of autorun.inf at the disc's root", {"LAUNCHER_EXTRA_DIR": "{folder}/extra"}),
-    (lambda f: os.makedirs(os.path.join(f, "extra", "tavrinex", "x")), "{folder}/extra/tavrinex: would take the "
-     "place of the installer's folder (Tavrinex)", {"LAUNCHER_EXTRA_DIR": "{folder}/extra"}),
+    (lambda f: os.makedirs(os.path.join(f, "extra", "acme", "x")), "{folder}/extra/acme: would take the "
+     "place of the installer's folder (Acme)", {"LAUNCHER_EXTRA_DIR": "{folder}/extra"}),
     (lambda f: os.makedirs(os.path.join(f, "extra", "aux.txt")), "{folder}/extra/aux.txt: AUX is a device name",
      {"LAUNCHER_EXTRA_DIR": "{folder}/extra"}),
     (None, "signing needs both LAUNCHER_SIGN_CERT", {"LAUNCHER_SIGN_CERT": "{ini}"}),
@@ -173,12 +173,13 @@ CASES = [
 # Files as makers save them, which must build, and a value they must give.
 BOM = "\ufeff"
 ACCEPTED = [
-    (edit(INI, lambda text: BOM + text.replace("\n", "\r\n")), ("name",), "Tavrinex"),  # Notepad
+    (both(set_key(INI, "name", "Acme"), edit(INI, lambda text: BOM + text.replace("\n", "\r\n"))),
+     ("name",), "Acme"),  # Notepad
     (edit(EN, lambda text: BOM + "# English\n" + text), ("texts", "en", "title"), "Installation"),
     (set_key(INI, "name", "Orbisk; Atlas"), ("name",), "Orbisk; Atlas"),
     (set_key(INI, "name", '" Orbisk ; Atlas "'), ("name",), " Orbisk ; Atlas "),
     (both(lambda f: os.symlink("disc.bmp", os.path.join(f, "art.bmp")), set_key(INI, "artwork", "art.bmp")),
-     ("name",), "Tavrinex"),
+     ("installer",), "Acme\\Setup.exe"),
 ]
 
 # Texts that mean something else to a C++ compiler or to windres (and the
@@ -263,6 +264,7 @@ def main():
     for number, (change, expected, *env) in enumerate(CASES):
         folder = os.path.join(args.scratch, f"case{number}")
         shutil.copytree(args.product, folder)
+        set_key(INI, "installer", "Acme\\Setup.exe")(folder)  # a neutral installer, whatever the product's
         if change:
             change(folder)
         files = {"ini": os.path.join(folder, INI), "en": os.path.join(folder, EN), "folder": folder,
@@ -278,6 +280,7 @@ def main():
     for number, (change, where, expected) in enumerate(ACCEPTED):
         folder = os.path.join(args.scratch, f"accepted{number}")
         shutil.copytree(args.product, folder)
+        set_key(INI, "installer", "Acme\\Setup.exe")(folder)
         change(folder)
         result = run(folder, os.path.join(folder, "out"))
         if result.returncode != 0 or result.stderr:
