@@ -78,8 +78,13 @@ def settings(out, environ):
     if any(name in environ for name in SIGNING):
         for name in SIGNING:
             kept.pop(name, None)
-            if environ.get(name):
-                kept[name] = environ[name]
+            value = environ.get(name)
+            if value:
+                # Files as absolute paths, so a later build from elsewhere
+                # finds them; a token's pkcs11: URI and the server's address
+                # as they are.
+                is_file = name != "LAUNCHER_SIGN_TIMESTAMP_URL" and not value.startswith("pkcs11:")
+                kept[name] = os.path.abspath(value) if is_file else value
     return kept
 
 
