@@ -158,16 +158,16 @@ def stage_extra(p, settings_now, secrets, out):
         return None, []
     if not os.path.isdir(given):
         raise ProductError("LAUNCHER_EXTRA_DIR", None, f"{given}: no such folder")
-    staging, left_out = stage(given, [], None, None, os.path.join(out, "extra"), secrets)
     taken = {names.fold(p["launcher_name"]): f"the launcher ({p['launcher_name']})",
              names.fold("autorun.inf"): "autorun.inf",
              names.fold(p["installer_parts"][0]): f"the installer's folder ({p['installer_parts'][0]})"}
-    clashes = [f"{os.path.join(given, name)}: would take the place of {taken[names.fold(name)]} "
+    clashes = [f"{os.path.join(given, name)}: would take the place of {taken[names.fold(names.disc_name(name))]} "
                "at the disc's root (Windows compares names without case)"
-               for name in sorted(os.listdir(staging)) if names.fold(name) in taken]
+               for name in sorted(os.listdir(given))
+               if not names.left_out_reason(name) and names.fold(names.disc_name(name)) in taken]
     if clashes:
         raise Refused(clashes)
-    return staging, left_out
+    return stage(given, [], None, None, os.path.join(out, "extra"), secrets)
 
 
 def compile_product(folder, out, language, environ):
