@@ -175,10 +175,16 @@ def access_key(caption):
     return None
 
 
+# What the metric twin draws as the Windows font does: Latin, Greek and
+# Cyrillic, Vietnamese's Latin, and the punctuation, currency and letterlike
+# signs (– „ ” … € ™) makers use beside them.
+MEASURED = [(0x0000, 0x052F), (0x1E00, 0x1EFF), (0x2000, 0x206F), (0x20A0, 0x20CF), (0x2100, 0x2122)]
+
+
 def text_width(text, font):
     """Pixels a line takes, or None where it cannot be measured here (no
-    font, or letters outside the Latin, Greek and Cyrillic it covers)."""
-    if any(ord(c) > 0x52F for c in text):
+    font, or characters outside what MEASURED covers)."""
+    if not all(any(low <= ord(c) <= high for low, high in MEASURED) for c in text):
         return None
     try:
         from PIL import ImageFont

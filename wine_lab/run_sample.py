@@ -12,6 +12,7 @@ LC_MESSAGES): --ui-locale ja_JP.UTF-8 is a Japanese user on a Western
 system (code page 1252, or --locale's).
 """
 import argparse
+import json
 import os
 import subprocess
 import sys
@@ -74,7 +75,11 @@ def main():
     try:
         lab.boot("winxp", desktop=None if display else f"{DESKTOP[0]}x{DESKTOP[1]}")
         lab.map_drive("d", os.path.join(args.build, "medium"))
-        launcher = lab.start(["D:\\launcher.exe"])
+        # The launcher under the product's own name (launcher_name), as the
+        # medium carries it.
+        with open(os.path.join(args.build, "..", "product", "product.json"), encoding="utf-8") as f:
+            name = json.load(f)["launcher_name"]
+        launcher = lab.start([f"D:\\{name}"])
         if display:
             print(f"The launcher is running on {display}; close it to finish.")
             return launcher.wait()

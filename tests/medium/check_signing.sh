@@ -43,15 +43,16 @@ make_medium() {  # the medium's folder; its model goes beside it
 for run in first second; do
     LAUNCHER_SIGN_CERT=cert.pem LAUNCHER_SIGN_KEY=key.pem make_medium "$run" >"$run.txt"
 done
-signed=first/launcher.exe
-grep -q '^medium: on the disc: .*volume label ".*", autorun label ".*", launcher.exe signed .*by CN=Throw-away test signer (until ' first.txt ||
+name=$(fact launcher_name)
+signed=first/$name
+grep -q '^medium: on the disc: .*volume label ".*", autorun label ".*", '"$name"' signed .*by CN=Throw-away test signer (until ' first.txt ||
     fail "the build's summary does not say what was signed and by whom: $(cat first.txt)"
 # The build folder remembers the signer: a later plain build (a preview)
 # signs again; any LAUNCHER_SIGN_ variable set and empty forgets it.
 make_medium first >again.txt
-grep -q "launcher.exe signed .*by CN=Throw-away" again.txt || fail "a plain rebuild did not sign again: $(cat again.txt)"
+grep -q "$name signed .*by CN=Throw-away" again.txt || fail "a plain rebuild did not sign again: $(cat again.txt)"
 LAUNCHER_SIGN_CERT= make_medium first >forgot.txt
-grep -q "launcher.exe unsigned" forgot.txt || fail "LAUNCHER_SIGN_CERT= did not forget the signer: $(cat forgot.txt)"
+grep -q "$name unsigned" forgot.txt || fail "LAUNCHER_SIGN_CERT= did not forget the signer: $(cat forgot.txt)"
 LAUNCHER_SIGN_CERT=cert.pem LAUNCHER_SIGN_KEY=key.pem make_medium first >/dev/null
 cmp first.iso second.iso || fail "two signings with the same key gave different images"
 

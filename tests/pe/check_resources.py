@@ -165,7 +165,7 @@ def check_version(pe, product):
     expected = {"Comments": product["comments"], "CompanyName": product["company"],
                 "FileDescription": product["description"], "FileVersion": product["version"],
                 "InternalName": "launcher", "LegalCopyright": product["copyright"],
-                "OriginalFilename": "launcher.exe", "ProductName": product["name"],
+                "OriginalFilename": product["launcher_name"], "ProductName": product["name"],
                 "ProductVersion": product["version"]}
     expect_eq("version strings", expected, tables.get(block, {}))
     expect_eq("translation", [("Translation", f"0x{product['record_language']:04x} 0x04b0")], translations)
