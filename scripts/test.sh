@@ -5,7 +5,8 @@
 # it expects from the product folder.
 #
 # With LAUNCHER_PRODUCT set, for that product; without, for the default
-# product and then for the example product, examples/orbisk.
+# product and then for the example products, examples/orbisk and
+# examples/wiklinor.
 set -euo pipefail
 if [ -n "${LAUNCHER_PRODUCT:-}" ]; then
     export LAUNCHER_PRODUCT=$(realpath -m -- "$LAUNCHER_PRODUCT")
@@ -16,7 +17,7 @@ scripts/install-deps.sh
 if [ -n "${LAUNCHER_PRODUCT:-}" ]; then
     products=("$LAUNCHER_PRODUCT")
 else
-    products=(product examples/orbisk)
+    products=(product examples/orbisk examples/wiklinor)
 fi
 start=$(date +%s)
 for product in "${products[@]}"; do
