@@ -168,6 +168,7 @@ set_target_properties(sample_installer PROPERTIES OUTPUT_NAME sample_installer
     RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/sample-installer)
 
 add_executable(wine_driver wine_lab/driver.cpp)
+target_include_directories(wine_driver PRIVATE ${PROJECT_SOURCE_DIR})  # resource.h, ui/Layout.h
 target_compile_options(wine_driver PRIVATE ${TEST_PROGRAM_OPTIONS})
 target_link_options(wine_driver PRIVATE ${TEST_PROGRAM_LINK_OPTIONS})
 target_link_libraries(wine_driver PRIVATE kernel32 user32 gdi32 shell32 psapi)

@@ -48,4 +48,8 @@
 #define IDC_COMMAND1 101 /* Setup */
 #define IDC_COMMAND2 102 /* Exit */
 
+/* The launcher window's class: a second start finds the first window by
+   it, and so does the Wine tests' driver. */
+#define FORM1_CLASS_NAME "DiscLauncherForm1"
+
 #endif

@@ -1,47 +1,28 @@
 // Test driver: runs in the same Wine prefix as the launcher, finds its
 // windows and message boxes, reads them and answers them.
 //
-// It reads one command a line on standard input and writes one line of JSON
-// for each on standard output, so the test script can drive a whole scenario
-// through one process:
-//   state                       the launcher's window, its boxes, installers,
-//                               and how many launcher windows there are
-//                               (forms), shown ones (shown) among them, and
-//                               their titles (titles)
-//   start <show> <path>         starts a program with that show command in
-//                               its STARTUPINFO, as a shortcut does
-//   wait <what> <ms>            until form|noform|box|nobox|installer holds
-//   click <1|2>                 Command1 or Command2 clicked (BN_CLICKED)
-//   answer <ok|yes|no>          the one open message box answered
-//   press <1|2> <1|0>           a button shown held down, or released
-//   post <close|sysclose|minimize|hide>
-//                               WM_CLOSE, the close box (SC_CLOSE),
-//                               SC_MINIMIZE, or the window hidden
-//   queryend <yes|no|none>      WM_QUERYENDSESSION sent from a thread while
-//                               this one answers the question it raises
-//   endsession [no]             WM_ENDSESSION: TRUE, or FALSE (the shutdown
-//                               cancelled) with no
-//   displaychange <bits>        WM_DISPLAYCHANGE: the display now has this
-//                               many bits a pixel (the screen stays as it is)
-//   devicechange <letter>       WM_DEVICECHANGE as Windows broadcasts it when
-//                               the disc in that drive has gone
-//                               (DBT_DEVICEREMOVECOMPLETE, a volume record)
-//   capture <file.bmp>          the client area saved as a 24-bit bitmap
-//   capturewindow <file.bmp>    the same for the whole window, frame included
-//   findcaption <1|2> <hex>     whether the button shows this caption (UTF-16
-//                               code units, 4 hex digits each), drawn as the
-//                               launcher is asked to draw it
-//   resources <launcher.exe>    what Windows loads from the file's resources
-//   drivetype <root>            what GetDriveTypeA says of a drive (D:\)
-//   shortpath <path>            the path's 8.3 form (GetShortPathNameA)
-//   closeinstallers             WM_CLOSE to every sample installer window
-//   memory                      the launcher's private bytes and working set
-//   exitno <n>                  n rounds of Exit then No, with a repaint of
-//                               the window after each; then memory as above
-//   startup <program.exe>       starts a program and times it until its
-//                               window is shown and painted (the benchmark)
-//   terminate                   ends the program startup started
-//   quit
+// The protocol (its one description; wine_lab/winelab.py's Driver speaks it):
+// one command a line on standard input, its name and then its words, each
+// word separated by one space and the last one taking the rest of the line
+// (a path may hold spaces). For each command exactly one line of JSON comes
+// back on standard output. The commands, their words and what each does are
+// the table kCommands at the end of this file. Most replies are
+//   {"ok": true|false, "detail": text, "state": state}
+// with state as the command "state" reports it:
+//   {"form": form or null, "forms": launcher windows, "shown": shown ones,
+//    "titles": [their titles], "boxes": [box], "installers": [{hwnd, title}]}
+//   form: {hwnd, title, visible, enabled, client [w, h], origin [x, y] (the
+//          client area on the screen), style, exstyle, active, focus (the
+//          focused control's id), window [l, t, r, b], screen [w, h], dpi,
+//          bits (a pixel, of the screen), controls: [{class, id, style,
+//          visible, text, rect [l, t, w, h] in the form's client area}],
+//          top of the stacking order first}
+//   box:  {hwnd, title, text, buttons [captions], icon, owner}
+// Texts are UTF-8, whatever the code page; window handles are strings. A
+// command whose table row names other fields replies with those (and "ok").
+// A command the table lacks, or given too few words, replies
+// {"ok": false, "detail": "usage: ...", "state": ...}. "quit" or the end
+// of the input ends the driver.
 #include <windows.h>
 #include <dbt.h>
 #include <psapi.h>
@@ -50,18 +31,41 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include <initializer_list>
 #include <string>
 #include <vector>
 
+#include "resources/resource.h"
+#include "ui/Layout.h"
+#include "wine_lab/sample_installer/SampleInstaller.h"
+
 namespace {
 
-const char kFormClass[] = "DiscLauncherForm1";
 const char kBoxClass[] = "#32770";
-const char kInstallerClass[] = "DiscLauncherSampleInstaller";
+
+// The buttons' font as the launcher asks for it, from the layout's one home.
+struct CaptionFont {
+    const char* face;
+    int hundredthsOfPoint;
+    int weight;
+};
+#define FORM1(width, height)
+#define CONTROL(name, left, top, width, height)
+#define FONT(name, face, size, weight, charset) const CaptionFont k##name##CaptionFont = {face, size, weight};
+#define COLOR(name, value)
+#define METRIC(name, pixels)
+#include "ui/Layout.def"
+#undef FORM1
+#undef CONTROL
+#undef FONT
+#undef COLOR
+#undef METRIC
 
 DWORD g_launcherProcess = 0;  // remembered, so boxes outlive the form's lookup
 
-std::string Json(const std::string& text)
+// --- JSON: every reply is written through these ------------------------------
+
+std::string Quote(const std::string& text)
 {
     std::string out = "\"";
     for (unsigned char c : text) {
@@ -84,12 +88,53 @@ std::string Json(const std::string& text)
     return out + "\"";
 }
 
-std::string Hex(HWND window)
+// A JSON array of values already written as JSON.
+std::string List(const std::vector<std::string>& items)
 {
-    char buffer[32];
-    snprintf(buffer, sizeof buffer, "\"%p\"", static_cast<void*>(window));
-    return buffer;
+    std::string out = "[";
+    for (size_t i = 0; i < items.size(); ++i)
+        out += (i ? "," : "") + items[i];
+    return out + "]";
 }
+
+std::string Numbers(std::initializer_list<long> values)
+{
+    std::vector<std::string> items;
+    for (long value : values)
+        items.push_back(std::to_string(value));
+    return List(items);
+}
+
+// One JSON object, written field by field.
+class Object {
+public:
+    Object& Raw(const char* name, const std::string& json)
+    {
+        out_ += (out_.size() > 1 ? "," : "") + Quote(name) + ":" + json;
+        return *this;
+    }
+    Object& Text(const char* name, const std::string& value) { return Raw(name, Quote(value)); }
+    Object& Number(const char* name, long long value) { return Raw(name, std::to_string(value)); }
+    Object& Flag(const char* name, bool value) { return Raw(name, value ? "true" : "false"); }
+    Object& Real(const char* name, double value)
+    {
+        char buffer[32];
+        snprintf(buffer, sizeof buffer, "%.3f", value);
+        return Raw(name, buffer);
+    }
+    Object& Handle(const char* name, HWND window)
+    {
+        char buffer[32];
+        snprintf(buffer, sizeof buffer, "%p", static_cast<void*>(window));
+        return Text(name, buffer);
+    }
+    std::string Done() const { return out_ + "}"; }
+
+private:
+    std::string out_ = "{";
+};
+
+// --- windows -------------------------------------------------------------------
 
 // UTF-16 text as UTF-8, what the driver's JSON carries.
 std::string Utf8(const WCHAR* text, int length)
@@ -130,6 +175,15 @@ std::vector<HWND> TopLevelWindows()
     return windows;
 }
 
+std::vector<HWND> TopLevelWindowsOf(const char* windowClass)
+{
+    std::vector<HWND> found;
+    for (HWND window : TopLevelWindows())
+        if (ClassOf(window) == windowClass)
+            found.push_back(window);
+    return found;
+}
+
 std::vector<HWND> Children(HWND parent)
 {
     std::vector<HWND> children;
@@ -138,53 +192,30 @@ std::vector<HWND> Children(HWND parent)
     return children;
 }
 
-int CountForms(bool shownOnly = false)
-{
-    int count = 0;
-    for (HWND window : TopLevelWindows())
-        count += ClassOf(window) == kFormClass && (!shownOnly || IsWindowVisible(window));
-    return count;
-}
-
 HWND FindForm()
 {
-    for (HWND window : TopLevelWindows()) {
-        if (ClassOf(window) == kFormClass) {
-            GetWindowThreadProcessId(window, &g_launcherProcess);
-            return window;
-        }
-    }
-    return nullptr;
+    std::vector<HWND> forms = TopLevelWindowsOf(FORM1_CLASS_NAME);
+    if (forms.empty())
+        return nullptr;
+    GetWindowThreadProcessId(forms[0], &g_launcherProcess);
+    return forms[0];
 }
 
+// The visible message boxes of the launcher whose window is up, or was
+// last seen.
 std::vector<HWND> FindBoxes()
 {
+    FindForm();
     std::vector<HWND> boxes;
     if (g_launcherProcess == 0)
         return boxes;
-    for (HWND window : TopLevelWindows()) {
+    for (HWND window : TopLevelWindowsOf(kBoxClass)) {
         DWORD process = 0;
         GetWindowThreadProcessId(window, &process);
-        if (process == g_launcherProcess && ClassOf(window) == kBoxClass && IsWindowVisible(window))
+        if (process == g_launcherProcess && IsWindowVisible(window))
             boxes.push_back(window);
     }
     return boxes;
-}
-
-std::vector<HWND> FindInstallers()
-{
-    std::vector<HWND> found;
-    for (HWND window : TopLevelWindows())
-        if (ClassOf(window) == kInstallerClass)
-            found.push_back(window);
-    return found;
-}
-
-std::string RectJson(const RECT& r)
-{
-    char buffer[96];
-    snprintf(buffer, sizeof buffer, "[%ld,%ld,%ld,%ld]", r.left, r.top, r.right, r.bottom);
-    return buffer;
 }
 
 // A child's rectangle in its parent's client coordinates: [left, top, width, height].
@@ -193,10 +224,7 @@ std::string ChildRectJson(HWND child)
     RECT r;
     GetWindowRect(child, &r);
     MapWindowPoints(nullptr, GetParent(child), reinterpret_cast<POINT*>(&r), 2);
-    char buffer[96];
-    snprintf(buffer, sizeof buffer, "[%ld,%ld,%ld,%ld]", r.left, r.top, r.right - r.left,
-             r.bottom - r.top);
-    return buffer;
+    return Numbers({r.left, r.top, r.right - r.left, r.bottom - r.top});
 }
 
 std::string FormJson(HWND form)
@@ -209,50 +237,41 @@ std::string FormJson(HWND form)
     GetWindowRect(form, &outer);
     POINT origin = {0, 0};
     ClientToScreen(form, &origin);
-
     GUITHREADINFO info = {};
     info.cbSize = sizeof info;
     GetGUIThreadInfo(GetWindowThreadProcessId(form, nullptr), &info);
-
-    std::string out = "{\"hwnd\":" + Hex(form) + ",\"title\":" + Json(WindowText(form));
-    char buffer[256];
-    snprintf(buffer, sizeof buffer,
-             ",\"visible\":%s,\"enabled\":%s,\"client\":[%ld,%ld],\"origin\":[%ld,%ld]"
-             ",\"style\":%lu,\"exstyle\":%lu,\"active\":%s,\"focus\":%d",
-             IsWindowVisible(form) ? "true" : "false", IsWindowEnabled(form) ? "true" : "false",
-             client.right, client.bottom, origin.x, origin.y,
-             static_cast<unsigned long>(GetWindowLongA(form, GWL_STYLE)),
-             static_cast<unsigned long>(GetWindowLongA(form, GWL_EXSTYLE)),
-             info.hwndActive == form ? "true" : "false",
-             info.hwndFocus ? GetDlgCtrlID(info.hwndFocus) : 0);
-    out += buffer;
-    out += ",\"window\":" + RectJson(outer);
     HDC screen = GetDC(nullptr);
-    snprintf(buffer, sizeof buffer, ",\"screen\":[%d,%d],\"dpi\":%d,\"bits\":%d",
-             GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN), GetDeviceCaps(screen, LOGPIXELSY),
-             GetDeviceCaps(screen, BITSPIXEL) * GetDeviceCaps(screen, PLANES));
+    int dpi = GetDeviceCaps(screen, LOGPIXELSY);
+    int bits = GetDeviceCaps(screen, BITSPIXEL) * GetDeviceCaps(screen, PLANES);
     ReleaseDC(nullptr, screen);
-    out += buffer;
 
-    out += ",\"controls\":[";
-    bool first = true;
+    std::vector<std::string> controls;
     for (HWND child : Children(form)) {  // top of the stacking order first
-        if (!first)
-            out += ",";
-        first = false;
-        snprintf(buffer, sizeof buffer, ",\"id\":%d,\"style\":%lu,\"visible\":%s",
-                 GetDlgCtrlID(child), static_cast<unsigned long>(GetWindowLongA(child, GWL_STYLE)),
-                 IsWindowVisible(child) ? "true" : "false");
-        out += "{\"class\":" + Json(ClassOf(child)) + buffer + ",\"text\":" +
-               Json(WindowText(child)) + ",\"rect\":" + ChildRectJson(child) + "}";
+        controls.push_back(Object()
+                               .Text("class", ClassOf(child)).Number("id", GetDlgCtrlID(child))
+                               .Number("style", static_cast<unsigned long>(GetWindowLongA(child, GWL_STYLE)))
+                               .Flag("visible", IsWindowVisible(child)).Text("text", WindowText(child))
+                               .Raw("rect", ChildRectJson(child))
+                               .Done());
     }
-    return out + "]}";
+    return Object()
+        .Handle("hwnd", form).Text("title", WindowText(form)).Flag("visible", IsWindowVisible(form))
+        .Flag("enabled", IsWindowEnabled(form)).Raw("client", Numbers({client.right, client.bottom}))
+        .Raw("origin", Numbers({origin.x, origin.y}))
+        .Number("style", static_cast<unsigned long>(GetWindowLongA(form, GWL_STYLE)))
+        .Number("exstyle", static_cast<unsigned long>(GetWindowLongA(form, GWL_EXSTYLE)))
+        .Flag("active", info.hwndActive == form)
+        .Number("focus", info.hwndFocus ? GetDlgCtrlID(info.hwndFocus) : 0)
+        .Raw("window", Numbers({outer.left, outer.top, outer.right, outer.bottom}))
+        .Raw("screen", Numbers({GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)}))
+        .Number("dpi", dpi).Number("bits", bits).Raw("controls", List(controls))
+        .Done();
 }
 
 std::string BoxJson(HWND box)
 {
     std::string text;
-    std::string buttons = "[";
+    std::vector<std::string> buttons;
     bool icon = false;
     for (HWND child : Children(box)) {
         std::string cls = ClassOf(child);
@@ -263,76 +282,198 @@ std::string BoxJson(HWND box)
             else
                 text += WindowText(child);
         } else if (cls == "Button" && IsWindowVisible(child)) {
-            if (buttons.size() > 1)
-                buttons += ",";
-            buttons += Json(WindowText(child));
+            buttons.push_back(Quote(WindowText(child)));
         }
     }
-    return "{\"hwnd\":" + Hex(box) + ",\"title\":" + Json(WindowText(box)) + ",\"text\":" +
-           Json(text) + ",\"buttons\":" + buttons + "],\"icon\":" + (icon ? "true" : "false") +
-           ",\"owner\":" + Hex(GetWindow(box, GW_OWNER)) + "}";
+    return Object()
+        .Handle("hwnd", box).Text("title", WindowText(box)).Text("text", text).Raw("buttons", List(buttons))
+        .Flag("icon", icon).Handle("owner", GetWindow(box, GW_OWNER))
+        .Done();
 }
 
 std::string StateJson()
 {
     HWND form = FindForm();
-    std::string out = "{\"form\":" + FormJson(form) + ",\"forms\":" + std::to_string(CountForms()) +
-                      ",\"shown\":" + std::to_string(CountForms(true)) + ",\"titles\":[";
-    bool first = true;
-    for (HWND window : TopLevelWindows()) {
-        if (ClassOf(window) != kFormClass)
-            continue;
-        out += (first ? "" : ",") + Json(WindowText(window));
-        first = false;
+    std::vector<HWND> forms = TopLevelWindowsOf(FORM1_CLASS_NAME);
+    std::vector<std::string> titles, boxes, installers;
+    int shown = 0;
+    for (HWND window : forms) {
+        shown += IsWindowVisible(window) ? 1 : 0;
+        titles.push_back(Quote(WindowText(window)));
     }
-    out += "],\"boxes\":[";
-    first = true;
-    for (HWND box : FindBoxes()) {
-        if (!first)
-            out += ",";
-        first = false;
-        out += BoxJson(box);
-    }
-    out += "],\"installers\":[";
-    first = true;
-    for (HWND installer : FindInstallers()) {
-        if (!first)
-            out += ",";
-        first = false;
-        out += "{\"hwnd\":" + Hex(installer) + ",\"title\":" + Json(WindowText(installer)) + "}";
-    }
-    return out + "]}";
+    for (HWND box : FindBoxes())
+        boxes.push_back(BoxJson(box));
+    for (HWND installer : TopLevelWindowsOf(SAMPLE_INSTALLER_CLASS_NAME))
+        installers.push_back(Object().Handle("hwnd", installer).Text("title", WindowText(installer)).Done());
+    return Object()
+        .Raw("form", FormJson(form)).Number("forms", static_cast<long long>(forms.size()))
+        .Number("shown", shown).Raw("titles", List(titles)).Raw("boxes", List(boxes))
+        .Raw("installers", List(installers))
+        .Done();
 }
 
-bool Holds(const std::string& what)
+std::string Reply(bool ok, const std::string& detail = "")
 {
-    HWND form = FindForm();
-    if (what == "form")
-        return form != nullptr && IsWindowVisible(form);
-    if (what == "noform")
-        return form == nullptr;
-    if (what == "box")
-        return !FindBoxes().empty();
-    if (what == "nobox")
-        return FindBoxes().empty();
-    if (what == "installer")
-        return !FindInstallers().empty();
-    return false;
+    return Object().Flag("ok", ok).Text("detail", detail).Raw("state", StateJson()).Done();
 }
 
-std::string Reply(bool ok, const std::string& detail)
+// --- waiting -----------------------------------------------------------------
+
+// Reads this thread's queue. A driver that only sleeps while it waits can
+// leave the launcher's EndDialog blocked in a call into the wineserver
+// (Wine 8 without a virtual desktop): it must keep reading its messages.
+void Pump(DWORD milliseconds)
 {
-    return std::string("{\"ok\":") + (ok ? "true" : "false") + ",\"detail\":" + Json(detail) +
-           ",\"state\":" + StateJson() + "}";
+    MsgWaitForMultipleObjects(0, nullptr, FALSE, milliseconds, QS_ALLINPUT);
+    MSG message;
+    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+        TranslateMessage(&message);
+        DispatchMessageA(&message);
+    }
+}
+
+// Asks the condition every few milliseconds, pumping between, until it
+// holds or the bound has passed; true if it held.
+template <typename Condition>
+bool Until(Condition holds, DWORD milliseconds)
+{
+    DWORD start = GetTickCount();
+    for (;;) {
+        if (holds())
+            return true;
+        if (GetTickCount() - start > milliseconds)
+            return false;
+        Pump(5);
+    }
+}
+
+// What "wait" can wait for.
+struct Awaited {
+    const char* name;
+    bool (*holds)();
+};
+const Awaited kAwaited[] = {
+    {"form", [] { HWND form = FindForm(); return form != nullptr && IsWindowVisible(form) != FALSE; }},
+    {"noform", [] { return FindForm() == nullptr; }},
+    {"box", [] { return !FindBoxes().empty(); }},
+    {"nobox", [] { return FindBoxes().empty(); }},
+    {"installer", [] { return !TopLevelWindowsOf(SAMPLE_INSTALLER_CLASS_NAME).empty(); }},
+};
+
+const Awaited* AwaitedNamed(const std::string& name)
+{
+    for (const Awaited& awaited : kAwaited)
+        if (name == awaited.name)
+            return &awaited;
+    return nullptr;
+}
+
+bool WaitFor(const char* what, DWORD milliseconds)
+{
+    return Until(AwaitedNamed(what)->holds, milliseconds);
+}
+
+// --- the commands --------------------------------------------------------------
+
+// A command's words, and the launcher's window for those that act on it.
+struct Call {
+    std::vector<std::string> words;
+    HWND form;
+    const std::string& operator[](size_t i) const { return words[i]; }
+};
+
+// "1" and "2": Command1 (Setup) and Command2 (Exit); 0 for anything else.
+int ButtonId(const std::string& word)
+{
+    return word == "1" ? IDC_COMMAND1 : word == "2" ? IDC_COMMAND2 : 0;
 }
 
 int AnswerId(const std::string& answer)
 {
-    if (answer == "yes")
-        return IDYES;
-    if (answer == "no")
-        return IDNO;
-    return IDOK;
+    return answer == "yes" ? IDYES : answer == "no" ? IDNO : IDOK;
+}
+
+void ClickButton(HWND form, int id)
+{
+    PostMessageA(form, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(form, id)));
+}
+
+// Sent, not posted, to the launcher, which must not hold the driver up:
+// the launcher may end while it handles the message, and the call then fails.
+void SendToForm(HWND form, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    DWORD_PTR result = 0;
+    SendMessageTimeoutA(form, message, wParam, lParam, SMTO_NORMAL, 5000, &result);
+}
+
+std::string State(const Call&)
+{
+    return Reply(true);
+}
+
+std::string Start(const Call& call)
+{
+    const std::string& path = call[1];
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESHOWWINDOW;
+    startup.wShowWindow = static_cast<WORD>(atoi(call[0].c_str()));
+    PROCESS_INFORMATION process = {};
+    std::string commandLine = "\"" + path + "\"";
+    bool started = CreateProcessA(path.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr,
+                                  nullptr, &startup, &process) != FALSE;
+    if (started) {
+        CloseHandle(process.hThread);
+        CloseHandle(process.hProcess);
+    }
+    return Reply(started, path);
+}
+
+std::string Wait(const Call& call)
+{
+    const Awaited* awaited = AwaitedNamed(call[0]);
+    if (awaited == nullptr)
+        return Reply(false, "wait for what: " + call[0]);
+    bool ok = Until(awaited->holds, static_cast<DWORD>(atoi(call[1].c_str())));
+    return Reply(ok, ok ? "" : "timed out waiting for " + call[0]);
+}
+
+std::string Click(const Call& call)
+{
+    ClickButton(call.form, ButtonId(call[0]));
+    return Reply(true);
+}
+
+std::string Answer(const Call& call)
+{
+    std::vector<HWND> boxes = FindBoxes();
+    if (boxes.size() != 1)
+        return Reply(false, "expected one box, found " + std::to_string(boxes.size()));
+    PostMessageA(boxes[0], WM_COMMAND, AnswerId(call[0]), 0);
+    return Reply(true);
+}
+
+// The look of a button held down (BM_SETSTATE), or released again.
+std::string Press(const Call& call)
+{
+    HWND button = GetDlgItem(call.form, ButtonId(call[0]));
+    SendMessageA(button, BM_SETSTATE, call[1] == "1" ? TRUE : FALSE, 0);
+    UpdateWindow(button);
+    return Reply(true);
+}
+
+std::string Post(const Call& call)
+{
+    const std::string& how = call[0];
+    if (how == "sysclose")
+        PostMessageA(call.form, WM_SYSCOMMAND, SC_CLOSE, 0);
+    else if (how == "minimize")
+        PostMessageA(call.form, WM_SYSCOMMAND, SC_MINIMIZE, 0);
+    else if (how == "hide")
+        ShowWindow(call.form, SW_HIDE);
+    else
+        PostMessageA(call.form, WM_CLOSE, 0, 0);
+    return Reply(true);
 }
 
 struct QueryEnd {
@@ -349,46 +490,60 @@ DWORD WINAPI SendQueryEnd(void* parameter)
     return 0;
 }
 
-bool WaitFor(const std::string& what, int milliseconds)
+// WM_QUERYENDSESSION from a second thread, while this one answers the
+// question it raises (none: leaves any box alone).
+std::string QueryEndSession(const Call& call)
 {
-    DWORD start = GetTickCount();
-    for (;;) {
-        if (Holds(what))
-            return true;
-        if (static_cast<int>(GetTickCount() - start) > milliseconds)
-            return false;
-        Sleep(5);
-    }
-}
-
-std::string QueryEndSession(const std::string& answer)
-{
-    QueryEnd query = {FindForm(), 0, FALSE};
-    if (query.form == nullptr)
-        return Reply(false, "no form");
+    QueryEnd query = {call.form, 0, FALSE};
     HANDLE thread = CreateThread(nullptr, 0, SendQueryEnd, &query, 0, nullptr);
     size_t boxesSeen = 0;
-    std::string boxJson = "null";
-    if (answer != "none") {
-        if (WaitFor("box", 10000)) {
-            std::vector<HWND> boxes = FindBoxes();
-            boxesSeen = boxes.size();
-            boxJson = BoxJson(boxes[0]);
-            PostMessageA(boxes[0], WM_COMMAND, AnswerId(answer), 0);
-        }
+    std::string box = "null";
+    if (call[0] != "none" && WaitFor("box", 10000)) {
+        std::vector<HWND> boxes = FindBoxes();
+        boxesSeen = boxes.size();
+        box = BoxJson(boxes[0]);
+        PostMessageA(boxes[0], WM_COMMAND, AnswerId(call[0]), 0);
     }
-    WaitForSingleObject(thread, 25000);
+    Until([thread] { return WaitForSingleObject(thread, 0) == WAIT_OBJECT_0; }, 25000);
     CloseHandle(thread);
-    char buffer[128];
-    snprintf(buffer, sizeof buffer, "{\"sent\":%s,\"result\":%lu,\"boxes\":%u,\"box\":",
-             query.sent ? "true" : "false", static_cast<unsigned long>(query.result),
-             static_cast<unsigned>(boxesSeen));
-    return std::string(buffer) + boxJson + ",\"state\":" + StateJson() + "}";
+    return Object()
+        .Flag("sent", query.sent).Number("result", static_cast<unsigned long>(query.result))
+        .Number("boxes", static_cast<long long>(boxesSeen)).Raw("box", box).Raw("state", StateJson())
+        .Done();
+}
+
+std::string EndSession(const Call& call)
+{
+    SendToForm(call.form, WM_ENDSESSION, !call.words.empty() && call[0] == "no" ? FALSE : TRUE, 0);
+    return Reply(true);
+}
+
+std::string DisplayChange(const Call& call)
+{
+    SendToForm(call.form, WM_DISPLAYCHANGE, static_cast<WPARAM>(atoi(call[0].c_str())),
+               MAKELPARAM(GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)));
+    return Reply(true);
+}
+
+// The record Windows sends along when a disc leaves: the drive's bit in
+// the unit mask, and "media" (a disc taken out, not a drive gone).
+std::string DeviceChange(const Call& call)
+{
+    int drive = (call[0][0] & ~0x20) - 'A';
+    if (drive < 0 || drive >= 26)
+        return Reply(false, "devicechange <drive letter>");
+    DEV_BROADCAST_VOLUME volume = {};
+    volume.dbcv_size = sizeof volume;
+    volume.dbcv_devicetype = DBT_DEVTYP_VOLUME;
+    volume.dbcv_unitmask = 1u << drive;
+    volume.dbcv_flags = DBTF_MEDIA;
+    SendToForm(call.form, WM_DEVICECHANGE, DBT_DEVICEREMOVECOMPLETE, reinterpret_cast<LPARAM>(&volume));
+    return Reply(true, call[0]);
 }
 
 // Saves the client area, or with whole set the window with its frame and
 // title bar, as a 24-bit bottom-up bitmap file.
-bool Capture(HWND form, const char* path, bool whole)
+bool SaveCapture(HWND form, const char* path, bool whole)
 {
     RECT area;
     if (whole) {
@@ -438,6 +593,16 @@ bool Capture(HWND form, const char* path, bool whole)
     return ok;
 }
 
+std::string Capture(const Call& call)
+{
+    return Reply(SaveCapture(call.form, call[0].c_str(), false), call[0]);
+}
+
+std::string CaptureWindow(const Call& call)
+{
+    return Reply(SaveCapture(call.form, call[0].c_str(), true), call[0]);
+}
+
 // A 32-bit top-down picture in memory to draw into and read back.
 class Canvas {
 public:
@@ -472,18 +637,20 @@ private:
 };
 
 // Whether a button shows the expected caption. The driver draws the text
-// itself with the font the launcher asks for (Times New Roman, 13 pixels,
-// the character set of the ANSI code page), in the button text colour on
-// the buttons' pale yellow face, centred as the launcher centres it, cuts
-// that down to its ink and looks for it pixel for pixel in the button's
-// place on Form1. Form1's DC is read, not the button's: a child window's own
-// DC reads back black from another process.
-std::string FindCaption(HWND form, int id, const std::string& hex)
+// itself with the font the launcher asks for (the layout's button font, by
+// pixel height, in the character set of the ANSI code page), in the button
+// text colour on the buttons' face colour, centred as the launcher centres
+// it, cuts that down to its ink and looks for it pixel for pixel in the
+// button's place on Form1. Form1's DC is read, not the button's: a child
+// window's own DC reads back black from another process.
+std::string FindCaption(const Call& call)
 {
+    const std::string& hex = call[1];
     std::wstring text;
     for (size_t i = 0; i + 4 <= hex.size(); i += 4)
         text += static_cast<WCHAR>(strtoul(hex.substr(i, 4).c_str(), nullptr, 16));
-    HWND button = GetDlgItem(form, id);
+    HWND form = call.form;
+    HWND button = GetDlgItem(form, ButtonId(call[0]));
     RECT place;
     GetWindowRect(button, &place);
     MapWindowPoints(nullptr, form, reinterpret_cast<POINT*>(&place), 2);
@@ -494,13 +661,15 @@ std::string FindCaption(HWND form, int id, const std::string& hex)
     if (!TranslateCharsetInfo(reinterpret_cast<DWORD*>(static_cast<UINT_PTR>(GetACP())), &charset,
                               TCI_SRCCODEPAGE))
         charset.ciCharset = ANSI_CHARSET;
-    HFONT font = CreateFontA(-13, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, charset.ciCharset,
+    HFONT font = CreateFontA(-ui::PointsToPixels(kButtonCaptionFont.hundredthsOfPoint), 0, 0, 0,
+                             kButtonCaptionFont.weight, FALSE, FALSE, FALSE, charset.ciCharset,
                              OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
-                             DEFAULT_PITCH | FF_ROMAN, "Times New Roman");
-    const DWORD face = 0xFFFFC0;  // RGB(255, 255, 192) as the canvas stores it
+                             DEFAULT_PITCH | FF_ROMAN, kButtonCaptionFont.face);
+    const COLORREF faceColor = ui::kButtonFaceColor;
+    const DWORD face = GetRValue(faceColor) << 16 | GetGValue(faceColor) << 8 | GetBValue(faceColor);
     Canvas expected(width, height);
     RECT all = {0, 0, width, height};
-    HBRUSH brush = CreateSolidBrush(RGB(255, 255, 192));
+    HBRUSH brush = CreateSolidBrush(faceColor);
     FillRect(expected.Dc(), &all, brush);
     DeleteObject(brush);
     HGDIOBJ oldFont = SelectObject(expected.Dc(), font);
@@ -522,7 +691,7 @@ std::string FindCaption(HWND form, int id, const std::string& hex)
         }
     }
     if (ink.right <= ink.left)
-        return "{\"ok\":false,\"detail\":\"the expected caption draws nothing\"}";
+        return Object().Flag("ok", false).Text("detail", "the expected caption draws nothing").Done();
 
     UpdateWindow(form);
     UpdateWindow(button);
@@ -549,12 +718,10 @@ std::string FindCaption(HWND form, int id, const std::string& hex)
             }
         }
     }
-    char buffer[192];
-    snprintf(buffer, sizeof buffer,
-             "{\"ok\":%s,\"charset\":%u,\"ink\":[%d,%d],\"at\":[%ld,%ld],\"differ\":%d}",
-             fewest == 0 ? "true" : "false", charset.ciCharset, inkWidth, inkHeight, at.x, at.y,
-             fewest);
-    return buffer;
+    return Object()
+        .Flag("ok", fewest == 0).Number("charset", charset.ciCharset)
+        .Raw("ink", Numbers({inkWidth, inkHeight})).Raw("at", Numbers({at.x, at.y})).Number("differ", fewest)
+        .Done();
 }
 
 // The pixels an icon draws on a white 32 x 32 square, to compare icons.
@@ -585,51 +752,62 @@ std::string IconPixels(HICON icon)
 
 // Loads the launcher's resources the way Windows does and reports them: the
 // bitmap's size, whether each icon group loads, whether the shell's icon for
-// the file is the setup icon, and the three strings.
-std::string Resources(const std::string& path)
+// the file is the setup icon, and the captions and title.
+std::string Resources(const Call& call)
 {
+    const std::string& path = call[0];
     HMODULE module = LoadLibraryExA(path.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
     if (module == nullptr)
         return Reply(false, "cannot load " + path);
-    std::string out = "{\"ok\":true";
-    char buffer[256];
-
     HBITMAP disc = static_cast<HBITMAP>(
-        LoadImageA(module, MAKEINTRESOURCEA(1), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
+        LoadImageA(module, MAKEINTRESOURCEA(IDB_DISC), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
     BITMAP info = {};
     if (disc != nullptr)
         GetObjectA(disc, sizeof info, &info);
-    snprintf(buffer, sizeof buffer, ",\"bitmap\":[%ld,%ld,%d]", info.bmWidth, info.bmHeight,
-             info.bmBitsPixel);
-    out += buffer;
-
-    HICON setup = static_cast<HICON>(LoadImageA(module, MAKEINTRESOURCEA(1), IMAGE_ICON, 32, 32, 0));
-    HICON exit = static_cast<HICON>(LoadImageA(module, MAKEINTRESOURCEA(2), IMAGE_ICON, 32, 32, 0));
+    HICON setup = static_cast<HICON>(LoadImageA(module, MAKEINTRESOURCEA(IDI_SETUP), IMAGE_ICON, 32, 32, 0));
+    HICON exit = static_cast<HICON>(LoadImageA(module, MAKEINTRESOURCEA(IDI_EXIT), IMAGE_ICON, 32, 32, 0));
     HICON shell = ExtractIconA(GetModuleHandleA(nullptr), path.c_str(), 0);
     bool shellIsSetup = setup && shell && reinterpret_cast<UINT_PTR>(shell) > 1 &&
                         IconPixels(shell) == IconPixels(setup);
-    bool iconsDiffer = setup && exit && IconPixels(setup) != IconPixels(exit);
-    snprintf(buffer, sizeof buffer,
-             ",\"setup_icon\":%s,\"exit_icon\":%s,\"icons_differ\":%s,\"file_icon_is_setup\":%s",
-             setup ? "true" : "false", exit ? "true" : "false", iconsDiffer ? "true" : "false",
-             shellIsSetup ? "true" : "false");
-    out += buffer;
-
     // As stored (UTF-16), whatever the code page of the system; sent as UTF-8.
-    out += ",\"strings\":[";
-    for (UINT id = 10; id <= 12; ++id) {
+    std::vector<std::string> strings;
+    for (UINT id : {IDS_SETUP_CAPTION, IDS_EXIT_CAPTION, IDS_TITLE}) {
         WCHAR text[256];
         int length = LoadStringW(module, id, text, 256);
-        out += Json(Utf8(text, length)) + (id < 12 ? "," : "");
+        strings.push_back(Quote(Utf8(text, length)));
     }
-    out += "]}";
     FreeLibrary(module);
-    return out;
+    return Object()
+        .Flag("ok", true).Raw("bitmap", Numbers({info.bmWidth, info.bmHeight, info.bmBitsPixel}))
+        .Flag("setup_icon", setup != nullptr).Flag("exit_icon", exit != nullptr)
+        .Flag("icons_differ", setup && exit && IconPixels(setup) != IconPixels(exit))
+        .Flag("file_icon_is_setup", shellIsSetup).Raw("strings", List(strings))
+        .Done();
+}
+
+std::string DriveType(const Call& call)
+{
+    return Object().Flag("ok", true).Number("type", GetDriveTypeA(call[0].c_str())).Done();
+}
+
+std::string ShortPath(const Call& call)
+{
+    char shortPath[MAX_PATH];
+    DWORD length = GetShortPathNameA(call[0].c_str(), shortPath, sizeof shortPath);
+    bool ok = length != 0 && length < sizeof shortPath;
+    return Object().Flag("ok", ok).Text("path", ok ? std::string(shortPath, length) : "").Done();
+}
+
+std::string CloseInstallers(const Call&)
+{
+    for (HWND installer : TopLevelWindowsOf(SAMPLE_INSTALLER_CLASS_NAME))
+        PostMessageA(installer, WM_CLOSE, 0, 0);
+    return Reply(true);
 }
 
 // The launcher's memory as Windows counts it. GetGuiResources answers 0
 // under Wine, so private bytes are what shows a leak.
-std::string Memory(bool ok, const std::string& detail)
+std::string MemoryJson(bool ok, const std::string& detail)
 {
     // PagefileUsage is the commit charge: the process's private bytes.
     PROCESS_MEMORY_COUNTERS counters = {};
@@ -638,30 +816,33 @@ std::string Memory(bool ok, const std::string& detail)
     bool read = process != nullptr && GetProcessMemoryInfo(process, &counters, sizeof counters);
     if (process != nullptr)
         CloseHandle(process);
-    char buffer[160];
-    snprintf(buffer, sizeof buffer, "{\"ok\":%s,\"detail\":%s,\"private\":%lu,\"working\":%lu}",
-             ok && read ? "true" : "false", Json(detail).c_str(),
-             static_cast<unsigned long>(counters.PagefileUsage),
-             static_cast<unsigned long>(counters.WorkingSetSize));
-    return buffer;
+    return Object()
+        .Flag("ok", ok && read).Text("detail", detail)
+        .Number("private", static_cast<unsigned long>(counters.PagefileUsage))
+        .Number("working", static_cast<unsigned long>(counters.WorkingSetSize))
+        .Done();
+}
+
+std::string Memory(const Call&)
+{
+    return MemoryJson(true, "");
 }
 
 // Rounds of Exit then No as fast as the launcher answers them, each
 // followed by a full repaint, for the memory soak.
-std::string ExitNo(HWND form, int rounds)
+std::string ExitNo(const Call& call)
 {
+    int rounds = atoi(call[0].c_str());
     for (int i = 0; i < rounds; ++i) {
-        PostMessageA(form, WM_COMMAND, MAKEWPARAM(102, BN_CLICKED),
-                     reinterpret_cast<LPARAM>(GetDlgItem(form, 102)));
+        ClickButton(call.form, IDC_COMMAND2);
         if (!WaitFor("box", 10000))
-            return Memory(false, "round " + std::to_string(i) + ": no question");
-        std::vector<HWND> boxes = FindBoxes();
-        PostMessageA(boxes[0], WM_COMMAND, IDNO, 0);
+            return MemoryJson(false, "round " + std::to_string(i) + ": no question");
+        PostMessageA(FindBoxes()[0], WM_COMMAND, IDNO, 0);
         if (!WaitFor("nobox", 10000))
-            return Memory(false, "round " + std::to_string(i) + ": question stays");
-        RedrawWindow(form, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+            return MemoryJson(false, "round " + std::to_string(i) + ": question stays");
+        RedrawWindow(call.form, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
     }
-    return Memory(true, "");
+    return MemoryJson(true, "");
 }
 
 // The visible top-level window of a process, if it has one yet.
@@ -696,8 +877,9 @@ HANDLE g_started = nullptr;  // the program startup started, until terminate
 
 // Milliseconds from just before CreateProcess until the new program's
 // window is shown and painted, polled about every millisecond.
-std::string Startup(const std::string& path)
+std::string Startup(const Call& call)
 {
+    const std::string& path = call[0];
     if (g_started != nullptr)
         return Reply(false, "a started program is still running");
     std::string folder = path.substr(0, path.find_last_of('\\') + 1);
@@ -724,14 +906,15 @@ std::string Startup(const std::string& path)
     }
     QueryPerformanceCounter(&now);
     g_launcherProcess = info.dwProcessId;
-    char buffer[96];
-    snprintf(buffer, sizeof buffer, "{\"ok\":true,\"ms\":%.3f,\"pid\":%lu}",
-             1000.0 * static_cast<double>(now.QuadPart - start.QuadPart) / static_cast<double>(frequency.QuadPart),
-             static_cast<unsigned long>(info.dwProcessId));
-    return buffer;
+    return Object()
+        .Flag("ok", true)
+        .Real("ms", 1000.0 * static_cast<double>(now.QuadPart - start.QuadPart) /
+                        static_cast<double>(frequency.QuadPart))
+        .Number("pid", static_cast<unsigned long>(info.dwProcessId))
+        .Done();
 }
 
-std::string Terminate()
+std::string Terminate(const Call&)
 {
     if (g_started == nullptr)
         return Reply(false, "nothing started");
@@ -742,134 +925,85 @@ std::string Terminate()
     return Reply(ended, ended ? "" : "the started program did not end");
 }
 
-std::string Run(const std::string& command, const std::string& argument, const std::string& more)
-{
-    if (command == "resources")
-        return Resources(argument);
-    if (command == "startup")
-        return Startup(argument);
-    if (command == "terminate")
-        return Terminate();
-    if (command == "drivetype")
-        return "{\"ok\":true,\"type\":" + std::to_string(GetDriveTypeA(argument.c_str())) + "}";
-    if (command == "shortpath") {
-        char shortPath[MAX_PATH];
-        DWORD length = GetShortPathNameA(argument.c_str(), shortPath, sizeof shortPath);
-        bool ok = length != 0 && length < sizeof shortPath;
-        return "{\"ok\":" + std::string(ok ? "true" : "false") + ",\"path\":" +
-               Json(ok ? std::string(shortPath, length) : "") + "}";
-    }
-    if (command == "state")
-        return Reply(true, "");
-    if (command == "wait") {
-        bool ok = WaitFor(argument, atoi(more.c_str()));
-        return Reply(ok, ok ? "" : "timed out waiting for " + argument);
-    }
-    if (command == "queryend")
-        return QueryEndSession(argument);
-    if (command == "start") {
-        size_t space = argument.find(' ');
-        std::string path = space == std::string::npos ? "" : argument.substr(space + 1);
-        STARTUPINFOA startup = {};
-        startup.cb = sizeof startup;
-        startup.dwFlags = STARTF_USESHOWWINDOW;
-        startup.wShowWindow = static_cast<WORD>(atoi(argument.c_str()));
-        PROCESS_INFORMATION process = {};
-        std::string commandLine = "\"" + path + "\"";
-        bool started = CreateProcessA(path.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0,
-                                      nullptr, nullptr, &startup, &process) != FALSE;
-        if (started) {
-            CloseHandle(process.hThread);
-            CloseHandle(process.hProcess);
-        }
-        return Reply(started, path);
-    }
+enum class Needs { kNothing, kForm };
 
-    HWND form = FindForm();
-    if (command == "closeinstallers") {
-        for (HWND installer : FindInstallers())
-            PostMessageA(installer, WM_CLOSE, 0, 0);
-        return Reply(true, "");
+struct Command {
+    const char* name;
+    std::string (*run)(const Call&);
+    int words;          // at most; the last takes the rest of the line
+    int required;       // at least
+    Needs needs;        // kForm: replies "no launcher window" without one
+    const char* usage;  // the words, and what the command does or replies
+};
+
+// Every command: the protocol's one list.
+const Command kCommands[] = {
+    {"state", State, 0, 0, Needs::kNothing,
+     "state: the launcher's window, its boxes and the sample installer's windows"},
+    {"start", Start, 2, 2, Needs::kNothing,
+     "start <show> <path>: starts a program with that show command in its STARTUPINFO, as a shortcut does"},
+    {"wait", Wait, 2, 2, Needs::kNothing,
+     "wait <form|noform|box|nobox|installer> <ms>: until that holds, or the time is up"},
+    {"answer", Answer, 1, 1, Needs::kNothing, "answer <ok|yes|no>: the one open message box answered"},
+    {"queryend", QueryEndSession, 1, 1, Needs::kForm,
+     "queryend <yes|no|none>: WM_QUERYENDSESSION sent from a thread while this one answers the question "
+     "it raises; replies sent, result, boxes (seen), box, state"},
+    {"click", Click, 1, 1, Needs::kForm, "click <1|2>: Command1 or Command2 clicked (BN_CLICKED)"},
+    {"press", Press, 2, 2, Needs::kForm, "press <1|2> <1|0>: a button shown held down, or released"},
+    {"post", Post, 1, 1, Needs::kForm,
+     "post <close|sysclose|minimize|hide>: WM_CLOSE, the close box (SC_CLOSE), SC_MINIMIZE, or the window hidden"},
+    {"endsession", EndSession, 1, 0, Needs::kForm,
+     "endsession [no]: WM_ENDSESSION TRUE, or FALSE (the shutdown cancelled) with no"},
+    {"displaychange", DisplayChange, 1, 1, Needs::kForm,
+     "displaychange <bits>: WM_DISPLAYCHANGE, the display now has this many bits a pixel (the screen stays)"},
+    {"devicechange", DeviceChange, 1, 1, Needs::kForm,
+     "devicechange <letter>: WM_DEVICECHANGE as Windows broadcasts it when the disc in that drive has gone"},
+    {"capture", Capture, 1, 1, Needs::kForm, "capture <file.bmp>: the client area saved as a 24-bit bitmap"},
+    {"capturewindow", CaptureWindow, 1, 1, Needs::kForm,
+     "capturewindow <file.bmp>: the whole window, frame included, saved as a 24-bit bitmap"},
+    {"findcaption", FindCaption, 2, 2, Needs::kForm,
+     "findcaption <1|2> <hex>: whether the button shows this caption (UTF-16 code units, 4 hex digits "
+     "each) as the launcher is asked to draw it; replies ok, charset, ink, at, differ"},
+    {"resources", Resources, 1, 1, Needs::kNothing,
+     "resources <launcher.exe>: what Windows loads from its resources; replies ok, bitmap [w, h, bits], "
+     "setup_icon, exit_icon, icons_differ, file_icon_is_setup, strings [setup, exit, title]"},
+    {"drivetype", DriveType, 1, 1, Needs::kNothing, "drivetype <root>: GetDriveTypeA of D:\\; replies ok, type"},
+    {"shortpath", ShortPath, 1, 1, Needs::kNothing, "shortpath <path>: its 8.3 form; replies ok, path"},
+    {"closeinstallers", CloseInstallers, 0, 0, Needs::kNothing, "closeinstallers: WM_CLOSE to every sample installer"},
+    {"memory", Memory, 0, 0, Needs::kForm,
+     "memory: the launcher's private bytes and working set; replies ok, detail, private, working"},
+    {"exitno", ExitNo, 1, 1, Needs::kForm,
+     "exitno <n>: n rounds of Exit then No, a repaint after each; replies as memory"},
+    {"startup", Startup, 1, 1, Needs::kNothing,
+     "startup <program.exe>: starts it and times it until its window is shown and painted; replies ok, ms, pid"},
+    {"terminate", Terminate, 0, 0, Needs::kNothing, "terminate: ends the program startup started"},
+};
+
+std::string Run(const std::string& line)
+{
+    size_t split = line.find(' ');
+    std::string name = line.substr(0, split);
+    const Command* command = nullptr;
+    for (const Command& candidate : kCommands)
+        if (name == candidate.name)
+            command = &candidate;
+    if (command == nullptr)
+        return Reply(false, "unknown command " + name);
+
+    // The form looked up first, for every command: the boxes are found by
+    // its process.
+    Call call = {{}, FindForm()};
+    std::string rest = split == std::string::npos ? "" : line.substr(split + 1);
+    while (!rest.empty() && static_cast<int>(call.words.size()) < command->words) {
+        size_t space = static_cast<int>(call.words.size()) + 1 < command->words ? rest.find(' ') : std::string::npos;
+        call.words.push_back(rest.substr(0, space));
+        rest = space == std::string::npos ? "" : rest.substr(space + 1);
     }
-    if (command == "answer") {
-        std::vector<HWND> boxes = FindBoxes();
-        if (boxes.size() != 1)
-            return Reply(false, "expected one box, found " + std::to_string(boxes.size()));
-        PostMessageA(boxes[0], WM_COMMAND, AnswerId(argument), 0);
-        return Reply(true, "");
-    }
-    if (form == nullptr)
+    if (static_cast<int>(call.words.size()) < command->required)
+        return Reply(false, std::string("usage: ") + command->usage);
+    if (command->needs == Needs::kForm && call.form == nullptr)
         return Reply(false, "no launcher window");
-    if (command == "click") {
-        int id = argument == "1" ? 101 : 102;
-        PostMessageA(form, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
-                     reinterpret_cast<LPARAM>(GetDlgItem(form, id)));
-        return Reply(true, "");
-    }
-    if (command == "press") {
-        // The look of a button held down (BM_SETSTATE), or released again.
-        int id = argument.substr(0, 1) == "1" ? 101 : 102;
-        bool down = argument.size() > 2 && argument[2] == '1';
-        SendMessageA(GetDlgItem(form, id), BM_SETSTATE, down ? TRUE : FALSE, 0);
-        UpdateWindow(GetDlgItem(form, id));
-        return Reply(true, "");
-    }
-    if (command == "post") {
-        if (argument == "sysclose")
-            PostMessageA(form, WM_SYSCOMMAND, SC_CLOSE, 0);
-        else if (argument == "minimize")
-            PostMessageA(form, WM_SYSCOMMAND, SC_MINIMIZE, 0);
-        else if (argument == "hide")
-            ShowWindow(form, SW_HIDE);
-        else
-            PostMessageA(form, WM_CLOSE, 0, 0);
-        return Reply(true, "");
-    }
-    if (command == "endsession") {
-        DWORD_PTR result = 0;
-        SendMessageTimeoutA(form, WM_ENDSESSION, argument == "no" ? FALSE : TRUE, 0, SMTO_NORMAL, 5000,
-                            &result);
-        return Reply(true, "");
-    }
-    if (command == "displaychange") {
-        DWORD_PTR result = 0;
-        SendMessageTimeoutA(form, WM_DISPLAYCHANGE, static_cast<WPARAM>(atoi(argument.c_str())),
-                            MAKELPARAM(GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)),
-                            SMTO_NORMAL, 5000, &result);
-        return Reply(true, "");
-    }
-    if (command == "devicechange") {
-        // The record Windows sends along: the drive's bit in the unit mask,
-        // and "media" (a disc taken out, not a drive gone).
-        int drive = argument.empty() ? -1 : (argument[0] & ~0x20) - 'A';
-        if (drive < 0 || drive >= 26)
-            return Reply(false, "devicechange <drive letter>");
-        DEV_BROADCAST_VOLUME volume = {};
-        volume.dbcv_size = sizeof volume;
-        volume.dbcv_devicetype = DBT_DEVTYP_VOLUME;
-        volume.dbcv_unitmask = 1u << drive;
-        volume.dbcv_flags = DBTF_MEDIA;
-        DWORD_PTR result = 0;
-        // The launcher may end while it handles this: the call then fails.
-        SendMessageTimeoutA(form, WM_DEVICECHANGE, DBT_DEVICEREMOVECOMPLETE, reinterpret_cast<LPARAM>(&volume),
-                            SMTO_NORMAL, 5000, &result);
-        return Reply(true, argument);
-    }
-    if (command == "memory")
-        return Memory(true, "");
-    if (command == "exitno")
-        return ExitNo(form, atoi(argument.c_str()));
-    if (command == "capture")
-        return Reply(Capture(form, argument.c_str(), false), argument);
-    if (command == "findcaption") {
-        size_t space = argument.find(' ');
-        if (space == std::string::npos)
-            return Reply(false, "findcaption <1|2> <hex>");
-        return FindCaption(form, argument[0] == '1' ? 101 : 102, argument.substr(space + 1));
-    }
-    if (command == "capturewindow")
-        return Reply(Capture(form, argument.c_str(), true), argument);
-    return Reply(false, "unknown command " + command);
+    return command->run(call);
 }
 
 }  // namespace
@@ -880,25 +1014,11 @@ int main()
     char line[4096];
     while (fgets(line, sizeof line, stdin) != nullptr) {
         line[strcspn(line, "\r\n")] = 0;
-        // The command, then its argument (the rest of the line for capture,
-        // whose path may hold spaces), then one more word for wait.
-        std::string text = line;
-        size_t split = text.find(' ');
-        std::string command = text.substr(0, split);
-        std::string argument = split == std::string::npos ? "" : text.substr(split + 1);
-        std::string more;
-        if (command == "wait") {
-            size_t space = argument.find(' ');
-            if (space != std::string::npos) {
-                more = argument.substr(space + 1);
-                argument.resize(space);
-            }
-        }
-        if (command == "quit")
+        if (strcmp(line, "quit") == 0)
             break;
-        if (command.empty())
+        if (line[0] == 0)
             continue;
-        std::string reply = Run(command, argument, more) + "\n";
+        std::string reply = Run(line) + "\n";
         fwrite(reply.data(), 1, reply.size(), stdout);
         fflush(stdout);
     }

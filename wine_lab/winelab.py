@@ -46,6 +46,30 @@ def free_display():
     raise RuntimeError("no free X display number")
 
 
+def start_xvfb(screen):
+    """An Xvfb of its own on a free display, screen "WxHxD"; returns the
+    process and the display once it takes connections."""
+    display = free_display()
+    process = subprocess.Popen(["Xvfb", display, "-screen", "0", screen, "-nolisten", "tcp"],
+                               stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    socket = f"/tmp/.X11-unix/X{display[1:]}"
+    for _ in range(100):
+        if os.path.exists(socket):
+            return process, display
+        time.sleep(0.05)
+    process.kill()
+    process.wait()
+    raise RuntimeError(f"Xvfb did not start on {display}")
+
+
+def has_locale(name):
+    """Whether this machine has the locale ("ja_JP.UTF-8"), as locale -a
+    lists it ("ja_JP.utf8")."""
+    spelled = lambda n: n.lower().replace("utf-8", "utf8")  # noqa: E731
+    listed = subprocess.run(["locale", "-a"], capture_output=True, text=True).stdout.split()
+    return spelled(name) in {spelled(n) for n in listed}
+
+
 class WineLab:
     def __init__(self, work_dir, display=None, locale=None, screen="1024x768x24",
                  keep_prefix=False, messages=None):
@@ -68,21 +92,8 @@ class WineLab:
         self._messages = messages
         self._set_locale(locale, messages)
         if display is None:
-            display = free_display()
-            self._xvfb = subprocess.Popen(
-                ["Xvfb", display, "-screen", "0", screen, "-nolisten", "tcp"],
-                stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-            self._wait_for_display(display)
+            self._xvfb, display = start_xvfb(screen)
         self.env["DISPLAY"] = display
-
-    @staticmethod
-    def _wait_for_display(display):
-        socket = f"/tmp/.X11-unix/X{display[1:]}"
-        for _ in range(100):
-            if os.path.exists(socket):
-                return
-            time.sleep(0.05)
-        raise RuntimeError(f"Xvfb did not start on {display}")
 
     # --- the prefix ---------------------------------------------------------
     def boot(self, version="winxp", desktop=None):
@@ -189,7 +200,10 @@ class WineLab:
 
 
 class Driver:
-    """Our Win32 test driver, kept running; one JSON reply a command."""
+    """Our Win32 test driver (wine_lab/driver.cpp), kept running: one
+    command a line in, one JSON line back. The protocol, every command and
+    the replies' fields are described once, at the top of driver.cpp and in
+    its table kCommands."""
 
     def __init__(self, lab, driver_exe):
         env = dict(lab.env)

@@ -10,7 +10,7 @@ namespace ui {
 
 namespace {
 
-const char kClassName[] = "DiscLauncherForm1";
+const char kClassName[] = FORM1_CLASS_NAME;
 
 // Fixed thin frame with title bar, close box and system menu; no sizing
 // border, no minimize or maximize box.

@@ -8,9 +8,11 @@
 // functions and written in UTF-8, for paths the code page cannot carry.
 #include <windows.h>
 
+#include "SampleInstaller.h"
+
 namespace {
 
-const char kClassName[] = "DiscLauncherSampleInstaller";
+const char kClassName[] = SAMPLE_INSTALLER_CLASS_NAME;
 const char kTitle[] = "Sample installer";
 const char kMessage[] =
     "This is the sample installer on the sample installation medium.\r\n\r\n"
