@@ -34,6 +34,7 @@ sys.path.insert(0, os.path.join(HERE, "..", "pe"))
 from check_resources import read_product, string_table  # noqa: E402
 sys.path.insert(0, SOURCES)
 from product_compiler.tables import LANGUAGES, LAYOUT, RELEASES, RESOURCE_IDS as ID  # noqa: E402
+from product_compiler.names import XORRISO_ARGS, XORRISO_ENV  # noqa: E402
 
 IDC_COMMAND1, IDC_COMMAND2 = ID["IDC_COMMAND1"], ID["IDC_COMMAND2"]
 IDS_SETUP, IDS_EXIT, IDS_TITLE = ID["IDS_SETUP_CAPTION"], ID["IDS_EXIT_CAPTION"], ID["IDS_TITLE"]
@@ -564,7 +565,8 @@ def version_gate(run):
         accepted = run.product.runs_on(version)
         with run.settings(version=version):
             if accepted and version in SETUP_ON:
-                run.setup_starts("D:\\")
+                # The launcher under the product's own name, as the disc carries it.
+        run.setup_starts("D:\\", launcher=run.product.facts["launcher_name"])
                 print(f"  {version}: runs, Setup starts the installer")
                 continue
             state = run.launch()
@@ -836,8 +838,8 @@ def setup_from_cd_image(run):
     cd = os.path.join(run.lab.work_dir, "cd")
     shutil.rmtree(cd, ignore_errors=True)
     image = os.path.join(os.path.dirname(run.driver_exe), "medium.iso")
-    subprocess.run(["xorriso", "-no_rc", "-osirrox", "on", "-read_fs", "norock", "-indev", image,
-                    "-extract", "/", cd], check=True, capture_output=True)
+    subprocess.run(["xorriso", "-no_rc", *XORRISO_ARGS, "-osirrox", "on", "-read_fs", "norock", "-indev", image,
+                    "-extract", "/", cd], check=True, capture_output=True, env=dict(os.environ, **XORRISO_ENV))
     for folder, _, _ in os.walk(cd):
         os.chmod(folder, 0o755)  # extracted read-only; the next run removes them
     relative = run.product.installer.split("\\")
