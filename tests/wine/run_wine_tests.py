@@ -565,8 +565,7 @@ def version_gate(run):
         accepted = run.product.runs_on(version)
         with run.settings(version=version):
             if accepted and version in SETUP_ON:
-                # The launcher under the product's own name, as the disc carries it.
-        run.setup_starts("D:\\", launcher=run.product.facts["launcher_name"])
+                run.setup_starts("D:\\")
                 print(f"  {version}: runs, Setup starts the installer")
                 continue
             state = run.launch()
@@ -851,7 +850,8 @@ def setup_from_cd_image(run):
             return
     with run.settings(drive=("d", cd, "cdrom")):
         expect_eq("drive type of D:", DRIVE_CDROM, run.driver.send("drivetype D:\\")["type"])
-        run.setup_starts("D:\\")
+        # The launcher under the product's own name, as the disc carries it.
+        run.setup_starts("D:\\", launcher=run.product.facts["launcher_name"])
 
 
 def setup_from_folder_with_spaces(run):
