@@ -1,12 +1,14 @@
 """The product folder's pictures, turned into the forms the launcher
-carries: a 24-bit 350 x 350 bitmap, a 16-colour icon for Setup and a
-24-bit icon for Exit."""
+carries: a 24-bit 350 x 350 bitmap, and for each button an icon of 32 x 32
+images: a maker's picture keeps its colours in a 24-bit image, with a
+16-colour image of the standard palette beside it for palette displays."""
 import io
 import struct
 from contextlib import contextmanager
 
 from product_compiler.errors import ProductError
 from product_compiler.files import PICTURE_LIMIT, read_input
+from product_compiler.tables import LAYOUT
 
 ARTWORK_SIZE = 350
 ICON_SIZE = 32
@@ -164,23 +166,80 @@ def convert_artwork(path):
     return data if data == bmp else bmp
 
 
+def onto_face(rgba):
+    """Each partly transparent pixel blended onto the buttons' face colour,
+    where the icon is seen, and made opaque; fully transparent pixels stay
+    transparent."""
+    from PIL import Image
+    face = LAYOUT["colours"]["ButtonFace"]
+    raw = bytearray(rgba.tobytes())
+    for i in range(0, len(raw), 4):
+        alpha = raw[i + 3]
+        if 0 < alpha < 255:
+            for c in range(3):
+                raw[i + c] = (raw[i + c] * alpha + face[c] * (255 - alpha) + 127) // 255
+            raw[i + 3] = 255
+    return Image.frombytes("RGBA", rgba.size, bytes(raw))
+
+
 def icon_images(path, key, data):
-    """The 32 x 32 image of a picture, from an .ico the largest-depth one."""
+    """The 32 x 32 image of a picture (of an .ico, the largest-depth one),
+    each pixel opaque or fully transparent."""
     if data.startswith(ICO_MAGIC):
         image = icon_image(path, key, data)
     else:
         image = open_picture(path, key, data, ICON_SIZE, "a button's picture")
-    rgba = rgba_pixels(image)
-    alphas = set(rgba.getchannel("A").getdata())
-    if alphas - {0, 255}:
-        raise ProductError(path, key, "has partly transparent pixels, which an icon of this kind "
-                           "cannot keep (each pixel is opaque or fully transparent)")
-    return rgba
+    return onto_face(rgba_pixels(image))
 
 
-def icon_file(width, height, colours, bits, image):
-    entry = struct.pack("<BBBBHHII", width, height, colours, 0, 1, bits, len(image), 22)
-    return struct.pack("<HHH", 0, 1, 1) + entry + image
+def dib_size(bits):
+    """Bytes of a 32 x 32 icon image of 4 or 24 bits: header, colour table,
+    pixels (rows of whole double words either way) and mask."""
+    return 40 + (64 if bits == 4 else 0) + ICON_SIZE * ICON_SIZE * bits // 8 + 4 * ICON_SIZE
+
+
+# The icons the launcher carries, by their images' (colours, bits): a
+# 16-colour one and a 24-bit one (the default product's setup and exit
+# icons), and what a maker's picture becomes: the 24-bit image first, then
+# the 16-colour one. Windows loads the image of the group's entries that
+# suits the display: on 16 and 256 colours the 16-colour one, deeper the
+# 24-bit one (it counts every depth from 8 bits up as equal, and takes the
+# first of those).
+CARRIED_FORMS = [[(16, 4)], [(0, 24)], [(0, 24), (16, 4)]]
+
+
+def carried_as_is(data):
+    """Whether an icon file is already one the launcher carries: 32 x 32
+    images of one of those forms, each an uncompressed DIB of its depth,
+    one after another behind the directory, and nothing after them."""
+    if len(data) < 6 or data[:4] != ICO_MAGIC:
+        return False
+    count = struct.unpack_from("<H", data, 4)[0]
+    at = 6 + 16 * count
+    if count not in (1, 2) or len(data) < at:
+        return False
+    forms = []
+    for i in range(count):
+        width, height, colours, reserved, planes, bits, size, offset = \
+            struct.unpack_from("<BBBBHHII", data, 6 + 16 * i)
+        if bits not in (4, 24) \
+                or (width, height, reserved, planes, offset, size) != (ICON_SIZE, ICON_SIZE, 0, 1, at, dib_size(bits)) \
+                or offset + size > len(data) \
+                or struct.unpack_from("<IiiHHI", data, offset) != (40, ICON_SIZE, 2 * ICON_SIZE, 1, bits, 0):
+            return False
+        forms.append((colours, bits))
+        at += size
+    return at == len(data) and forms in CARRIED_FORMS
+
+
+def icon_file(images):
+    """An icon file of 32 x 32 images, each (colours, bits, image bytes)."""
+    directory = struct.pack("<HHH", 0, 1, len(images))
+    at = 6 + 16 * len(images)
+    for colours, bits, image in images:
+        directory += struct.pack("<BBBBHHII", ICON_SIZE, ICON_SIZE, colours, 0, 1, bits, len(image), at)
+        at += len(image)
+    return directory + b"".join(image for _, _, image in images)
 
 
 def and_mask(rgba):
@@ -195,8 +254,8 @@ def and_mask(rgba):
     return b"".join(rows)
 
 
-def convert_setup_icon(rgba):
-    """32 x 32, the 16 standard colours, 4 bits a pixel, with its mask."""
+def sixteen_colour_image(rgba):
+    """32 x 32, the 16 standard colours dithered, 4 bits a pixel, with its mask."""
     from PIL import Image
     palette = Image.new("P", (1, 1))
     flat = [c for colour in STANDARD_16 for c in colour]
@@ -214,10 +273,10 @@ def convert_setup_icon(rgba):
     header = struct.pack("<IiiHHIIiiII", 40, ICON_SIZE, 2 * ICON_SIZE, 1, 4, 0,
                          len(pixels) + 128, 0, 0, 16, 0)
     table = b"".join(struct.pack("<BBBB", b, g, r, 0) for r, g, b in STANDARD_16)
-    return icon_file(ICON_SIZE, ICON_SIZE, 16, 4, header + table + bytes(pixels) + and_mask(rgba))
+    return header + table + bytes(pixels) + and_mask(rgba)
 
 
-def convert_exit_icon(rgba):
+def true_colour_image(rgba):
     """32 x 32, 24 bits a pixel, with its mask."""
     raw = rgba.tobytes()
     pixels = bytearray()
@@ -227,18 +286,16 @@ def convert_exit_icon(rgba):
             pixels += bytes((b, g, r)) if a else b"\0\0\0"
     header = struct.pack("<IiiHHIIiiII", 40, ICON_SIZE, 2 * ICON_SIZE, 1, 24, 0,
                          len(pixels) + 128, 0, 0, 0, 0)
-    return icon_file(ICON_SIZE, ICON_SIZE, 0, 24, header + bytes(pixels) + and_mask(rgba))
+    return header + bytes(pixels) + and_mask(rgba)
 
 
-def convert_icon(path, key, converter, colours, bits):
+def convert_icon(path, key):
+    """A button's icon, from the picture at path given for key: PNG, BMP or
+    an .ico (its 32 x 32 image). An icon already in a form the launcher
+    carries goes in as it is; any other picture becomes a 24-bit image and a
+    16-colour one."""
     data = read_input(path, key, PICTURE_LIMIT)
-    rgba = icon_images(path, key, data)  # readable, no lost transparency
-    # A one-image icon already of the kind the launcher carries goes in as it is.
-    if len(data) >= 22 and data[:6] == struct.pack("<HHH", 0, 1, 1):
-        width, height, count, _, planes, bit_count, size, offset = struct.unpack_from("<BBBBHHII", data, 6)
-        if (width, height, count, bit_count, offset, offset + size) == \
-                (ICON_SIZE, ICON_SIZE, colours, bits, 22, len(data)):
-            image_header = struct.unpack_from("<IiiHH", data, 22)
-            if image_header == (40, ICON_SIZE, 2 * ICON_SIZE, 1, bits):
-                return data
-    return converter(rgba)
+    rgba = icon_images(path, key, data)  # readable and 32 x 32
+    if carried_as_is(data):
+        return data
+    return icon_file([(0, 24, true_colour_image(rgba)), (16, 4, sixteen_colour_image(rgba))])

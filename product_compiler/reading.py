@@ -8,7 +8,7 @@ from product_compiler.errors import ProductError, q
 from product_compiler.files import picture_path
 from product_compiler.ini import read_ini
 from product_compiler.names import disc_name, installer_problems, name_faults
-from product_compiler.pictures import convert_artwork, convert_exit_icon, convert_icon, convert_setup_icon
+from product_compiler.pictures import convert_artwork, convert_icon
 
 PRODUCT_KEYS = ["name", "company", "version", "comments", "version_line", "volume_label",
                 "autorun_label", "installer", "working_directory", "windows", "artwork",
@@ -281,9 +281,7 @@ def read_product(folder):
     check_width(ini, "version_line", line, VERSION_LINE_FONT, VERSION_LINE_WIDTH, "the version line")
     pictures = {}
     pictures["disc.bmp"] = convert_artwork(picture_path(folder, values["artwork"], "artwork"))
-    pictures["setup.ico"] = convert_icon(picture_path(folder, values["setup_icon"], "setup_icon"),
-                                         "setup_icon", convert_setup_icon, 16, 4)
-    pictures["exit.ico"] = convert_icon(picture_path(folder, values["exit_icon"], "exit_icon"),
-                                        "exit_icon", convert_exit_icon, 0, 24)
+    pictures["setup.ico"] = convert_icon(picture_path(folder, values["setup_icon"], "setup_icon"), "setup_icon")
+    pictures["exit.ico"] = convert_icon(picture_path(folder, values["exit_icon"], "exit_icon"), "exit_icon")
     return p, pictures
 

@@ -21,16 +21,21 @@
    them: 16 to 19, string block 2. */
 #define IDS_BUTTON_CAPTION_FIRST 16
 
-/* Icons: each icon group holds one 32 x 32 image, numbered apart from the
-   groups. The setup icon is the program's icon (the first group), the
-   window's icon and the Setup button's picture; the exit icon is the Exit
-   button's picture. */
+/* Icons: each icon group holds one or two 32 x 32 images (a 24-bit one and
+   a 16-colour one, for Windows to pick by the display's depth), numbered
+   apart from the groups: the first image of group g is 30000 + g, its
+   second 30100 + g (its first image's id plus IDI_IMAGE_STEP), so groups
+   up to 99 never share an image id. The setup icon is the program's icon
+   (the first group), the window's icon and the Setup button's picture; the
+   exit icon is the Exit button's picture. */
 #define IDI_SETUP         1
 #define IDI_SETUP_IMAGE   30001
 #define IDI_EXIT          2
 #define IDI_EXIT_IMAGE    30002
+#define IDI_IMAGE_STEP    100
 /* The pictures of a maker's own buttons, in the order the product lists
-   them: groups 3 to 6, images 30003 to 30006. */
+   them: groups 3 to 6, first images 30003 to 30006, second images 30103
+   to 30106. */
 #define IDI_BUTTON_FIRST        3
 #define IDI_BUTTON_IMAGE_FIRST  30003
 

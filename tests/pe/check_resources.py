@@ -3,8 +3,9 @@
 and compares them with the product it was built for.
 
 The bitmap must be the product's disc.bmp without its 14-byte file header;
-each icon image must be the image stored in its .ico file, and each icon
-group must point at it with the .ico file's own directory entry; the string
+each icon group must list its .ico file's images with the file's own
+directory entries, each pointing at an icon image that is the image as
+stored in the file, under the ids resource.h gives them; the string
 block, the version record and their languages must be exactly as the
 product says, and nothing else may be there. A launcher that picks its
 language at start carries a string block for each language, tagged with
@@ -30,15 +31,40 @@ RT_ICON, RT_BITMAP, RT_STRING, RT_GROUP_ICON, RT_VERSION, RT_MANIFEST = 3, 2, 6,
 NEUTRAL, NEUTRAL_SYS_DEFAULT = 0x0000, 0x0800
 
 
-def expected_directory(product):
-    """type -> {id: [languages]}: everything the executable may carry."""
+# The icon files the build wrote, each with its group's id and its first
+# image's; a further image's id is IDI_IMAGE_STEP above the one before.
+ICONS = [("setup.ico", ID["IDI_SETUP"], ID["IDI_SETUP_IMAGE"]), ("exit.ico", ID["IDI_EXIT"], ID["IDI_EXIT_IMAGE"])]
+# What an icon's images may be, by (width, height, colours, planes, bits):
+# 16 colours or 24 bits alone, or the two with the 24-bit one first.
+SIXTEEN, TRUE_COLOUR = (32, 32, 16, 1, 4), (32, 32, 0, 1, 24)
+ICON_FORMS = [[SIXTEEN], [TRUE_COLOUR], [TRUE_COLOUR, SIXTEEN]]
+
+
+def icon_entries(ico):
+    """The directory entries of an icon file, as (16-byte entry, image bytes)."""
+    count = struct.unpack_from("<H", ico, 4)[0]
+    entries = []
+    for index in range(count):
+        entry = ico[6 + 16 * index:22 + 16 * index]
+        size, offset = struct.unpack_from("<II", entry, 8)
+        entries.append((entry, ico[offset:offset + size]))
+    return entries
+
+
+def image_ids(first, count):
+    return [first + index * ID["IDI_IMAGE_STEP"] for index in range(count)]
+
+
+def expected_directory(product, icons):
+    """type -> {id: [languages]}: everything the executable may carry.
+    icons: [(group id, first image id, number of images)]."""
     strings = [NEUTRAL_SYS_DEFAULT]
     if product["choose_language"] == "at_start":
         strings = sorted(strings + list(product["language_ids"].values()))
     return {
         RT_BITMAP: {ID["IDB_DISC"]: [NEUTRAL]},
-        RT_ICON: {ID["IDI_SETUP_IMAGE"]: [NEUTRAL], ID["IDI_EXIT_IMAGE"]: [NEUTRAL]},
-        RT_GROUP_ICON: {ID["IDI_SETUP"]: [NEUTRAL], ID["IDI_EXIT"]: [NEUTRAL]},
+        RT_ICON: {image: [NEUTRAL] for _, first, count in icons for image in image_ids(first, count)},
+        RT_GROUP_ICON: {group: [NEUTRAL] for group, _, _ in icons},
         RT_STRING: {1: strings},  # block 1: the ids 0 to 15
         RT_VERSION: {ID["IDV_VERSION"]: [product["record_language"]]},
         RT_MANIFEST: {ID["IDR_MANIFEST"]: [NEUTRAL]},
@@ -115,19 +141,20 @@ def data(found, rtype, rid, language=None):
     return entries[0] if entries else b""
 
 
-def check_icon(found, ico_path, group_id, image_id, colours, bits):
-    with open(ico_path, "rb") as f:
-        ico = f.read()
-    size = struct.unpack_from("<I", ico, 14)[0]
-    offset = struct.unpack_from("<I", ico, 18)[0]
-    expect_eq(f"icon image {image_id}", ico[offset:offset + size], data(found, RT_ICON, image_id))
-    # GRPICONDIR: the .ico header, then its entry with the image's id in
-    # place of the file offset.
-    group = ico[0:6] + ico[6:18] + struct.pack("<H", image_id)
-    expect_eq(f"icon group {group_id}", group, data(found, RT_GROUP_ICON, group_id))
-    width, height, colour_count, _, planes, bit_count = struct.unpack_from("<BBBBHH", group, 6)
-    expect_eq(f"icon group {group_id} entry", (32, 32, colours, 1, bits),
-              (width, height, colour_count, planes, bit_count))
+def check_icon(found, ico, group_id, first_image_id):
+    entries = icon_entries(ico)
+    ids = image_ids(first_image_id, len(entries))
+    for image_id, (_, image) in zip(ids, entries):
+        expect_eq(f"icon image {image_id}", image, data(found, RT_ICON, image_id))
+    # GRPICONDIR: the .ico header, then its entries, each with its image's
+    # id in place of the file offset.
+    group = ico[0:6] + b"".join(entry[:12] + struct.pack("<H", image_id)
+                                for image_id, (entry, _) in zip(ids, entries))
+    got = data(found, RT_GROUP_ICON, group_id)
+    expect_eq(f"icon group {group_id}", group, got)
+    forms = [struct.unpack_from("<BBBxHH", got, 6 + 14 * i) for i in range(len(got[6:]) // 14)]
+    if forms not in ICON_FORMS:
+        problems.append(f"icon group {group_id}: images {forms}, not one of {ICON_FORMS}")
 
 
 def check_strings(found, expected, language=NEUTRAL_SYS_DEFAULT, name="string table"):
@@ -211,11 +238,16 @@ def main():
     pictures = os.path.dirname(os.path.abspath(args.product))
     pe = pefile.PE(args.exe)
     found = resources(pe)
-    check_directory(found, expected_directory(product))
+    icons = {}
+    for name, group, first_image in ICONS:
+        with open(f"{pictures}/{name}", "rb") as f:
+            icons[group, first_image] = f.read()
+    check_directory(found, expected_directory(product, [(group, first_image, len(icon_entries(ico)))
+                                                        for (group, first_image), ico in icons.items()]))
     with open(f"{pictures}/disc.bmp", "rb") as f:
         expect_eq("the bitmap", f.read()[14:], data(found, RT_BITMAP, ID["IDB_DISC"]))
-    check_icon(found, f"{pictures}/setup.ico", ID["IDI_SETUP"], ID["IDI_SETUP_IMAGE"], colours=16, bits=4)
-    check_icon(found, f"{pictures}/exit.ico", ID["IDI_EXIT"], ID["IDI_EXIT_IMAGE"], colours=0, bits=24)
+    for (group, first_image), ico in icons.items():
+        check_icon(found, ico, group, first_image)
     check_strings(found, string_table(product, args.language))
     if product["choose_language"] == "at_start":
         for language, language_id in product["language_ids"].items():

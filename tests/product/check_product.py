@@ -22,6 +22,11 @@ from PIL import Image
 
 ROOT = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..")
 PRODUCT_PY = os.path.join(ROOT, "product_compiler", "compile.py")
+sys.path.insert(0, ROOT)
+from product_compiler.pictures import STANDARD_16  # noqa: E402
+from product_compiler.tables import LAYOUT  # noqa: E402
+
+FACE = LAYOUT["colours"]["ButtonFace"]  # the buttons' face, where icons are seen
 
 
 def set_key(file, key, value):
@@ -81,6 +86,22 @@ def png_header(name, width, height):
     return lambda folder: open(os.path.join(folder, name), "wb").write(data)
 
 
+def two_images(ico):
+    """The 24-bit and the 16-colour image of a converted icon, or None if it
+    is not those two 32 x 32 images in that order, one after the other."""
+    entries = list(struct.iter_unpack("<BBBBHHII", ico[6:38])) if len(ico) == 4022 else []
+    if ico[:6] != struct.pack("<HHH", 0, 1, 2) or \
+            entries != [(32, 32, 0, 0, 1, 24, 3240, 38), (32, 32, 16, 0, 1, 4, 744, 3278)]:
+        return None
+    return ico[38:3278], ico[3278:]
+
+
+def pixel(image, x, y):
+    """(red, green, blue) at (x, y) of a 24-bit 32 x 32 icon image."""
+    at = 40 + (31 - y) * 96 + 3 * x  # rows bottom-up, blue first
+    return tuple(image[at + 2:at - 1:-1])
+
+
 def both(*changes):
     def change(folder):
         for c in changes:
@@ -122,8 +143,6 @@ CASES = [
     (lambda f: open(os.path.join(f, "disc.bmp"), "wb").write(b"BM not really"), "{disc}: artwork: not a picture"),
     (both(picture("art.png", (350, 350), "RGBA", alpha=128), set_key(INI, "artwork", "art.png")),
      "{folder}/art.png: artwork: has transparent pixels"),
-    (both(picture("s.png", (32, 32), "RGBA", alpha=100), set_key(INI, "setup_icon", "s.png")),
-     "{folder}/s.png: setup_icon: has partly transparent pixels"),
     (both(picture("e.ico", (48, 48), sizes=[(16, 16), (48, 48)]), set_key(INI, "exit_icon", "e.ico")),
      "{folder}/e.ico: exit_icon: an icon with images of 16 x 16, 48 x 48; it needs a 32 x 32 one"),
     (insert(INI, "name: X"), "{ini}: line 1: 'name: X' is not key = value, a [section] or a comment"),
@@ -179,7 +198,10 @@ ACCEPTED = [
     (set_key(INI, "name", "Orbisk; Atlas"), ("name",), "Orbisk; Atlas"),
     (set_key(INI, "name", '" Orbisk ; Atlas "'), ("name",), " Orbisk ; Atlas "),
     (both(lambda f: os.symlink("disc.bmp", os.path.join(f, "art.bmp")), set_key(INI, "artwork", "art.bmp")),
-     ("installer",), "Acme\\Setup.exe"),
+     ("installer",), "Acme\Setup.exe"),
+    # Partly transparent everywhere: blended onto the buttons' face.
+    (both(picture("s.png", (32, 32), "RGBA", alpha=100), set_key(INI, "setup_icon", "s.png")),
+     ("installer",), "Acme\Setup.exe"),
 ]
 
 # Texts that mean something else to a C++ compiler or to windres (and the
@@ -292,13 +314,14 @@ def main():
         if value != expected:
             failures.append(f"accepted case {number}: {'.'.join(where)} is {value!r}, not {expected!r}")
     failures += check_literals(os.path.join(args.scratch, "literals"))
-    # The forms a maker has: an 8-bit BMP artwork, a PNG setup icon with
-    # transparent corners, an icon file of several images.
+    # The forms a maker has: an 8-bit BMP artwork, a PNG setup icon with a
+    # transparent corner and soft edges, an icon file of several images.
     folder = os.path.join(args.scratch, "converted")
     shutil.copytree(args.product, folder)
     art = Image.new("RGB", (350, 350), (200, 30, 30))
     art.convert("P", palette=Image.Palette.ADAPTIVE).save(os.path.join(folder, "art8.bmp"))
-    icon = Image.new("RGBA", (32, 32), (0, 0, 255, 255))
+    icon = Image.new("RGBA", (32, 32), (0, 0, 255, 128))
+    icon.paste((0, 0, 255, 255), (1, 1, 31, 31))
     icon.putpixel((0, 0), (0, 0, 0, 0))
     icon.save(os.path.join(folder, "s.png"))
     Image.new("RGB", (48, 48), (0, 200, 0)).save(os.path.join(folder, "e.ico"), sizes=[(16, 16), (32, 32), (48, 48)])
@@ -313,13 +336,21 @@ def main():
         if len(bmp) != 368254 or struct.unpack_from("<HI", bmp, 26) != (1, 24) or bmp[54:57] != bytes((30, 30, 200)):
             failures.append("the 8-bit BMP did not become a 24-bit 350 x 350 bitmap of its colour")
         setup = open(os.path.join(out, "setup.ico"), "rb").read()
-        # 32 x 32, 16 colours, 4 bits; pixel (0, 0) transparent in the mask
-        # (the top row is the mask's last, its first bit the pixel's).
-        if len(setup) != 766 or setup[6:9] != bytes((32, 32, 16)) or not setup[-4] & 0x80:
-            failures.append("the PNG setup icon did not become a 16-colour icon with its transparency")
-        exit_icon = open(os.path.join(out, "exit.ico"), "rb").read()
-        if len(exit_icon) != 3262 or exit_icon[6:8] != bytes((32, 32)):
-            failures.append("the 32 x 32 image of the icon file was not taken as a 24-bit icon")
+        images = two_images(setup)
+        if not images:
+            failures.append("the PNG setup icon did not become a 24-bit and a 16-colour 32 x 32 image")
+        else:
+            true_colour, sixteen = images
+            # Pixel (0, 0)'s mask bit: the first of the mask's last row.
+            half = tuple(round((128 * c + 127 * f) / 255) for c, f in zip((0, 0, 255), FACE))
+            if not true_colour[-4] & 0x80 or not sixteen[-4] & 0x80 or pixel(true_colour, 16, 16) != (0, 0, 255) \
+                    or pixel(true_colour, 1, 0) != half or pixel(true_colour, 31, 17) != half:
+                failures.append("the PNG setup icon's 24-bit image lost its transparent corner, its colour or "
+                                f"its soft edge blended onto the face colour {FACE}")
+            if sixteen[40:104] != b"".join(bytes((b, g, r, 0)) for r, g, b in STANDARD_16):
+                failures.append("the PNG setup icon's 16-colour image has not the standard palette")
+        if not two_images(open(os.path.join(out, "exit.ico"), "rb").read()):
+            failures.append("the 32 x 32 image of the icon file did not become a 24-bit and a 16-colour image")
     for failure in failures:
         print("FAIL:", failure)
     print(f"{len(CASES) + len(ACCEPTED) + 2} cases, {len(failures)} failed")
