@@ -18,8 +18,8 @@ constexpr size_t kMessageRoom = 1023 + 4;
 // The buttons of a product that lists none: Setup and Exit, where the
 // layout has them (the window places them so), on every release.
 const ProductButton kSetupAndExit[2] = {
-    {ButtonAction::Setup, u"", u"", false, 0xFFFFFFFFu, 0, 0, IDS_SETUP_CAPTION, IDI_SETUP},
-    {ButtonAction::Exit, u"", u"", false, 0xFFFFFFFFu, 0, 0, IDS_EXIT_CAPTION, IDI_EXIT},
+    {ButtonAction::Setup, u"", u"", false, 0xFFFFFFFFu, kLayoutPlace, kLayoutPlace, IDS_SETUP_CAPTION, IDI_SETUP},
+    {ButtonAction::Exit, u"", u"", false, 0xFFFFFFFFu, kLayoutPlace, kLayoutPlace, IDS_EXIT_CAPTION, IDI_EXIT},
 };
 
 // A string-table caption replaces the design-time one; if the entry is

@@ -9,6 +9,11 @@ bool Named(const char16_t* installer)
     return installer != nullptr && installer[0] != 0;
 }
 
+Machine Arm64(const MachineAnswers& answers)
+{
+    return answers.x64AttributesKnown && answers.x64UserEnabled ? Machine::Arm64WithX64 : Machine::Arm64;
+}
+
 }  // namespace
 
 // IsWow64Process2 names the machine itself. Where it cannot, IsWow64Process
@@ -21,7 +26,7 @@ Machine ClassifyMachine(const MachineAnswers& answers)
         case kMachineAmd64:
             return Machine::X64;
         case kMachineArm64:
-            return answers.x64AttributesKnown && answers.x64UserEnabled ? Machine::Arm64WithX64 : Machine::Arm64;
+            return Arm64(answers);
         default:
             return Machine::X86;
         }
@@ -32,7 +37,7 @@ Machine ClassifyMachine(const MachineAnswers& answers)
     case kArchitectureIa64:
         return Machine::X86;
     case kArchitectureArm64:
-        return Machine::Arm64;
+        return Arm64(answers);
     default:
         return Machine::X64;  // WOW64 on anything else is x64's
     }
