@@ -27,6 +27,7 @@ add_executable(unit_tests
     tests/unit/InstanceNameTest.cpp
     tests/unit/LanguageChoiceTest.cpp
     tests/unit/LayoutTest.cpp
+    tests/unit/MachineTest.cpp
     tests/unit/OwnDriveTest.cpp
     tests/unit/PalettePolicyTest.cpp
     tests/unit/VersionGateTest.cpp

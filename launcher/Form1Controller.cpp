@@ -1,6 +1,7 @@
 #include "launcher/Form1Controller.h"
 
 #include "launcher/InstallerPath.h"
+#include "launcher/Machine.h"
 #include "launcher/VersionGate.h"
 #include "resources/resource.h"
 
@@ -9,6 +10,17 @@ namespace launcher {
 const char16_t kShellVerbOpen[] = u"open";
 
 namespace {
+
+// Room for a message text above the path in a failure box: the most a
+// language's block carries (1023), and the blank line.
+constexpr size_t kMessageRoom = 1023 + 4;
+
+// The buttons of a product that lists none: Setup and Exit, where the
+// layout has them (the window places them so), on every release.
+const ProductButton kSetupAndExit[2] = {
+    {ButtonAction::Setup, u"", u"", false, 0xFFFFFFFFu, kLayoutPlace, kLayoutPlace, IDS_SETUP_CAPTION, IDI_SETUP},
+    {ButtonAction::Exit, u"", u"", false, 0xFFFFFFFFu, kLayoutPlace, kLayoutPlace, IDS_EXIT_CAPTION, IDI_EXIT},
+};
 
 // A string-table caption replaces the design-time one; if the entry is
 // missing, the design-time caption (the same text) simply stays.
@@ -22,11 +34,43 @@ void SetCaptionFromStringTable(Platform& platform, Control control,
 
 }  // namespace
 
+Control ButtonControl(ButtonAction action, size_t index)
+{
+    switch (action) {
+    case ButtonAction::Setup: return Control::Command1;
+    case ButtonAction::Exit: return Control::Command2;
+    case ButtonAction::Open: break;
+    }
+    return OpenButton(index);
+}
+
+size_t Form1Controller::ButtonCount() const
+{
+    return product_.buttons != nullptr ? product_.buttonCount : 2;
+}
+
+const ProductButton& Form1Controller::Button(size_t index) const
+{
+    return product_.buttons != nullptr ? product_.buttons[index] : kSetupAndExit[index];
+}
+
+bool Form1Controller::ButtonShown(size_t index) const
+{
+    if (index >= ButtonCount())
+        return false;
+    if (WindowsVersionCode < 1 || WindowsVersionCode > kHighestVersionCode)
+        return true;
+    return (Button(index).releases & (1u << WindowsVersionCode)) != 0;
+}
+
 void Form1Controller::OnLoad()
 {
-    SetCaptionFromStringTable(platform_, Control::Command1, IDS_SETUP_CAPTION);
-    SetCaptionFromStringTable(platform_, Control::Command2, IDS_EXIT_CAPTION);
+    for (size_t i = 0; i < ButtonCount(); ++i)
+        SetCaptionFromStringTable(platform_, ButtonControl(Button(i).action, i), Button(i).captionId);
     SetCaptionFromStringTable(platform_, Control::Form1, IDS_TITLE);
+    // A language's own version line, where its string table has one; else
+    // the window keeps the one it was built with.
+    SetCaptionFromStringTable(platform_, Control::Label1, IDS_VERSION_LINE);
     WindowsVersionCode = ParseVersionCode(GetWindowsVersionCode());
 }
 
@@ -51,9 +95,17 @@ void Form1Controller::OnCommand1Click()
         return;
     SetupLaunched = kTrue16;
 
+    // The installer for the machine, where the product names more than one.
+    const char16_t* installer = product_.installer;
+    if (NamesMachineInstallers(product_)) {
+        MachineAnswers answers;
+        platform_.ReadMachine(answers);
+        installer = InstallerForMachine(product_, ClassifyMachine(answers));
+    }
+
     PathText folder;
     PathText path;
-    if (!platform_.ApplicationFolder(folder) || !BuildInstallerPath(folder, product_.installer, path)) {
+    if (!platform_.ApplicationFolder(folder) || !BuildInstallerPath(folder, installer, path)) {
         ReportStartFailure(nullptr);
         return;
     }
@@ -83,6 +135,47 @@ void Form1Controller::OnCommand2Click()
     platform_.CloseForm();
 }
 
+void Form1Controller::OnButtonClick(size_t index)
+{
+    if (Busy() || !ButtonShown(index))
+        return;
+    const ProductButton& button = Button(index);
+    switch (button.action) {
+    case ButtonAction::Setup: OnCommand1Click(); break;
+    case ButtonAction::Exit: OnCommand2Click(); break;
+    case ButtonAction::Open: OpenTarget(button); break;
+    }
+}
+
+// A relative target is joined to the launcher's folder as the installer
+// is, and opened with that folder as its working folder; an address goes
+// to the shell as it is. Whatever the shell then shows (a program, a
+// document's viewer, a folder, the browser) is on its own: the launcher
+// stays, unless the button says it closes.
+void Form1Controller::OpenTarget(const ProductButton& button)
+{
+    PathText folder;
+    PathText target;
+    if (IsWebAddress(button.target)) {
+        target.Assign(button.target);
+    } else if (!platform_.ApplicationFolder(folder) || !BuildInstallerPath(folder, button.target, target)) {
+        ReportFailure(product_.texts->openFailure, nullptr);
+        return;
+    }
+    intptr_t result = ShellOpen(target.Chars(), button.parameters, folder.Chars());
+    // Declined administrator rights: nothing failed, nothing to say.
+    if (result == kShellStartCancelled)
+        return;
+    if (result <= 32) {
+        ReportFailure(product_.texts->openFailure, &target);
+        return;
+    }
+    if (button.closes) {
+        closingAsIntended_ = true;
+        platform_.CloseForm();
+    }
+}
+
 bool Form1Controller::OnCloseRequest(CloseCause cause)
 {
     if (Busy()) {
@@ -91,7 +184,7 @@ bool Form1Controller::OnCloseRequest(CloseCause cause)
         // is nothing the user could lose by the session ending.
         return cause != CloseCause::SessionEnd || modal_ == Modal::QuitQuestion;
     }
-    if (SetupLaunched != kFalse16)
+    if (SetupLaunched != kFalse16 || closingAsIntended_)
         return false;
     return ShowBox(Modal::QuitQuestion, product_.texts->quit, product_.texts->quitTitle,
                    kMbYesNoQuestion) == kIdNo;
@@ -132,26 +225,40 @@ intptr_t Form1Controller::StartInstaller(const PathText& path)
     if (product_.workingFolder == WorkingFolder::Installer &&
         !FolderOfModulePath(path.Chars(), path.Length(), directory))
         return 0;
+    return ShellOpen(path.Chars(), u"", directory.Chars());
+}
+
+intptr_t Form1Controller::ShellOpen(const char16_t* file, const char16_t* parameters, const char16_t* directory)
+{
     modal_ = Modal::ShellCall;
-    intptr_t result = platform_.ShellExecuteA(nullptr, kShellVerbOpen, path.Chars(), u"",
-                                              directory.Chars(), kSwShowNormal);
+    intptr_t result = platform_.ShellExecuteA(nullptr, kShellVerbOpen, file, parameters != nullptr ? parameters : u"",
+                                              directory, kSwShowNormal);
     modal_ = Modal::None;
     return result;
+}
+
+// The message, then, below it, what was tried (a full path or an address),
+// in a box titled as the window is.
+void Form1Controller::ReportFailure(const char16_t* message, const PathText* tried)
+{
+    FixedText<kMaxPathChars + kMessageRoom> text;
+    if (message != nullptr)
+        text.Append(message);
+    if (tried != nullptr) {
+        if (!text.Empty())
+            text.Append(u"\r\n\r\n");
+        text.Append(*tried);
+    }
+    CaptionText title;
+    platform_.GetCaption(Control::Form1, title);
+    ShowBox(Modal::Notice, text.Chars(), title.Chars(), kMbIconHand);
 }
 
 // Tells the user the installer could not be started, naming the path that
 // was tried, and puts the window back as it was before Setup.
 void Form1Controller::ReportStartFailure(const PathText* path)
 {
-    FixedText<kMaxPathChars + 64> text;
-    text.Append(product_.texts->startFailure);
-    if (path != nullptr) {
-        text.Append(u"\r\n\r\n");
-        text.Append(*path);
-    }
-    CaptionText title;
-    platform_.GetCaption(Control::Form1, title);
-    ShowBox(Modal::Notice, text.Chars(), title.Chars(), kMbIconHand);
+    ReportFailure(product_.texts->startFailure, path);
     SetupLaunched = kFalse16;
 }
 

@@ -1,6 +1,6 @@
 // The behaviour of the launcher window, Form1.
 //
-// The window procedure turns Windows messages into the six events below;
+// The window procedure turns Windows messages into the events below;
 // everything the handlers need from Windows goes through Platform,
 // so the whole behaviour runs on the host against a fake.
 #pragma once
@@ -29,21 +29,44 @@ enum class CloseCause {
 
 extern const char16_t kShellVerbOpen[];
 
+// The place of a button that stands where the layout has it: Setup and
+// Exit, for a product that lists no buttons.
+constexpr int16_t kLayoutPlace = INT16_MIN;
+
+// The control that stands for button index of the product's list: Setup's
+// is Command1, Exit's Command2, a maker's own OpenButton(index).
+Control ButtonControl(ButtonAction action, size_t index);
+
 class Form1Controller {
 public:
-    // The product gives the installer, the admitted releases and the
-    // message texts; the captions come from the string table.
+    // The product gives the installer, the admitted releases, the buttons
+    // and the message texts; the captions come from the string table.
     Form1Controller(Platform& platform, const Product& product)
         : platform_(platform), product_(product) {}
 
-    // Once, before the window is first shown: captions, title, version code.
+    // Once, before the window is first shown: the buttons' captions in the
+    // product's order, the title, the version line where the string table
+    // has one, the version code.
     void OnLoad();
     // Every time Form1 becomes the active window: refuse unsupported Windows.
     void OnActivate();
-    // Setup: start the installer through the shell, then close.
+    // Setup: start the installer for the machine through the shell, then
+    // close.
     void OnCommand1Click();
     // Exit: close, which asks the quit question.
     void OnCommand2Click();
+    // Button index of the product's list: Setup, Exit, or a maker's button,
+    // which asks the shell to open its target and, if it says so, closes.
+    // A button not shown, or not there, does nothing.
+    void OnButtonClick(size_t index);
+
+    // The product's buttons, in its order (which is the tab order): Setup
+    // and Exit where it lists none.
+    size_t ButtonCount() const;
+    const ProductButton& Button(size_t index) const;
+    // Whether the button is shown on the running release; every button is
+    // before load and on a release the product does not admit.
+    bool ButtonShown(size_t index) const;
     // Any request to close Form1. Returns true to veto the close.
     bool OnCloseRequest(CloseCause cause);
     // The launcher's own disc has left the drive: nothing is left to install
@@ -73,11 +96,17 @@ private:
     const char16_t* GetWindowsVersionCode();
     int ShowBox(Modal kind, const char16_t* text, const char16_t* title, unsigned style);
     intptr_t StartInstaller(const PathText& path);
+    intptr_t ShellOpen(const char16_t* file, const char16_t* parameters, const char16_t* directory);
+    void ReportFailure(const char16_t* message, const PathText* tried);
     void ReportStartFailure(const PathText* path);
+    void OpenTarget(const ProductButton& button);
 
     Platform& platform_;
     Product product_;
     Modal modal_ = Modal::None;
+    // A maker's button that closes the launcher has opened what it opens:
+    // the close it asks for is the maker's intent, and asks nothing.
+    bool closingAsIntended_ = false;
 };
 
 }  // namespace launcher

@@ -33,4 +33,25 @@ bool BuildInstallerPath(const PathText& folder, const char16_t* installer, PathT
     return !path.Overflowed();
 }
 
+namespace {
+
+// True if text starts with prefix, ASCII letters compared in either case
+// (prefix is lower case).
+bool StartsWithFolded(const char16_t* text, const char16_t* prefix)
+{
+    for (; *prefix != 0; ++text, ++prefix) {
+        char16_t c = *text >= u'A' && *text <= u'Z' ? static_cast<char16_t>(*text - u'A' + u'a') : *text;
+        if (c != *prefix)
+            return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+bool IsWebAddress(const char16_t* target)
+{
+    return StartsWithFolded(target, u"http://") || StartsWithFolded(target, u"https://");
+}
+
 }  // namespace launcher

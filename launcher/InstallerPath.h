@@ -18,4 +18,8 @@ bool FolderOfModulePath(const char16_t* modulePath, size_t length, PathText& fol
 // empty folder and rather than truncate.
 bool BuildInstallerPath(const PathText& folder, const char16_t* installer, PathText& path);
 
+// True for an http:// or https:// address (either case), which is opened
+// as it is rather than joined to the folder.
+bool IsWebAddress(const char16_t* target);
+
 }  // namespace launcher

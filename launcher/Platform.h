@@ -5,8 +5,10 @@
 // <windows.h>: the few Windows numbers the logic uses are spelled out below.
 #pragma once
 
+#include <stddef.h>
 #include <stdint.h>
 
+#include "launcher/Machine.h"
 #include "launcher/Text.h"
 
 namespace launcher {
@@ -38,8 +40,16 @@ struct OsVersionInfoA {
 };
 static_assert(sizeof(OsVersionInfoA) == 148, "OSVERSIONINFOA is 148 bytes");
 
-// The window and the controls whose texts the logic sets.
-enum class Control { Form1, Command1, Command2 };
+// The window and the controls whose texts the logic sets: its title, the
+// Setup and Exit buttons, the version line, and the maker's own buttons,
+// each named by its place in the product's list of buttons
+// (OpenButton(index)).
+enum class Control : uint8_t { Form1, Command1, Command2, Label1, FirstOpenButton };
+
+constexpr Control OpenButton(size_t index)
+{
+    return static_cast<Control>(static_cast<size_t>(Control::FirstOpenButton) + index);
+}
 
 class Platform {
 public:
@@ -53,7 +63,7 @@ public:
     // Entry of the program's own string table. False if it is missing.
     virtual bool LookUpString(unsigned id, CaptionText& text) = 0;
 
-    // Caption of a button, or the title of Form1.
+    // Caption of a button, the title of Form1, or the version line.
     virtual void SetCaption(Control control, const char16_t* text) = 0;
     virtual void GetCaption(Control control, CaptionText& text) = 0;
 
@@ -77,6 +87,9 @@ public:
     virtual intptr_t ShellExecuteA(void* owner, const char16_t* verb, const char16_t* file,
                                    const char16_t* parameters, const char16_t* directory,
                                    int show) = 0;
+
+    // What Windows says of the machine it runs on (see launcher/Machine.h).
+    virtual void ReadMachine(MachineAnswers& answers) = 0;
 
 protected:
     ~Platform() = default;

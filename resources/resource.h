@@ -52,6 +52,8 @@
    which dialog keyboard handling sends on Enter and Escape. */
 #define IDC_COMMAND1 101 /* Setup */
 #define IDC_COMMAND2 102 /* Exit */
+/* The maker's own buttons, in the order the product lists them: 103 on. */
+#define IDC_BUTTON_FIRST 103
 
 /* The launcher window's class: a second start finds the first window by
    it, and so does the Wine tests' driver. */

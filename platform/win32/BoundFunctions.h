@@ -14,7 +14,8 @@
 //             Win98, WinMe), or None: absent there, or a stub the launcher
 //             does not call.
 //   since NT  the first NT the launcher may meet that has it (NT40,
-//             Win2000, WinXP, WinXPSP1, Vista, Win7, Win8), or None.
+//             Win2000, WinXP, WinXPSP1, WinXPSP2, Vista, Win7, Win8, Win10,
+//             Win11), or None.
 //   declared  Declared: BoundFunctionsCheck.cpp checks the type against the
 //             SDK's declaration; Undeclared: mingw-w64's headers have none.
 //   type      the pointer type, spelt as the SDK declares the function.
@@ -39,6 +40,13 @@
     ROW(Kernel32, SetDllDirectoryA, None, WinXPSP1, Declared, BOOL(WINAPI*)(LPCSTR)) \
     /* and Vista and 7 with KB2533623 */ \
     ROW(Kernel32, SetDefaultDllDirectories, None, Win8, Declared, BOOL(WINAPI*)(DWORD)) \
+    ROW(Kernel32, GetNativeSystemInfo, None, WinXP, Declared, VOID(WINAPI*)(LPSYSTEM_INFO)) \
+    /* and 2003 SP1 */ \
+    ROW(Kernel32, IsWow64Process, None, WinXPSP2, Declared, BOOL(WINAPI*)(HANDLE, PBOOL)) \
+    /* 10 version 1511 */ \
+    ROW(Kernel32, IsWow64Process2, None, Win10, Declared, BOOL(WINAPI*)(HANDLE, USHORT*, USHORT*)) \
+    /* the attributes, MACHINE_ATTRIBUTES, are a 32-bit set of flags */ \
+    ROW(Kernel32, GetMachineTypeAttributes, None, Win11, Undeclared, HRESULT(WINAPI*)(USHORT, DWORD*)) \
     ROW(Shell32, ShellExecuteA, Win95, NT40, Declared, \
         HINSTANCE(WINAPI*)(HWND, LPCSTR, LPCSTR, LPCSTR, LPCSTR, INT)) \
     ROW(Shell32, ShellExecuteW, None, NT40, Declared, \

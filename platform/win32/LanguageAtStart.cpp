@@ -8,9 +8,9 @@ namespace platform {
 
 namespace {
 
-// Every text a language's block carries, in the order of ProductTexts for
-// the first four.
-const unsigned kMessageIds[4] = {IDS_REFUSAL, IDS_QUIT_TITLE, IDS_QUIT, IDS_START_FAILURE};
+// The message texts of a language's block, in the order of ProductTexts,
+// and every text each block carries.
+const unsigned kMessageIds[5] = {IDS_REFUSAL, IDS_QUIT_TITLE, IDS_QUIT, IDS_START_FAILURE, IDS_OPEN_FAILURE};
 const unsigned kTextIds[7] = {IDS_REFUSAL, IDS_QUIT_TITLE, IDS_QUIT, IDS_START_FAILURE,
                               IDS_SETUP_CAPTION, IDS_EXIT_CAPTION, IDS_TITLE};
 
@@ -70,45 +70,38 @@ launcher::LanguageId UserInterfaceLanguage()
     return language != 0 ? language : GetUserDefaultLangID();
 }
 
-StringBlock::StringBlock(HINSTANCE instance, launcher::LanguageId language)
-{
-    HRSRC found = FindResourceExA(instance, RT_STRING, MAKEINTRESOURCEA(1), language);
-    if (found == nullptr)
-        return;
-    const WORD* block = static_cast<const WORD*>(LockResource(LoadResource(instance, found)));
-    if (block == nullptr)
-        return;
-    begin_ = block;
-    end_ = block + SizeofResource(instance, found) / sizeof(WORD);
-}
-
 bool StringBlock::Find(unsigned id, const char16_t*& chars, size_t& length) const
 {
-    // Sixteen counted strings in a row; an empty entry is a count of 0.
-    if (begin_ == nullptr || id >= 16)
+    HRSRC found = FindResourceExA(instance_, RT_STRING, MAKEINTRESOURCEA(id / 16 + 1), language_);
+    if (found == nullptr)
         return false;
-    const WORD* entry = begin_;
-    for (unsigned skip = id; skip > 0; --skip) {
-        if (entry >= end_)
+    const WORD* entry = static_cast<const WORD*>(LockResource(LoadResource(instance_, found)));
+    if (entry == nullptr)
+        return false;
+    const WORD* end = entry + SizeofResource(instance_, found) / sizeof(WORD);
+    // Sixteen counted strings in a row; an empty entry is a count of 0.
+    for (unsigned skip = id % 16; skip > 0; --skip) {
+        if (entry >= end)
             return false;
         entry += 1 + *entry;
     }
-    if (entry >= end_ || *entry == 0 || *entry > end_ - entry - 1)
+    if (entry >= end || *entry == 0 || *entry > end - entry - 1)
         return false;
     chars = reinterpret_cast<const char16_t*>(entry + 1);
     length = *entry;
     return true;
 }
 
-ChosenLanguage::ChosenLanguage(HINSTANCE instance, const launcher::CarriedLanguages& carried)
-    : instance_(instance)
+ChosenLanguage::ChosenLanguage(HINSTANCE instance, const launcher::CarriedLanguages& carried,
+                               const launcher::ProductButton* buttons, size_t buttonCount)
+    : instance_(instance), buttons_(buttons), buttonCount_(buttons != nullptr ? buttonCount : 0)
 {
     language_ = launcher::ChooseLanguage(UserInterfaceLanguage(), carried, *this);
     StringBlock block(instance_, language_);
-    for (int i = 0; i < 4; ++i)
+    for (int i = 0; i < 5; ++i)
         block.Read(kMessageIds[i], messages_[i]);
     texts_ = {messages_[0].Chars(), messages_[1].Chars(), messages_[2].Chars(),
-              messages_[3].Chars(), u""};
+              messages_[3].Chars(), messages_[4].Chars()};
 }
 
 bool ChosenLanguage::RoundTrips(launcher::LanguageId language)
@@ -117,6 +110,12 @@ bool ChosenLanguage::RoundTrips(launcher::LanguageId language)
     launcher::FixedText<kMessageChars> text;
     for (unsigned id : kTextIds) {
         if (!block.Read(id, text) || !AnsiText(text.Chars()).Ok())
+            return false;
+    }
+    // A maker's caption the language lacks is not set (the button keeps
+    // what it was created with); one it has must carry.
+    for (size_t i = 0; i < buttonCount_; ++i) {
+        if (block.Read(buttons_[i].captionId, text) && !AnsiText(text.Chars()).Ok())
             return false;
     }
     return true;

@@ -21,11 +21,13 @@ namespace platform {
 //  - failing those: GetUserDefaultLangID.
 launcher::LanguageId UserInterfaceLanguage();
 
-// Block 1 of the string table (ids 0 to 15) in one language, found by that
-// exact language id.
+// The string table in one language, found by that exact language id:
+// block 1 (ids 0 to 15, the texts) and block 2 (16 to 31, the captions of
+// the maker's own buttons).
 class StringBlock {
 public:
-    StringBlock(HINSTANCE instance, launcher::LanguageId language);
+    StringBlock(HINSTANCE instance, launcher::LanguageId language)
+        : instance_(instance), language_(language) {}
 
     // Entry id as stored. False if the block or the entry is missing or
     // empty, or the text does not fit.
@@ -41,8 +43,8 @@ public:
 private:
     bool Find(unsigned id, const char16_t*& chars, size_t& length) const;
 
-    const WORD* begin_ = nullptr;
-    const WORD* end_ = nullptr;
+    HINSTANCE instance_;
+    launcher::LanguageId language_;
 };
 
 // The most of one message text the launcher reads (product_compiler/compile.py
@@ -52,21 +54,26 @@ constexpr size_t kMessageChars = 1023;
 // The language chosen for this start, and its message texts.
 class ChosenLanguage final : public launcher::TextCheck {
 public:
-    ChosenLanguage(HINSTANCE instance, const launcher::CarriedLanguages& carried);
+    // The captions of the product's buttons must carry too.
+    ChosenLanguage(HINSTANCE instance, const launcher::CarriedLanguages& carried,
+                   const launcher::ProductButton* buttons, size_t buttonCount);
     ChosenLanguage(const ChosenLanguage&) = delete;
     ChosenLanguage& operator=(const ChosenLanguage&) = delete;
 
     launcher::LanguageId Id() const { return language_; }
     const launcher::ProductTexts& Texts() const { return texts_; }
 
-    // Every text of the language's block can be handed to the ANSI
-    // functions of this system.
+    // Every text of the language's block, and every caption of the
+    // product's buttons it has, can be handed to the ANSI functions of this
+    // system.
     bool RoundTrips(launcher::LanguageId language) override;
 
 private:
     HINSTANCE instance_;
+    const launcher::ProductButton* buttons_;
+    size_t buttonCount_;
     launcher::LanguageId language_;
-    launcher::FixedText<kMessageChars> messages_[4];
+    launcher::FixedText<kMessageChars> messages_[5];
     launcher::ProductTexts texts_;
 };
 
@@ -109,6 +116,7 @@ public:
     {
         return windows_.ShellExecuteA(owner, verb, file, parameters, directory, show);
     }
+    void ReadMachine(launcher::MachineAnswers& answers) override { windows_.ReadMachine(answers); }
 
 private:
     Win32Platform& windows_;

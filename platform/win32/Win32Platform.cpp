@@ -227,6 +227,11 @@ bool Win32Platform::LookUpString(unsigned id, launcher::CaptionText& text)
 // system), never question marks or another script's letters.
 void Win32Platform::SetCaption(launcher::Control control, const char16_t* text)
 {
+    // The version line is painted by the window, in UTF-16 as it is.
+    if (control == launcher::Control::Label1) {
+        window_.SetVersionLine(text);
+        return;
+    }
     AnsiText ansi(text);
     if (ansi.Ok())
         SetWindowTextA(window_.ControlHandle(control), ansi.Chars());
@@ -234,6 +239,10 @@ void Win32Platform::SetCaption(launcher::Control control, const char16_t* text)
 
 void Win32Platform::GetCaption(launcher::Control control, launcher::CaptionText& text)
 {
+    if (control == launcher::Control::Label1) {
+        window_.GetVersionLine(text);
+        return;
+    }
     char ansi[2 * launcher::CaptionText::kCapacity + 1];
     int length = GetWindowTextA(window_.ControlHandle(control), ansi, static_cast<int>(sizeof ansi));
     if (length < 0)
@@ -298,6 +307,50 @@ intptr_t Win32Platform::ShellExecuteA(void* owner, const char16_t* verb, const c
     if (code <= 32 && error == ERROR_CANCELLED)
         return launcher::kShellStartCancelled;
     return code;
+}
+
+// Each function is asked only where the one before cannot say, and the
+// ARM64 question only on ARM64: IsWow64Process2 names the native machine
+// (10 version 1511 and later); IsWow64Process tells WOW64 (XP SP2 and
+// later), and GetNativeSystemInfo then which processor runs it; Windows 11
+// on ARM64 says whether it runs x64 programs. The launcher's own process is
+// asked about; nothing is asked where none of them exists.
+void Win32Platform::ReadMachine(launcher::MachineAnswers& answers)
+{
+    answers = launcher::MachineAnswers();
+    HANDLE process = GetCurrentProcess();
+    auto isWow64Process2 = Bound::IsWow64Process2();
+    USHORT processMachine = 0;
+    USHORT nativeMachine = 0;
+    if (isWow64Process2 != nullptr && isWow64Process2(process, &processMachine, &nativeMachine)) {
+        answers.machinesKnown = true;
+        answers.processMachine = processMachine;
+        answers.nativeMachine = nativeMachine;
+    }
+    if (!answers.machinesKnown || nativeMachine == launcher::kMachineUnknown) {
+        auto isWow64Process = Bound::IsWow64Process();
+        BOOL wow64 = FALSE;
+        if (isWow64Process != nullptr && isWow64Process(process, &wow64)) {
+            answers.wow64Known = true;
+            answers.wow64 = wow64 != FALSE;
+        }
+        auto getNativeSystemInfo = Bound::GetNativeSystemInfo();
+        if (answers.wow64 && getNativeSystemInfo != nullptr) {
+            SYSTEM_INFO info = {};
+            getNativeSystemInfo(&info);
+            answers.nativeArchitecture = info.wProcessorArchitecture;
+        }
+    }
+    if (answers.nativeMachine == launcher::kMachineArm64 ||
+        answers.nativeArchitecture == launcher::kArchitectureArm64) {
+        auto getMachineTypeAttributes = Bound::GetMachineTypeAttributes();
+        DWORD attributes = 0;
+        if (getMachineTypeAttributes != nullptr &&
+            getMachineTypeAttributes(launcher::kMachineAmd64, &attributes) == S_OK) {
+            answers.x64AttributesKnown = true;
+            answers.x64UserEnabled = (attributes & 1) != 0;  // UserEnabled
+        }
+    }
 }
 
 }  // namespace platform

@@ -18,7 +18,11 @@ namespace platform {
 class FormWindow {
 public:
     virtual HWND Handle() const = 0;
+    // The window of a button or of Form1 (Label1 has none: it is painted).
     virtual HWND ControlHandle(launcher::Control control) const = 0;
+    // The version line Label1 shows, which the window paints in UTF-16.
+    virtual void SetVersionLine(const char16_t* text) = 0;
+    virtual void GetVersionLine(launcher::CaptionText& text) const = 0;
     // Raises the close request; if it is not vetoed, the window goes.
     virtual void RequestClose(launcher::CloseCause cause) = 0;
     // Tells a second start that this launcher is on its way out.
@@ -66,6 +70,7 @@ public:
     intptr_t ShellExecuteA(void* owner, const char16_t* verb, const char16_t* file,
                            const char16_t* parameters, const char16_t* directory,
                            int show) override;
+    void ReadMachine(launcher::MachineAnswers& answers) override;
 
 private:
     HINSTANCE instance_;

@@ -140,12 +140,13 @@ def check_imports(pe, reference):
 # family ("None": on none).
 FAMILIES = {
     "since 9x": ["Win95", "Win98", "WinMe"],
-    "since NT": ["NT40", "Win2000", "WinXP", "WinXPSP1", "Vista", "Win7", "Win8"],
+    "since NT": ["NT40", "Win2000", "WinXP", "WinXPSP1", "WinXPSP2", "Vista", "Win7", "Win8", "Win10", "Win11"],
 }
 RELEASE_NAMES = {"Win95": "95", "Win98": "98", "WinMe": "Me", "NT40": "NT 4.0", "Win2000": "2000",
-                 "WinXP": "XP", "WinXPSP1": "XP SP1", "Vista": "Vista", "Win7": "7", "Win8": "8"}
+                 "WinXP": "XP", "WinXPSP1": "XP SP1", "WinXPSP2": "XP SP2", "Vista": "Vista", "Win7": "7",
+                 "Win8": "8", "Win10": "10", "Win11": "11"}
 # How a release is named in what the check says of it.
-UNCHECKED_NAMES = dict(RELEASE_NAMES, Win8="8 and later")
+UNCHECKED_NAMES = dict(RELEASE_NAMES, Win11="11 and later")
 REPORT_NAMES = dict(UNCHECKED_NAMES, Win98="98 SE", NT40="NT 4.0 SP6a")
 # What the reference list can vouch for: it holds the names both 98 SE and
 # NT 4.0 SP6a export and implement, which Me, 2000 and XP export too. So a

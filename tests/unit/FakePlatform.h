@@ -78,7 +78,9 @@ public:
     std::vector<std::string> calls;
     std::vector<MessageBoxCall> boxes;
     std::vector<ShellCall> shellCalls;
-    std::u16string captions[3] = {u"Installation", u"&Setup", u"E&xit"};
+    // By control: Form1, Command1, Command2, Label1, then the maker's buttons.
+    std::map<int, std::u16string> captions = {{0, u"Installation"}, {1, u"&Setup"}, {2, u"E&xit"}};
+    launcher::MachineAnswers machine;  // a 32-bit Windows that cannot say more
     int closeRequests = 0;
     bool closed = false;
     bool terminated = false;
@@ -122,7 +124,7 @@ public:
 
     void SetCaption(launcher::Control control, const char16_t* text) override
     {
-        calls.push_back(std::string("SetCaption ") + Name(control) + " " +
+        calls.push_back("SetCaption " + Name(control) + " " +
                         Narrow(std::u16string(text)));
         captions[static_cast<int>(control)] = text;
     }
@@ -173,14 +175,22 @@ public:
         return shellResult;
     }
 
-    static const char* Name(launcher::Control control)
+    void ReadMachine(launcher::MachineAnswers& answers) override
+    {
+        calls.push_back("ReadMachine");
+        answers = machine;
+    }
+
+    static std::string Name(launcher::Control control)
     {
         switch (control) {
         case launcher::Control::Form1: return "Form1";
         case launcher::Control::Command1: return "Command1";
         case launcher::Control::Command2: return "Command2";
+        case launcher::Control::Label1: return "Label1";
+        default: break;
         }
-        return "?";
+        return "Button" + std::to_string(static_cast<int>(control) - static_cast<int>(launcher::Control::FirstOpenButton));
     }
 };
 

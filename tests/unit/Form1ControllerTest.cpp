@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <iterator>
 
 #include "FakePlatform.h"
 #include "launcher/Form1Controller.h"
@@ -50,6 +51,7 @@ TEST_F(Form1Test, LoadSetsCaptionsThenTitleThenReadsTheVersion)
         "LookUpString 10", "SetCaption Command1 &Installieren",
         "LookUpString 11", "SetCaption Command2 &Beenden",
         "LookUpString 12", "SetCaption Form1 Installation (de)",
+        "LookUpString 5",  // no version line of its own: the built-in one stays
         "GetVersionExA"};
     EXPECT_EQ(fake.calls, expected);
     EXPECT_EQ(form.WindowsVersionCode, 5);
@@ -403,6 +405,237 @@ TEST_F(Form1Test, NothingIsHandledWhileTheStartFailureIsShown)
     EXPECT_TRUE(closeVetoed);
     EXPECT_EQ(fake.boxes.size(), 1u);
     EXPECT_EQ(fake.shellCalls.size(), 1u);
+}
+
+// A product with buttons of its own around Setup and Exit: a document, a
+// folder shown on Windows 10 only, an address and a program that close the
+// launcher once they are open.
+constexpr uint32_t kEvery = 0xFFFFFFFFu;
+const launcher::ProductButton kOwnButtons[] = {
+    {launcher::ButtonAction::Open, u"Docs\\Readme.html", u"", false, kEvery, 8, 232, 16, 3},
+    {launcher::ButtonAction::Setup, u"", u"", false, kEvery, 72, 232, 10, 1},
+    {launcher::ButtonAction::Open, u"Extras", u"", false, launcher::ReleaseBit(launcher::WindowsRelease::Win10), 136,
+     232, 17, 4},
+    {launcher::ButtonAction::Open, u"HTTPS://example.com/help?a=1", u"", true, kEvery, 200, 232, 18, 5},
+    {launcher::ButtonAction::Open, u"Tools\\Check.exe", u"/quick \"D:\\a b\"", true, kEvery, 264, 232, 19, 6},
+    {launcher::ButtonAction::Exit, u"", u"", false, kEvery, 192, 160, 11, 2},
+};
+
+launcher::Product OwnButtonsProduct()
+{
+    launcher::Product product = kTavrinex;
+    product.releases |= launcher::ReleaseBit(launcher::WindowsRelease::Win10);
+    product.buttons = kOwnButtons;
+    product.buttonCount = std::size(kOwnButtons);
+    return product;
+}
+
+const launcher::OsVersionInfoA kWindows10 = {148, 10, 0, 19045, 2, ""};
+
+TEST_F(Form1Test, LoadSetsEveryButtonsCaptionInTheProductsOrderAndTheLanguagesVersionLine)
+{
+    fake::FakePlatform platform;
+    Form1Controller controller(platform, OwnButtonsProduct());
+    platform.strings = {{16, u"&Lies mich"}, {10, u"&Setup"}, {17, u"E&xtras"}, {19, u"&Pr\u00fcfen"},
+                        {11, u"&Beenden"}, {12, u"Installation"}, {5, u"Tavrinex Version Kv3702 (de)"}};
+    controller.OnLoad();
+    const std::vector<std::string> expected = {
+        "LookUpString 16", "SetCaption Button0 &Lies mich", "LookUpString 10", "SetCaption Command1 &Setup",
+        "LookUpString 17", "SetCaption Button2 E&xtras", "LookUpString 18",  // missing: stays as created
+        "LookUpString 19", "SetCaption Button4 &Pr?fen", "LookUpString 11", "SetCaption Command2 &Beenden",
+        "LookUpString 12", "SetCaption Form1 Installation",
+        "LookUpString 5", "SetCaption Label1 Tavrinex Version Kv3702 (de)", "GetVersionExA"};
+    EXPECT_EQ(platform.calls, expected);
+}
+
+// A button is shown on the releases it names; every one is before load and
+// on a release the product does not admit (which is refused anyway).
+TEST_F(Form1Test, AButtonIsShownOnlyOnItsReleases)
+{
+    const struct {
+        const char* windows;
+        bool load;
+        launcher::OsVersionInfoA version;
+        bool extrasShown;
+    } cases[] = {
+        {"before load", false, {}, true},
+        {"XP", true, {148, 5, 1, 2600, 2, ""}, false},
+        {"10", true, kWindows10, true},
+        {"not admitted: Vista", true, {148, 6, 0, 6002, 2, ""}, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.windows);
+        fake::FakePlatform platform;
+        Form1Controller controller(platform, OwnButtonsProduct());
+        platform.controller = &controller;
+        platform.versionAnswer = c.version;
+        if (c.load)
+            controller.OnLoad();
+        for (size_t i = 0; i < std::size(kOwnButtons); ++i)
+            EXPECT_EQ(controller.ButtonShown(i), i != 2 || c.extrasShown) << "button " << i;
+        EXPECT_FALSE(controller.ButtonShown(std::size(kOwnButtons)));
+
+        platform.calls.clear();
+        controller.OnButtonClick(2);
+        controller.OnButtonClick(std::size(kOwnButtons));  // no such button
+        EXPECT_EQ(platform.shellCalls.size(), c.extrasShown ? 1u : 0u);
+    }
+}
+
+TEST_F(Form1Test, AMakersButtonAsksTheShellToOpenItsTarget)
+{
+    const struct {
+        size_t button;
+        const char16_t* folder;
+        const char16_t* file;
+        const char16_t* parameters;
+        const char16_t* directory;
+        bool closes;
+    } cases[] = {
+        {0, u"D:\\", u"D:\\Docs\\Readme.html", u"", u"D:\\", false},
+        {0, u"C:\\My Disc", u"C:\\My Disc\\Docs\\Readme.html", u"", u"C:\\My Disc", false},
+        {2, u"D:\\", u"D:\\Extras", u"", u"D:\\", false},  // a folder
+        {3, u"D:\\", u"HTTPS://example.com/help?a=1", u"", u"", true},  // as it is, no folder
+        {4, u"E:\\Disc", u"E:\\Disc\\Tools\\Check.exe", u"/quick \"D:\\a b\"", u"E:\\Disc", true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(fake::Narrow(c.file));
+        fake::FakePlatform platform;
+        Form1Controller controller(platform, OwnButtonsProduct());
+        platform.controller = &controller;
+        platform.versionAnswer = kWindows10;
+        platform.folder = c.folder;
+        controller.OnLoad();
+        controller.OnActivate();
+
+        controller.OnButtonClick(c.button);
+
+        ASSERT_EQ(platform.shellCalls.size(), 1u);
+        const fake::ShellCall& call = platform.shellCalls[0];
+        EXPECT_EQ(call.verb, u"open");
+        EXPECT_EQ(call.file, c.file);
+        EXPECT_EQ(call.parameters, c.parameters);
+        EXPECT_TRUE(call.directoryPresent);
+        EXPECT_EQ(call.directory, c.directory);
+        EXPECT_EQ(call.show, 1);
+        EXPECT_EQ(call.setupLaunchedDuringCall, 0);
+        // Closing is what the maker meant: no quit question.
+        EXPECT_TRUE(platform.boxes.empty());
+        EXPECT_EQ(platform.closed, c.closes);
+        EXPECT_EQ(platform.closeRequests, c.closes ? 1 : 0);
+        EXPECT_EQ(controller.SetupLaunched, 0);
+    }
+}
+
+TEST_F(Form1Test, AMakersButtonThatCannotOpenSaysWhatWasTriedAndStays)
+{
+    const struct {
+        size_t button;
+        bool folderKnown;
+        intptr_t result;
+        const char16_t* box;  // nullptr: none
+    } cases[] = {
+        {0, true, 2, u"That could not be opened.\r\n\r\nE:\\Disc One\\Docs\\Readme.html"},
+        {4, true, 32, u"That could not be opened.\r\n\r\nE:\\Disc One\\Tools\\Check.exe"},
+        {3, true, 0, u"That could not be opened.\r\n\r\nHTTPS://example.com/help?a=1"},
+        {0, false, 42, u"That could not be opened."},  // nothing to join it to: nothing tried
+        {3, false, 42, nullptr},  // an address needs no folder
+        // Administrator rights declined: nothing failed, nothing to say.
+        {4, true, launcher::kShellStartCancelled, nullptr},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.button);
+        fake::FakePlatform platform;
+        Form1Controller controller(platform, OwnButtonsProduct());
+        platform.controller = &controller;
+        platform.folder = u"E:\\Disc One";
+        platform.folderKnown = c.folderKnown;
+        platform.shellResult = c.result;
+        platform.strings[12] = u"Orbisk";  // the title the box takes
+        controller.OnLoad();
+        controller.OnActivate();
+
+        controller.OnButtonClick(c.button);
+
+        EXPECT_EQ(platform.shellCalls.size(), c.folderKnown || c.button == 3 ? 1u : 0u);
+        if (c.box == nullptr && c.result == 42) {
+            EXPECT_TRUE(platform.closed);  // opened, and it closes
+            continue;
+        }
+        ASSERT_EQ(platform.boxes.size(), c.box != nullptr ? 1u : 0u);
+        if (c.box != nullptr) {
+            EXPECT_EQ(platform.boxes[0].text, c.box);
+            EXPECT_EQ(platform.boxes[0].title, u"Orbisk");
+            EXPECT_EQ(platform.boxes[0].style, kMbIconHand);
+        }
+        EXPECT_FALSE(platform.closed);
+        EXPECT_FALSE(controller.Busy());
+        // Nothing was started: Exit still asks.
+        platform.boxes.clear();
+        platform.answers = {kIdNo};
+        controller.OnButtonClick(5);
+        ASSERT_EQ(platform.boxes.size(), 1u);
+        ExpectQuitQuestion(platform.boxes[0]);
+    }
+}
+
+TEST_F(Form1Test, NothingIsHandledWhileTheShellOpensAMakersTarget)
+{
+    fake::FakePlatform platform;
+    Form1Controller controller(platform, OwnButtonsProduct());
+    platform.controller = &controller;
+    controller.OnLoad();
+    bool closeVetoed = false;
+    platform.whileShellCall = [&] {
+        EXPECT_TRUE(controller.Busy());
+        for (size_t i = 0; i < std::size(kOwnButtons); ++i)
+            controller.OnButtonClick(i);  // a double click, Setup, Exit, another of the maker's
+        controller.OnCommand1Click();
+        closeVetoed = controller.OnCloseRequest(CloseCause::User);
+    };
+    controller.OnButtonClick(4);
+
+    EXPECT_EQ(platform.shellCalls.size(), 1u);
+    EXPECT_TRUE(closeVetoed);
+    EXPECT_TRUE(platform.boxes.empty());
+    EXPECT_EQ(platform.closeRequests, 1);  // its own close, once it has opened
+    EXPECT_TRUE(platform.closed);
+}
+
+// Setup starts the installer for the machine the product names one for.
+TEST_F(Form1Test, SetupStartsTheInstallerForTheMachine)
+{
+    launcher::Product product = OwnButtonsProduct();
+    product.installerX64 = u"x64\\Setup.exe";
+    launcher::MachineAnswers x64;
+    x64.wow64Known = x64.wow64 = true;
+    x64.nativeArchitecture = launcher::kArchitectureAmd64;
+    launcher::MachineAnswers arm64 = {true, launcher::kMachineI386, launcher::kMachineArm64};
+    const struct {
+        const char16_t* installerArm64;
+        launcher::MachineAnswers machine;
+        const char16_t* file;
+    } cases[] = {
+        {nullptr, {}, u"D:\\Tavrinex\\Setup.exe"},
+        {nullptr, x64, u"D:\\x64\\Setup.exe"},
+        {nullptr, arm64, u"D:\\Tavrinex\\Setup.exe"},
+        {u"arm64\\Setup.exe", arm64, u"D:\\arm64\\Setup.exe"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(fake::Narrow(c.file));
+        product.installerArm64 = c.installerArm64;
+        fake::FakePlatform platform;
+        Form1Controller controller(platform, product);
+        platform.controller = &controller;
+        platform.machine = c.machine;
+        controller.OnLoad();
+        platform.calls.clear();
+        controller.OnButtonClick(1);
+        ASSERT_EQ(platform.shellCalls.size(), 1u);
+        EXPECT_EQ(platform.shellCalls[0].file, c.file);
+        const std::vector<std::string> expected = {"ReadMachine", "ApplicationFolder", "ShellExecuteA", "CloseForm"};
+        EXPECT_EQ(platform.calls, expected);
+    }
 }
 
 }  // namespace

@@ -67,6 +67,20 @@ TEST(InstallerPath, BuildInstallerPath)
     }
 }
 
+TEST(InstallerPath, OnlyAnHttpOrHttpsAddressIsOpenedAsItIs)
+{
+    const struct {
+        const char16_t* target;
+        bool address;
+    } cases[] = {
+        {u"http://example.com", true}, {u"https://example.com/a?b=1", true}, {u"HtTpS://EXAMPLE.COM", true},
+        {u"http:example.com", false},  {u"ftp://example.com", false},         {u"httpx://example.com", false},
+        {u"Docs\\http://x", false},    {u"http", false},                      {u"", false},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(launcher::IsWebAddress(c.target), c.address) << fake::Narrow(c.target);
+}
+
 TEST(InstallerPath, NeverTruncates)
 {
     PathText folder;

@@ -94,7 +94,8 @@ int RunLauncher()
 #if LAUNCHER_CHOOSES_LANGUAGE_AT_START
     // Every language is carried; the one for the person in front of the
     // screen is picked now, and every text comes from its block.
-    platform::ChosenLanguage language(instance, launcher::kProductLanguages);
+    platform::ChosenLanguage language(instance, launcher::kProductLanguages, launcher::kProductButtons,
+                                      launcher::kProductButtonCount);
     platform::ChosenLanguagePlatform spoken(platform, instance, language.Id());
     launcher::Form1Controller controller(
         spoken, launcher::Product{launcher::kProductInstaller, launcher::kProductWorkingFolder,

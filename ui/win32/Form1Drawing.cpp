@@ -81,10 +81,19 @@ HFONT CreateButtonFont()
     return CreateLayoutFont(kButtonFont, AnsiCodePageCharset());
 }
 
-// The version line is fixed English text and keeps its character set.
+// The version line built in keeps the design's character set.
 HFONT CreateLabelFont()
 {
     return CreateLayoutFont(kLabelFont, kLabelFont.charset);
+}
+
+HFONT CreateLabelFont(const char16_t* line)
+{
+    for (const char16_t* c = line; *c != 0; ++c) {
+        if (*c >= 0x80)
+            return CreateLayoutFont(kLabelFont, AnsiCodePageCharset());
+    }
+    return CreateLabelFont();
 }
 
 ColorFormat ColorFormatForDepth(int bitsPerPixel)
@@ -242,7 +251,7 @@ void RestorePalette(HDC dc, HPALETTE old)
 // the client area is one column and two rows smaller, and those are simply
 // clipped. The label has no background of its own: its text lies on the
 // artwork.
-void PaintForm1(HDC dc, const DiscArtwork& artwork, HFONT labelFont, const RECT& client)
+void PaintForm1(HDC dc, const DiscArtwork& artwork, HFONT labelFont, const RECT& client, const char16_t* line)
 {
     if (artwork.Loaded()) {
         artwork.Draw(dc);
@@ -261,9 +270,9 @@ void PaintForm1(HDC dc, const DiscArtwork& artwork, HFONT labelFont, const RECT&
     SetTextAlign(dc, TA_LEFT | TA_TOP);
     // ExtTextOutW is one of the wide functions Windows 98 implements, so the
     // label's UTF-16 text is drawn as it is.
-    ExtTextOutW(dc, labelRect.left, labelRect.top, ETO_CLIPPED, &labelRect,
-                reinterpret_cast<const WCHAR*>(label.text),
-                static_cast<UINT>(launcher::TextLength(label.text)), nullptr);
+    const char16_t* text = line != nullptr ? line : label.text;
+    ExtTextOutW(dc, labelRect.left, labelRect.top, ETO_CLIPPED, &labelRect, reinterpret_cast<const WCHAR*>(text),
+                static_cast<UINT>(launcher::TextLength(text)), nullptr);
     SelectObject(dc, oldFont);
 }
 

@@ -68,9 +68,15 @@ void RestorePalette(HDC dc, HPALETTE old);
 // The fonts of the buttons' captions and of the version line, as designed.
 HFONT CreateButtonFont();
 HFONT CreateLabelFont();
+// The version line's font for a line of a language's own: as designed for
+// a line in plain ASCII, else in the character set of the ANSI code page,
+// as the buttons' captions are.
+HFONT CreateLabelFont(const char16_t* line);
 
-// Form1's client area: Image1, then Label1 over it.
-void PaintForm1(HDC dc, const DiscArtwork& artwork, HFONT labelFont, const RECT& client);
+// Form1's client area: Image1, then Label1 over it, showing line (the
+// version line it was built with where line is null).
+void PaintForm1(HDC dc, const DiscArtwork& artwork, HFONT labelFont, const RECT& client,
+                const char16_t* line = nullptr);
 
 // One of the picture buttons, in dc's coordinates.
 struct PictureButton {

@@ -18,9 +18,6 @@ constexpr DWORD kFormStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_CLIPCH
 // Lets dialog keyboard handling (Tab, access keys) reach the buttons.
 constexpr DWORD kFormExStyle = WS_EX_CONTROLPARENT;
 
-const int kButtonIds[2] = {IDC_COMMAND1, IDC_COMMAND2};
-const int kButtonIcons[2] = {IDI_SETUP, IDI_EXIT};
-const ControlIndex kButtonControls[2] = {kCommand1, kCommand2};
 
 ColorFormat ScreenColorFormat()
 {
@@ -75,26 +72,48 @@ bool Form1Window::Create(launcher::Form1Controller& controller, const char* inst
         instanceName_ = instanceName;
 
     LoadPictures();
+    // Empty stands for the built-in line, which a caption's room may not hold.
+    if (!versionLine_.Assign(kVersionLine))
+        versionLine_.Clear();
+    return CreateButtons();
+}
 
-    // Created in tab order: each new child goes below the one before it.
-    // The label and the picture are no windows of their own: Form1 paints
-    // them below its children, and neither can take the focus.
-    for (int i = 0; i < 2; ++i) {
-        const ControlLayout& layout = kControls[kButtonControls[i]];
-        Rect pixels = ToPixels(layout.twips);
-        platform::AnsiText caption(layout.text);
+// One owner-drawn picture button for each of the product's buttons, with
+// Command1's size, where the product places it (Setup and Exit of a product
+// that lists none where the layout has them). Created in tab order: each
+// new child goes below the one before it. The label and the picture are no
+// windows of their own: Form1 paints them below its children, and neither
+// can take the focus. Setup and Exit keep the ids they always had; the
+// maker's buttons take the ids after them. A maker's button gets its
+// caption from the string table at load.
+bool Form1Window::CreateButtons()
+{
+    const Rect size = ToPixels(kControls[kCommand1].twips);
+    int nextOpenId = IDC_BUTTON_FIRST;
+    buttonCount_ = controller_->ButtonCount() < kMaxButtons ? controller_->ButtonCount() : kMaxButtons;
+    for (size_t i = 0; i < buttonCount_; ++i) {
+        const launcher::ProductButton& button = controller_->Button(i);
+        const bool setup = button.action == launcher::ButtonAction::Setup;
+        const bool exit = button.action == launcher::ButtonAction::Exit;
+        Rect place = {button.left, button.top, size.width, size.height};
+        if (button.left == launcher::kLayoutPlace && (setup || exit))
+            place = ToPixels(kControls[setup ? kCommand1 : kCommand2].twips);
+        platform::AnsiText caption(setup ? kCommand1DesignCaption : exit ? kCommand2DesignCaption : u"");
+        buttonIds_[i] = setup ? IDC_COMMAND1 : exit ? IDC_COMMAND2 : nextOpenId++;
         buttons_[i] = CreateWindowExA(0,
                                       "BUTTON",
                                       caption.Ok() ? caption.Chars() : "",
                                       WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_OWNERDRAW,
-                                      pixels.left, pixels.top, pixels.width, pixels.height,
+                                      place.left, place.top, place.width, place.height,
                                       window_,
-                                      reinterpret_cast<HMENU>(static_cast<INT_PTR>(kButtonIds[i])),
+                                      reinterpret_cast<HMENU>(static_cast<INT_PTR>(buttonIds_[i])),
                                       instance_,
                                       nullptr);
         if (buttons_[i] == nullptr)
             return false;
         SendMessageA(buttons_[i], WM_SETFONT, reinterpret_cast<WPARAM>(buttonFont_), FALSE);
+        icons_[i] = static_cast<HICON>(LoadImageA(instance_, MAKEINTRESOURCEA(button.iconId), IMAGE_ICON,
+                                                  kButtonIconSize, kButtonIconSize, LR_DEFAULTCOLOR));
     }
     return true;
 }
@@ -106,11 +125,6 @@ bool Form1Window::Create(launcher::Form1Controller& controller, const char* inst
 void Form1Window::LoadPictures()
 {
     disc_.Load(instance_, ScreenColorFormat());
-    for (int i = 0; i < 2; ++i) {
-        icons_[i] = static_cast<HICON>(LoadImageA(instance_, MAKEINTRESOURCEA(kButtonIcons[i]),
-                                                  IMAGE_ICON, kButtonIconSize, kButtonIconSize,
-                                                  LR_DEFAULTCOLOR));
-    }
     buttonFont_ = CreateButtonFont();
     labelFont_ = CreateLabelFont();
 }
@@ -118,6 +132,7 @@ void Form1Window::LoadPictures()
 int Form1Window::Run()
 {
     controller_->OnLoad();
+    HideButtonsNotShown();
     ShowAsDesigned();
     UpdateWindow(window_);
 
@@ -136,14 +151,75 @@ int Form1Window::Run()
     }
 }
 
+// A button the running release does not show is hidden, disabled (so no
+// access key reaches it) and out of the tab order.
+void Form1Window::HideButtonsNotShown()
+{
+    for (size_t i = 0; i < buttonCount_; ++i) {
+        if (controller_->ButtonShown(i))
+            continue;
+        ShowWindow(buttons_[i], SW_HIDE);
+        EnableWindow(buttons_[i], FALSE);
+        SetWindowLongA(buttons_[i], GWL_STYLE, GetWindowLongA(buttons_[i], GWL_STYLE) & ~WS_TABSTOP);
+    }
+}
+
 HWND Form1Window::ControlHandle(launcher::Control control) const
 {
-    switch (control) {
-    case launcher::Control::Command1: return buttons_[0];
-    case launcher::Control::Command2: return buttons_[1];
-    case launcher::Control::Form1: break;
+    if (control == launcher::Control::Form1)
+        return window_;
+    for (size_t i = 0; i < buttonCount_; ++i) {
+        if (launcher::ButtonControl(controller_->Button(i).action, i) == control)
+            return buttons_[i];
     }
-    return window_;
+    return nullptr;  // Label1 is painted, not a window
+}
+
+size_t Form1Window::ButtonIndex(HWND button) const
+{
+    size_t i = 0;
+    while (i < buttonCount_ && (button == nullptr || buttons_[i] != button))
+        ++i;
+    return i;
+}
+
+// Setup, the action the user came for, unless this release does not show
+// it; then the first button shown.
+HWND Form1Window::FirstFocus() const
+{
+    HWND first = nullptr;
+    for (size_t i = 0; i < buttonCount_; ++i) {
+        if (!controller_->ButtonShown(i))
+            continue;
+        if (controller_->Button(i).action == launcher::ButtonAction::Setup)
+            return buttons_[i];
+        if (first == nullptr)
+            first = buttons_[i];
+    }
+    return first != nullptr ? first : window_;
+}
+
+// A line of the language's own, in place of the built-in one: the font
+// follows it (see CreateLabelFont), and the label is painted again.
+void Form1Window::SetVersionLine(const char16_t* text)
+{
+    if (!versionLine_.Assign(text))
+        versionLine_.Clear();
+    HFONT font = CreateLabelFont(versionLine_.Chars());
+    if (font != nullptr) {
+        if (labelFont_ != nullptr)
+            DeleteObject(labelFont_);
+        labelFont_ = font;
+    }
+    RECT label = {};
+    const Rect pixels = ToPixels(kControls[kLabel1].twips);
+    SetRect(&label, pixels.left, pixels.top, pixels.Right(), pixels.Bottom());
+    InvalidateRect(window_, &label, FALSE);
+}
+
+void Form1Window::GetVersionLine(launcher::CaptionText& text) const
+{
+    text.Assign(versionLine_.Empty() ? kVersionLine : versionLine_.Chars());
 }
 
 // Form1 has a fixed size, and it must be seen and become active for the
@@ -299,7 +375,7 @@ void Form1Window::OnActivate(WPARAM wParam)
             lastFocus_ = focus;
         return;
     }
-    SetFocus(lastFocus_ != nullptr ? lastFocus_ : buttons_[0]);
+    SetFocus(lastFocus_ != nullptr ? lastFocus_ : FirstFocus());
     controller_->OnActivate();
 }
 
@@ -307,24 +383,14 @@ void Form1Window::OnCommand(WPARAM wParam, LPARAM)
 {
     if (HIWORD(wParam) != BN_CLICKED)
         return;
-    switch (LOWORD(wParam)) {
-    case IDC_COMMAND1:
-        controller_->OnCommand1Click();
-        break;
-    case IDC_COMMAND2:
-        controller_->OnCommand2Click();
-        break;
-    case IDOK: {
-        // Enter: dialog keyboard handling sends IDOK when the focused button
-        // is not a default push button; press the focused one.
-        HWND focus = GetFocus();
-        if (focus == buttons_[0])
-            controller_->OnCommand1Click();
-        else if (focus == buttons_[1])
-            controller_->OnCommand2Click();
-        break;
-    }
-    }
+    // Enter: dialog keyboard handling sends IDOK when the focused button is
+    // not a default push button; the focused one is pressed.
+    int id = LOWORD(wParam);
+    size_t index = id == IDOK ? ButtonIndex(GetFocus()) : 0;
+    while (id != IDOK && index < buttonCount_ && buttonIds_[index] != id)
+        ++index;
+    if (index < buttonCount_)
+        controller_->OnButtonClick(index);
 }
 
 // Shutdown or log-off asks the same question as the close box. A granted
@@ -369,15 +435,15 @@ void Form1Window::PaintContent(HDC dc)
     RECT client;
     GetClientRect(window_, &client);
     HPALETTE oldPalette = SelectArtworkPalette(dc, disc_);
-    PaintForm1(dc, disc_, labelFont_, client);
+    PaintForm1(dc, disc_, labelFont_, client, versionLine_.Empty() ? nullptr : versionLine_.Chars());
     RestorePalette(dc, oldPalette);
 }
 
-// Command1 and Command2 are push buttons that Form1 draws (DrawPictureButton).
+// The buttons are push buttons that Form1 draws (DrawPictureButton).
 void Form1Window::OnDrawItem(const DRAWITEMSTRUCT& item)
 {
-    int index = item.hwndItem == buttons_[0] ? 0 : item.hwndItem == buttons_[1] ? 1 : -1;
-    if (index < 0 || item.CtlType != ODT_BUTTON)
+    size_t index = ButtonIndex(item.hwndItem);
+    if (index >= buttonCount_ || item.CtlType != ODT_BUTTON)
         return;
     // The caption as the button holds it (from the string table).
     char caption[2 * launcher::CaptionText::kCapacity + 1];

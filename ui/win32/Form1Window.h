@@ -46,6 +46,11 @@ public:
 
     HWND Handle() const override { return window_; }
     HWND ControlHandle(launcher::Control control) const override;
+    void SetVersionLine(const char16_t* text) override;
+    void GetVersionLine(launcher::CaptionText& text) const override;
+
+    // The most buttons the window has: Setup, Exit and four of the maker's.
+    static constexpr size_t kMaxButtons = 6;
 
 private:
     static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
@@ -66,17 +71,26 @@ private:
     uintptr_t Mark() const;
     void SetMark(uintptr_t mark);
     void LoadPictures();
+    bool CreateButtons();
+    void HideButtonsNotShown();
     void ShowAsDesigned();
+    size_t ButtonIndex(HWND button) const;  // buttonCount_ for none
+    HWND FirstFocus() const;
     void PaintContent(HDC dc);
     BOOL CarryOutPaletteSteps(bool realize, bool repaint, bool result);
 
     HINSTANCE instance_;
     launcher::Form1Controller* controller_ = nullptr;
     HWND window_ = nullptr;
-    HWND buttons_[2] = {nullptr, nullptr};
+    // The product's buttons, in its order (the tab order), their control
+    // ids and pictures.
+    size_t buttonCount_ = 0;
+    HWND buttons_[kMaxButtons] = {};
+    int buttonIds_[kMaxButtons] = {};
     // What the window draws with; made once, released when it is destroyed.
     DiscArtwork disc_;
-    HICON icons_[2] = {nullptr, nullptr};
+    HICON icons_[kMaxButtons] = {};
+    launcher::CaptionText versionLine_;
     HFONT buttonFont_ = nullptr;
     HFONT labelFont_ = nullptr;
     HWND lastFocus_ = nullptr;       // restored when Form1 is activated again
