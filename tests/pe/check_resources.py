@@ -35,11 +35,15 @@ def expected_directory(product):
     strings = [NEUTRAL_SYS_DEFAULT]
     if product["choose_language"] == "at_start":
         strings = sorted(strings + list(product["language_ids"].values()))
+    own = own_buttons(product)
     return {
         RT_BITMAP: {ID["IDB_DISC"]: [NEUTRAL]},
-        RT_ICON: {ID["IDI_SETUP_IMAGE"]: [NEUTRAL], ID["IDI_EXIT_IMAGE"]: [NEUTRAL]},
-        RT_GROUP_ICON: {ID["IDI_SETUP"]: [NEUTRAL], ID["IDI_EXIT"]: [NEUTRAL]},
-        RT_STRING: {1: strings},  # block 1: the ids 0 to 15
+        RT_ICON: {ID["IDI_SETUP_IMAGE"]: [NEUTRAL], ID["IDI_EXIT_IMAGE"]: [NEUTRAL],
+                  **{ID["IDI_BUTTON_IMAGE_FIRST"] + i: [NEUTRAL] for i in range(len(own))}},
+        RT_GROUP_ICON: {ID["IDI_SETUP"]: [NEUTRAL], ID["IDI_EXIT"]: [NEUTRAL],
+                        **{b["icon_id"]: [NEUTRAL] for b in own}},
+        # block 1: the ids 0 to 15; block 2, 16 to 31: the maker's buttons' captions
+        RT_STRING: {1: strings, **({2: strings} if own else {})},
         RT_VERSION: {ID["IDV_VERSION"]: [product["record_language"]]},
         RT_MANIFEST: {ID["IDR_MANIFEST"]: [NEUTRAL]},
     }
@@ -66,13 +70,23 @@ def read_product(path):
         return json.load(f)
 
 
+def own_buttons(product):
+    return [b for b in product.get("buttons", []) if b["action"] == "Open"]
+
+
 def string_table(product, language):
-    """{id: text}: the captions of one of the product's languages, and for
-    a launcher that picks its language at start the message texts."""
+    """{id: text}: the captions of one of the product's languages (the
+    maker's buttons' too), and for a launcher that picks its language at
+    start the message texts, the open failure where there are buttons of
+    the maker's, and the language's own version line where it has one."""
     texts = product["texts"][language]
-    ids = dict(CAPTION_IDS)
+    ids = dict(CAPTION_IDS, **{b["name"]: b["caption_id"] for b in own_buttons(product)})
     if product["choose_language"] == "at_start":
         ids.update(MESSAGE_IDS)
+        if own_buttons(product):
+            ids["open_failure"] = ID["IDS_OPEN_FAILURE"]
+        if "version_line" in texts:
+            ids["version_line"] = ID["IDS_VERSION_LINE"]
     return {number: texts[key] for key, number in ids.items()}
 
 
@@ -131,16 +145,18 @@ def check_icon(found, ico_path, group_id, image_id, colours, bits):
 
 
 def check_strings(found, expected, language=NEUTRAL_SYS_DEFAULT, name="string table"):
-    block = data(found, RT_STRING, 1, language)
-    strings, pos = {}, 0
-    for index in range(16):
-        if pos + 2 > len(block):
-            problems.append(f"{name}: block ends before entry {index}")
-            return
-        length = struct.unpack_from("<H", block, pos)[0]
-        strings[index] = block[pos + 2:pos + 2 + 2 * length].decode("utf-16-le")
-        pos += 2 + 2 * length
-    expect_eq(name, {i: expected.get(i, "") for i in range(16)}, strings)
+    for number in sorted({i // 16 + 1 for i in expected}):
+        block = data(found, RT_STRING, number, language)
+        strings, pos = {}, 0
+        for index in range(16):
+            if pos + 2 > len(block):
+                problems.append(f"{name}: block {number} ends before entry {index}")
+                return
+            length = struct.unpack_from("<H", block, pos)[0]
+            strings[(number - 1) * 16 + index] = block[pos + 2:pos + 2 + 2 * length].decode("utf-16-le")
+            pos += 2 + 2 * length
+        first = (number - 1) * 16
+        expect_eq(f"{name}, block {number}", {i: expected.get(i, "") for i in range(first, first + 16)}, strings)
 
 
 def check_version(pe, product):
@@ -216,6 +232,9 @@ def main():
         expect_eq("the bitmap", f.read()[14:], data(found, RT_BITMAP, ID["IDB_DISC"]))
     check_icon(found, f"{pictures}/setup.ico", ID["IDI_SETUP"], ID["IDI_SETUP_IMAGE"], colours=16, bits=4)
     check_icon(found, f"{pictures}/exit.ico", ID["IDI_EXIT"], ID["IDI_EXIT_IMAGE"], colours=0, bits=24)
+    for i, button in enumerate(own_buttons(product)):  # converted as the exit icon is
+        check_icon(found, f"{pictures}/{button['icon_file']}", button["icon_id"], ID["IDI_BUTTON_IMAGE_FIRST"] + i,
+                   colours=0, bits=24)
     check_strings(found, string_table(product, args.language))
     if product["choose_language"] == "at_start":
         for language, language_id in product["language_ids"].items():
