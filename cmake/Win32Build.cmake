@@ -46,8 +46,17 @@ set(LAUNCHER_LINK_OPTIONS
 # The icons as raw resources with fixed identifiers (see IconResource.cmake),
 # from the product's icons in the form the launcher carries.
 set(GENERATED_RC_DIR ${CMAKE_BINARY_DIR}/generated)
+# The maker's own buttons' icons, button0.ico up, are made the same way;
+# the product's button_icons.rc numbers them and includes their fragments.
 set(ICON_FRAGMENTS "")
-foreach(icon setup exit)
+set(ICONS setup exit)
+if(PRODUCT_BUTTON_ICONS GREATER 0)
+    math(EXPR last_button_icon "${PRODUCT_BUTTON_ICONS} - 1")
+    foreach(i RANGE ${last_button_icon})
+        list(APPEND ICONS button${i})
+    endforeach()
+endif()
+foreach(icon ${ICONS})
     string(TOUPPER ${icon} upper)
     set(fragment ${GENERATED_RC_DIR}/${icon}_icon.rc)
     add_custom_command(OUTPUT ${fragment}
@@ -110,7 +119,7 @@ foreach(texts ${PRODUCT_LANGUAGES} ${LAUNCHER_TEXTS})
 endforeach()
 list(REMOVE_DUPLICATES STRING_TABLES)
 set_source_files_properties(resources/launcher.rc PROPERTIES
-    OBJECT_DEPENDS "${PROJECT_SOURCE_DIR}/resources/resource.h;${PRODUCT_DIR}/disc.bmp;${PRODUCT_DIR}/launcher.manifest;${PRODUCT_DIR}/version.rc;${ICON_FRAGMENTS};${STRING_TABLES}")
+    OBJECT_DEPENDS "${PROJECT_SOURCE_DIR}/resources/resource.h;${PRODUCT_DIR}/disc.bmp;${PRODUCT_DIR}/launcher.manifest;${PRODUCT_DIR}/version.rc;${PRODUCT_DIR}/button_icons.rc;${ICON_FRAGMENTS};${STRING_TABLES}")
 
 find_program(PYTHON3 python3 REQUIRED)
 

@@ -59,8 +59,12 @@ def place_installer(model, tree, sample):
         # paths is stored on the disc once.
         subprocess.run(["cp", "-a", "--", staged, folder], check=True)
     else:
-        os.makedirs(folder)
-        shutil.copyfile(sample, os.path.join(folder, parts[-1]))
+        # The sample under the installer's name, and under installer_x64's
+        # and installer_arm64's where the product compiler found the disc
+        # had nothing there.
+        for where in model["medium"].get("sample_paths") or [parts]:
+            os.makedirs(os.path.join(tree, *where[:-1]), exist_ok=True)
+            shutil.copyfile(sample, os.path.join(tree, *where))
 
 
 def settle(tree, epoch):

@@ -34,7 +34,8 @@ SOURCES = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 sys.path.insert(0, SOURCES)
 from product_compiler import installer_folder, names  # noqa: E402
 from product_compiler.errors import ProductError, q  # noqa: E402
-from product_compiler.reading import read_product  # noqa: E402
+from product_compiler.buttons import Disc, where  # noqa: E402
+from product_compiler.reading import MACHINE_INSTALLERS, read_product  # noqa: E402
 from product_compiler.writing import generate, write_outputs  # noqa: E402
 
 # Settings a build folder keeps for the product's later builds, so that a
@@ -140,9 +141,7 @@ def stage_installer(p, settings_now, secrets, out):
     given = settings_now.get("LAUNCHER_INSTALLER_DIR")
     if not given:
         if not p["installer_parts"][-1].lower().endswith(".exe"):
-            raise ProductError(os.path.join(p["folder"], "product.ini"), "installer",
-                               f"{q(p['installer'])} is not a program, so the sample installer cannot "
-                               "stand in for it: give your installer folder in LAUNCHER_INSTALLER_DIR")
+            raise not_a_program(os.path.join(p["folder"], "product.ini"), "installer", p["installer"])
         return None, []
     if not os.path.isdir(given):
         raise ProductError("LAUNCHER_INSTALLER_DIR", None, f"{given}: no such folder")
@@ -170,6 +169,55 @@ def stage_extra(p, settings_now, secrets, out):
     return stage(given, [], None, None, os.path.join(out, "extra"), secrets)
 
 
+def not_a_program(ini, key, value):
+    return ProductError(ini, key, f"{q(value)} is not a program, so the sample installer cannot "
+                        "stand in for it: give your installer folder in LAUNCHER_INSTALLER_DIR")
+
+
+def check_on_disc(p, staged, extra):
+    """What the machines' installers and the buttons open must be on the
+    medium: the launcher and autorun.inf at the root, the installer folder
+    as staged under the installer's folders, the extra folder at the root.
+    Without an installer folder the sample installer stands in under the
+    installer's name, and under installer_x64's and installer_arm64's where
+    the disc has nothing there. Returns where the sample goes (None with an
+    installer folder)."""
+    ini = os.path.join(p["folder"], "product.ini")
+    disc = Disc()
+    disc.add([p["launcher_name"]], "file")
+    disc.add(["autorun.inf"], "file")
+    if extra:
+        disc.add_tree([], extra)
+    sample = None if staged else [p["installer_parts"]]
+    if staged:
+        disc.add_tree(p["installer_parts"][:-1], staged)
+    else:
+        disc.add(p["installer_parts"], "file")
+    for key in MACHINE_INSTALLERS:
+        parts = p[f"{key}_parts"]
+        if parts is None:
+            continue
+        on_the_way = any(disc.kind(parts[:i]) == "file" for i in range(1, len(parts)))
+        if not staged and disc.kind(parts) is None and not on_the_way:
+            if not parts[-1].lower().endswith(".exe"):
+                raise not_a_program(ini, key, p[key])
+            sample.append(parts)
+            disc.add(parts, "file")
+            continue
+        why = disc.missing(parts)
+        if why:
+            raise ProductError(ini, key, f"{q(p[key])} is not on the disc: {why}")
+        if disc.kind(parts) == "folder":
+            raise ProductError(ini, key, f"{q(p[key])} is a folder on the disc; name the installer's file")
+    for button in p["buttons"]:
+        if button.get("target_parts"):
+            why = disc.missing(button["target_parts"])
+            if why:
+                raise ProductError(ini, where(button["name"]) + "opens", f"{q(button['target'])} is not on "
+                                   f"the disc: {why}")
+    return sample
+
+
 def compile_product(folder, out, language, environ):
     p, pictures = read_product(folder)
     p["folder"] = os.path.abspath(folder)
@@ -187,7 +235,9 @@ def compile_product(folder, out, language, environ):
         secrets = signing.secret_files(signed_by)
     staged, left_out = stage_installer(p, kept, secrets, out)
     extra, extra_left_out = stage_extra(p, kept, secrets, out)
+    sample = check_on_disc(p, staged, extra)
     medium = {"installer_dir": kept.get("LAUNCHER_INSTALLER_DIR"), "installer_staged": staged,
+              "sample_paths": sample,
               "extra_dir": kept.get("LAUNCHER_EXTRA_DIR"), "extra_staged": extra,
               "signer": signed_by, "epoch": epoch}
     left_out += extra_left_out

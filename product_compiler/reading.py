@@ -2,11 +2,11 @@
 import os
 import re
 
-from product_compiler import names, tables
+from product_compiler import buttons as window_buttons, names, tables
 from product_compiler.tables import RESOURCE_IDS
 from product_compiler.errors import ProductError, q
 from product_compiler.files import picture_path
-from product_compiler.ini import read_ini
+from product_compiler.ini import check_values, read_ini, read_sections
 from product_compiler.names import disc_name, installer_problems, name_faults
 from product_compiler.pictures import convert_artwork, convert_icon
 
@@ -20,7 +20,10 @@ OPTIONAL_KEYS = {
     "record_language": lambda p: p["languages"][0],
     "choose_language": lambda p: "at_build",
     "launcher_name": lambda p: "launcher.exe",
+    "buttons": lambda p: "setup exit",
 }
+# What Setup starts on 64-bit x64 and on ARM64 Windows, where given.
+MACHINE_INSTALLERS = ("installer_x64", "installer_arm64")
 TEXT_KEYS = ["title", "setup", "exit", "refusal", "quit_title", "quit", "start_failure"]
 CAPTION_KEYS = {"setup": RESOURCE_IDS["IDS_SETUP_CAPTION"], "exit": RESOURCE_IDS["IDS_EXIT_CAPTION"],
                 "title": RESOURCE_IDS["IDS_TITLE"]}
@@ -108,25 +111,25 @@ def check_file_name(path, key, name, what):
         raise ProductError(path, key, f"{what} {q(name)}: {faults[0][1]}")
 
 
-def parse_installer(path, value):
+def parse_installer(path, value, key="installer"):
     """The installer's path, checked as every name on the disc is: its
     names, composed (NFC) as the disc carries them."""
     parts, wrong = installer_problems(value)
     if wrong:
-        raise ProductError(path, "installer", wrong)
+        raise ProductError(path, key, wrong)
     return parts
 
 
-def parse_windows(path, value):
+def parse_windows(path, value, key="windows"):
     admitted = []
     known = {r.lower(): r for r in RELEASES}
     for token in value.split():
         release = known.get(token.lower())
         if release is None:
-            raise ProductError(path, "windows", f"unknown release {q(token)}; known: "
+            raise ProductError(path, key, f"unknown release {q(token)}; known: "
                                + " ".join(RELEASES))
         if release in admitted:
-            raise ProductError(path, "windows", f"release {q(token)} given twice")
+            raise ProductError(path, key, f"release {q(token)} given twice")
         admitted.append(release)
     return admitted
 
@@ -201,36 +204,49 @@ def check_width(path, key, text, font, width, where):
                            f"has {width}, so it would be cut off")
 
 
-def read_texts(folder, language):
+def read_texts(folder, language, own):
+    """A language's texts: the captions of the maker's own buttons (own,
+    their names) under their names, with open_failure beside them; its
+    own version_line if it has one."""
     path = os.path.join(folder, "texts", f"{language}.ini")
-    values = read_ini(path, "texts", TEXT_KEYS)
+    keys = TEXT_KEYS + own + (["open_failure"] if own else [])
+    values = read_ini(path, "texts", keys, ["version_line"])
     texts = {key: unescape(path, key, value) for key, value in values.items()}
     codepage = LANGUAGES[language][1]
-    for key in TEXT_KEYS:
+    for key in texts:
         try:
             texts[key].encode(f"cp{codepage}")
         except UnicodeEncodeError as e:
             raise ProductError(path, key, f"{q(texts[key][e.start])} cannot be written in code page "
                                f"{codepage}, the ANSI code page of {language} systems")
-        if key in CAPTION_KEYS and len(texts[key]) > 255:
+        if (key in CAPTION_KEYS or key in own) and len(texts[key]) > 255:
             raise ProductError(path, key, "longer than 255 characters")
-    for key in ("setup", "exit"):
+    captions = ["setup", "exit"] + own
+    for key in captions:
         if access_key(texts[key]) is None and "&" in texts[key]:
             raise ProductError(path, key, f"{q(texts[key])}: & ends the caption without a key")
-    for key in ("setup", "exit"):
+    for key in captions:
         check_width(path, key, texts[key], CAPTION_FONT, CAPTION_WIDTH, "a button's face")
-    keys = {key: access_key(texts[key]) for key in ("setup", "exit")}
-    if keys["setup"] is not None and keys["setup"] == keys["exit"]:
-        raise ProductError(path, "exit", f"{q(texts['exit'])} has the access key "
-                           f"{q(keys['exit'].upper())}, which setup ({q(texts['setup'])}) has already")
+    if "version_line" in texts:
+        check_width(path, "version_line", texts["version_line"], VERSION_LINE_FONT, VERSION_LINE_WIDTH,
+                    "the version line")
+    keys = {}
+    for key in captions:  # unique across every button, whatever their order
+        taken = next((k for k in keys if keys[k] is not None and keys[k] == access_key(texts[key])), None)
+        if taken:
+            raise ProductError(path, key, f"{q(texts[key])} has the access key "
+                               f"{q(keys[taken].upper())}, which {taken} ({q(texts[taken])}) has already")
+        keys[key] = access_key(texts[key])
     texts["access_keys"] = keys
     return texts
 
 
-
 def read_product(folder):
     ini = os.path.join(folder, "product.ini")
-    values = read_ini(ini, "product", PRODUCT_KEYS, OPTIONAL_KEYS)
+    sections = read_sections(ini, "product", (window_buttons.is_button_section,
+                                              "and a [button <name>] section for each button in buttons"))
+    _, main, numbers = sections["product"]
+    values = check_values(ini, main, numbers, PRODUCT_KEYS, list(OPTIONAL_KEYS) + list(MACHINE_INSTALLERS))
     p = dict(values)
     p["languages"] = parse_languages(ini, values["languages"])
     for key, default in OPTIONAL_KEYS.items():
@@ -252,6 +268,9 @@ def read_product(folder):
                            "(Windows reads autorun.inf in the ANSI code page and shows 32)")
     p["installer_parts"] = parse_installer(ini, values["installer"])
     p["installer"] = "\\".join(p["installer_parts"])
+    for key in MACHINE_INSTALLERS:
+        p[f"{key}_parts"] = parse_installer(ini, values[key], key) if key in values else None
+        p[key] = "\\".join(p[f"{key}_parts"]) if key in values else None
     p["launcher_name"] = check_launcher_name(ini, p["launcher_name"])
     if values["working_directory"] not in ("launcher", "installer"):
         raise ProductError(ini, "working_directory", f"{q(values['working_directory'])}: "
@@ -261,17 +280,21 @@ def read_product(folder):
         raise ProductError(ini, "choose_language", f"{q(p['choose_language'])}: expected at_build "
                            "(one language, picked when the launcher is built) or at_start (every "
                            "language, one picked when the launcher starts)")
-    p["texts"] = {language: read_texts(folder, language) for language in p["languages"]}
+    p["buttons"] = window_buttons.read_buttons(ini, sections, window_buttons.parse_buttons(ini, p["buttons"]),
+                                               p["windows"], parse_windows, release_mask)
+    own = [b["name"] for b in p["buttons"] if b["action"] == "Open"]
+    p["texts"] = {language: read_texts(folder, language, own) for language in p["languages"]}
     if p["choose_language"] == "at_start":
         for language in p["languages"]:
-            for key in MESSAGE_KEYS:
+            for key in list(MESSAGE_KEYS) + ["open_failure"] * bool(own):
                 units = len(p["texts"][language][key].encode("utf-16-le")) // 2
                 if units > MESSAGE_CHARS:
                     raise ProductError(os.path.join(folder, "texts", f"{language}.ini"), key,
                                        f"{units} characters; a launcher that picks its language at "
                                        f"start reads at most {MESSAGE_CHARS} of a message")
     line = values["version_line"]
-    for language in p["languages"]:
+    # The product's line, shown where a language has none of its own.
+    for language in [l for l in p["languages"] if "version_line" not in p["texts"][l]]:
         codepage = LANGUAGES[language][1]
         try:
             line.encode(f"cp{codepage}")
@@ -283,5 +306,21 @@ def read_product(folder):
     pictures["disc.bmp"] = convert_artwork(picture_path(folder, values["artwork"], "artwork"))
     pictures["setup.ico"] = convert_icon(picture_path(folder, values["setup_icon"], "setup_icon"), "setup_icon")
     pictures["exit.ico"] = convert_icon(picture_path(folder, values["exit_icon"], "exit_icon"), "exit_icon")
+    for button in p["buttons"]:
+        if button["action"] == "Open":
+            pictures[button["icon_file"]] = button_icon(folder, button)
     return p, pictures
 
+
+
+def button_icon(folder, button):
+    """A maker's button's picture, converted as the Setup and Exit buttons' are."""
+    key = window_buttons.where(button["name"]) + "icon"
+    return convert_icon(picture_path(folder, button["icon"], key), key)
+
+
+def release_mask(admitted):
+    mask = 0
+    for release in admitted:
+        mask |= 1 << RELEASE_CODES[release]
+    return mask

@@ -6,7 +6,8 @@ import re
 import tempfile
 
 from product_compiler.reading import CAPTION_KEYS, LANGUAGES, MESSAGE_KEYS, RELEASE_CODES
-from product_compiler.tables import LAYOUT, RESOURCE_IDS
+from product_compiler.buttons import places_picture
+from product_compiler.tables import RESOURCE_IDS
 
 def c_string(text):
     """A C++ UTF-16 string literal the compiler reads back as exactly this
@@ -97,6 +98,9 @@ def generate(p, pictures, folder, fallback, medium):
     if p["choose_language"] == "at_build":
         fallback = p["languages"][0]
     design = p["texts"][fallback]
+    own = [b for b in p["buttons"] if b["action"] == "Open"]
+    # Each language's line: its own, or the product's.
+    lines = {l: p["texts"][l].get("version_line", p["version_line"]) for l in p["languages"]}
     facts = {
         "folder": os.path.abspath(folder),
         "name": p["name"], "company": p["company"], "version": p["version"],
@@ -106,6 +110,11 @@ def generate(p, pictures, folder, fallback, medium):
         "autorun_label": p["autorun_label"], "installer": p["installer"],
         "installer_parts": p["installer_parts"],
         "installer_folder": "\\".join(p["installer_parts"][:-1]),
+        "installer_x64": p["installer_x64"], "installer_x64_parts": p["installer_x64_parts"],
+        "installer_arm64": p["installer_arm64"], "installer_arm64_parts": p["installer_arm64_parts"],
+        "buttons": [dict(b, captions={l: p["texts"][l][b["name"]] for l in p["languages"]})
+                    for b in p["buttons"]],
+        "version_lines": lines,
         "launcher_name": p["launcher_name"],
         "working_directory": p["working_directory"], "windows": p["windows"],
         "languages": p["languages"],
@@ -122,11 +131,20 @@ def generate(p, pictures, folder, fallback, medium):
     # fixed list: no maker's text is ever parsed by CMake, make or a shell.
     words = {"PRODUCT_LANGUAGES": ";".join(p["languages"]),
              "PRODUCT_CHOOSE_LANGUAGE": p["choose_language"],
-             "BUILD_LANGUAGE": p["build_language"]}
+             "BUILD_LANGUAGE": p["build_language"],
+             "PRODUCT_BUTTON_ICONS": str(len(own))}
     for value in words.values():
         assert re.fullmatch(r"[A-Za-z0-9_;-]+", value), value
     files["product.cmake"] = "# Generated from the product folder; do not edit.\n" + "".join(
         f"set({k} {v})\n" for k, v in words.items())
+    # The icons of the maker's buttons, button<i>.ico, each made an .rc
+    # fragment (button<i>_icon.rc) by the Windows build as setup.ico is.
+    files["button_icons.rc"] = (
+        "/* The pictures of the maker's own buttons, generated from the product folder; do not edit. */\n"
+        + "".join(f"#define IDI_BUTTON{i} {RESOURCE_IDS['IDI_BUTTON_FIRST'] + i}\n"
+                  f"#define IDI_BUTTON{i}_IMAGE {RESOURCE_IDS['IDI_BUTTON_IMAGE_FIRST'] + i}\n"
+                  f"#include \"button{i}_icon.rc\"\n" for i in range(len(own))))
+    files["places.png"] = places_picture(pictures["disc.bmp"], p["buttons"])
 
     language = p["record_language"]
     lang_id = LANGUAGES[language][0]
@@ -153,6 +171,9 @@ def generate(p, pictures, folder, fallback, medium):
     files["launcher.manifest"] = MANIFEST.replace("@IDENTITY@", identity)
 
     mask = release_mask(p["windows"])
+    # Built for one language, the launcher carries that language's line;
+    # picking at start, the product's, and each language's own as a string.
+    version_line = lines[p["build_language"]] if p["choose_language"] == "at_build" else p["version_line"]
     files["ProductFacts.cpp"] = (
         "// The product's facts, generated from its product folder; do not edit.\n"
         "#include \"launcher/Product.h\"\n#include \"ui/Layout.h\"\n\n"
@@ -163,7 +184,7 @@ def generate(p, pictures, folder, fallback, medium):
         f"const uint32_t kProductReleases = 0x{mask:04X}u;  // {' '.join(p['windows'])}\n\n"
         + product_buttons(p) +
         "}  // namespace launcher\n\nnamespace ui {\n\n"
-        f"const char16_t kVersionLine[] = {c_string(p['version_line'])};\n"
+        f"const char16_t kVersionLine[] = {c_string(version_line)};\n"
         f"const char16_t kForm1DesignTitle[] = {c_string(design['title'])};\n"
         f"const char16_t kCommand1DesignCaption[] = {c_string(design['setup'])};\n"
         f"const char16_t kCommand2DesignCaption[] = {c_string(design['exit'])};\n\n"
@@ -183,6 +204,7 @@ def generate(p, pictures, folder, fallback, medium):
             f"/* The {language} captions, generated from the product folder; do not edit. */\n"
             "#pragma code_page(65001)\nSTRINGTABLE\nBEGIN\n"
             + "".join(f"    {i} {rc_string(t[k])}\n" for k, i in sorted(CAPTION_KEYS.items(), key=lambda x: x[1]))
+            + "".join(f"    {b['caption_id']} {rc_string(t[b['name']])}\n" for b in own)
             + "END\n")
         files[f"{language}/ProductTexts.cpp"] = (
             f"// The {language} message texts, generated from the product folder; do not edit.\n"
@@ -196,28 +218,35 @@ def generate(p, pictures, folder, fallback, medium):
 
 
 def product_buttons(p):
-    """The window's buttons, left to right; for now Setup and Exit where the
-    layout has them."""
+    """The window's buttons, left to right (the tab order), with the
+    installers for x64 and ARM64."""
     rows = []
-    for action, control, caption, icon in (("Setup", "Command1", "IDS_SETUP_CAPTION", "IDI_SETUP"),
-                                            ("Exit", "Command2", "IDS_EXIT_CAPTION", "IDI_EXIT")):
-        place = LAYOUT["controls"][control]
-        rows.append(f"    {{ButtonAction::{action}, u\"\", u\"\", false, 0xFFFFFFFFu, {place.left}, {place.top}, "
-                    f"{RESOURCE_IDS[caption]}, {RESOURCE_IDS[icon]}}},\n")
+    for b in p["buttons"]:
+        rows.append(f"    {{ButtonAction::{b['action']}, {c_string(b['target'])}, {c_string(b['parameters'])}, "
+                    f"{'true' if b['closes'] else 'false'}, 0x{b['releases']:04X}u, {b['left']}, {b['top']}, "
+                    f"{b['caption_id']}, {b['icon_id']}}},  // {b['name']}\n")
     return ("const ProductButton kProductButtons[] = {\n" + "".join(rows) + "};\n"
             f"const size_t kProductButtonCount = {len(rows)};\n"
-            "const char16_t kProductInstallerX64[] = u\"\";\n"
-            "const char16_t kProductInstallerArm64[] = u\"\";\n\n")
+            f"const char16_t kProductInstallerX64[] = {c_string(p['installer_x64'] or '')};\n"
+            f"const char16_t kProductInstallerArm64[] = {c_string(p['installer_arm64'] or '')};\n\n")
 
 
 def every_language_table(p, fallback):
     """Each language's block, captions and message texts, tagged with its
     language id; the fallback's block again as the neutral one."""
+    own = [b for b in p["buttons"] if b["action"] == "Open"]
+
     def block(language, tag, comment):
         texts = p["texts"][language]
-        entries = sorted(list(MESSAGE_KEYS.items()) + list(CAPTION_KEYS.items()), key=lambda x: x[1])
+        entries = list(MESSAGE_KEYS.items()) + list(CAPTION_KEYS.items())
+        if own:
+            entries += [("open_failure", RESOURCE_IDS["IDS_OPEN_FAILURE"])]
+            entries += [(b["name"], b["caption_id"]) for b in own]
+        if "version_line" in texts:
+            entries += [("version_line", RESOURCE_IDS["IDS_VERSION_LINE"])]
         return (f"LANGUAGE {tag & 0x3FF}, {tag >> 10} /* {comment} */\nSTRINGTABLE\nBEGIN\n"
-                + "".join(f"    {i} {rc_string(texts[k])}\n" for k, i in entries) + "END\n\n")
+                + "".join(f"    {i} {rc_string(texts[k])}\n" for k, i in sorted(entries, key=lambda x: x[1]))
+                + "END\n\n")
     return ("/* Every language's texts, generated from the product folder; do not edit.\n"
             "   The launcher picks one block when it starts, by its language id. */\n"
             "#pragma code_page(65001)\n"

@@ -46,3 +46,12 @@ def sign(size):
 
 sign(48).save(os.path.join(here, "exit.ico"), sizes=[(16, 16), (32, 32), (48, 48)],
               append_images=[sign(16), sign(32)])
+
+# The Data button's icon: a blue folder with a white sheet, corners transparent.
+icon = Image.new("RGBA", (32, 32), (0, 0, 0, 0))
+d = ImageDraw.Draw(icon)
+d.polygon([(2, 8), (12, 8), (15, 11), (29, 11), (29, 27), (2, 27)], fill=(40, 110, 200, 255),
+          outline=(10, 40, 90, 255))
+d.rectangle((7, 5, 24, 17), fill=(255, 255, 255, 255), outline=(90, 90, 90, 255))
+d.rectangle((2, 14, 29, 27), fill=(60, 140, 230, 255), outline=(10, 40, 90, 255))
+icon.save(os.path.join(here, "data.png"))

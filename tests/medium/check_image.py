@@ -111,13 +111,23 @@ def main():
         xorriso("-osirrox", "on", "-read_fs", "norock", "-ecma119_map", "unmapped",
                 "-indev", args.image, "-extract", "/", out)
         args.installer_dir = product["medium"]["installer_dir"]
+        elsewhere = set()
         if not args.installer_dir:
             args.installer_dir = os.path.join(scratch, "sample")
             os.mkdir(args.installer_dir)
-            shutil.copyfile(args.sample_installer, os.path.join(args.installer_dir, product["installer_parts"][-1]))
+            # The sample stands in under the installer's name, and under the
+            # machines' installers' names; those outside its folder are named here.
+            home_parts = product["installer_parts"][:-1]
+            for parts in product["medium"].get("sample_paths") or [product["installer_parts"]]:
+                inside = parts[:len(home_parts)] == home_parts
+                at = os.path.join(args.installer_dir, *parts[len(home_parts):]) if inside \
+                    else os.path.join(scratch, "elsewhere", *parts)
+                os.makedirs(os.path.dirname(at), exist_ok=True)
+                shutil.copyfile(args.sample_installer, at)
+                elsewhere |= set() if inside else {"/".join(parts[:i]) for i in range(1, len(parts) + 1)}
         installer = tree(args.installer_dir)
         extra = tree(product["medium"]["extra_dir"]) if product["medium"].get("extra_dir") else set()
-        wanted = sorted({"autorun.inf", product["launcher_name"]} | parents | extra
+        wanted = sorted({"autorun.inf", product["launcher_name"]} | parents | extra | elsewhere
                         | {f"{home}/{p}" for p in installer})
         expect_eq("names in the Joliet tree", wanted, sorted(tree(out)))
         if sorted(tree(out)) == wanted:

@@ -61,11 +61,13 @@ def expected_directory(product, icons):
     strings = [NEUTRAL_SYS_DEFAULT]
     if product["choose_language"] == "at_start":
         strings = sorted(strings + list(product["language_ids"].values()))
+    own = own_buttons(product)
     return {
         RT_BITMAP: {ID["IDB_DISC"]: [NEUTRAL]},
         RT_ICON: {image: [NEUTRAL] for _, first, count in icons for image in image_ids(first, count)},
         RT_GROUP_ICON: {group: [NEUTRAL] for group, _, _ in icons},
-        RT_STRING: {1: strings},  # block 1: the ids 0 to 15
+        # block 1: the ids 0 to 15; block 2, 16 to 31: the maker's buttons' captions
+        RT_STRING: {1: strings, **({2: strings} if own else {})},
         RT_VERSION: {ID["IDV_VERSION"]: [product["record_language"]]},
         RT_MANIFEST: {ID["IDR_MANIFEST"]: [NEUTRAL]},
     }
@@ -92,13 +94,23 @@ def read_product(path):
         return json.load(f)
 
 
+def own_buttons(product):
+    return [b for b in product.get("buttons", []) if b["action"] == "Open"]
+
+
 def string_table(product, language):
-    """{id: text}: the captions of one of the product's languages, and for
-    a launcher that picks its language at start the message texts."""
+    """{id: text}: the captions of one of the product's languages (the
+    maker's buttons' too), and for a launcher that picks its language at
+    start the message texts, the open failure where there are buttons of
+    the maker's, and the language's own version line where it has one."""
     texts = product["texts"][language]
-    ids = dict(CAPTION_IDS)
+    ids = dict(CAPTION_IDS, **{b["name"]: b["caption_id"] for b in own_buttons(product)})
     if product["choose_language"] == "at_start":
         ids.update(MESSAGE_IDS)
+        if own_buttons(product):
+            ids["open_failure"] = ID["IDS_OPEN_FAILURE"]
+        if "version_line" in texts:
+            ids["version_line"] = ID["IDS_VERSION_LINE"]
     return {number: texts[key] for key, number in ids.items()}
 
 
@@ -158,16 +170,18 @@ def check_icon(found, ico, group_id, first_image_id):
 
 
 def check_strings(found, expected, language=NEUTRAL_SYS_DEFAULT, name="string table"):
-    block = data(found, RT_STRING, 1, language)
-    strings, pos = {}, 0
-    for index in range(16):
-        if pos + 2 > len(block):
-            problems.append(f"{name}: block ends before entry {index}")
-            return
-        length = struct.unpack_from("<H", block, pos)[0]
-        strings[index] = block[pos + 2:pos + 2 + 2 * length].decode("utf-16-le")
-        pos += 2 + 2 * length
-    expect_eq(name, {i: expected.get(i, "") for i in range(16)}, strings)
+    for number in sorted({i // 16 + 1 for i in expected}):
+        block = data(found, RT_STRING, number, language)
+        strings, pos = {}, 0
+        for index in range(16):
+            if pos + 2 > len(block):
+                problems.append(f"{name}: block {number} ends before entry {index}")
+                return
+            length = struct.unpack_from("<H", block, pos)[0]
+            strings[(number - 1) * 16 + index] = block[pos + 2:pos + 2 + 2 * length].decode("utf-16-le")
+            pos += 2 + 2 * length
+        first = (number - 1) * 16
+        expect_eq(f"{name}, block {number}", {i: expected.get(i, "") for i in range(first, first + 16)}, strings)
 
 
 def check_version(pe, product):
@@ -239,7 +253,9 @@ def main():
     pe = pefile.PE(args.exe)
     found = resources(pe)
     icons = {}
-    for name, group, first_image in ICONS:
+    own = [(button["icon_file"], button["icon_id"], ID["IDI_BUTTON_IMAGE_FIRST"] + i)
+           for i, button in enumerate(own_buttons(product))]
+    for name, group, first_image in ICONS + own:
         with open(f"{pictures}/{name}", "rb") as f:
             icons[group, first_image] = f.read()
     check_directory(found, expected_directory(product, [(group, first_image, len(icon_entries(ico)))

@@ -110,6 +110,28 @@ def both(*changes):
 
 
 INI, EN = "product.ini", os.path.join("texts", "en.ini")
+RU, ZH = os.path.join("texts", "ru.ini"), os.path.join("texts", "zh-TW.ini")
+
+
+def buttons(listed, *sections):
+    """product.ini lists these buttons and gains these sections; each texts
+    file a caption for each of the maker's own (&1 ..., &2 ...) and
+    open_failure."""
+    own = [name for name in listed.split() if name not in ("setup", "exit")]
+    captions = "".join(f"{name} = &{i + 1} {name}\n" for i, name in enumerate(own)) + "open_failure = No.\n"
+    return both(edit(INI, lambda text: text.replace("[product]\n", f"[product]\nbuttons = {listed}\n", 1)),
+                *(append(INI, section) for section in sections), *(append(texts, captions) for texts in (EN, RU, ZH)))
+
+
+def section(name, **keys):
+    return f"[button {name}]\n" + "".join(f"{key} = {value}\n" for key, value in keys.items())
+
+
+WEB = section("web", opens="https://example.com/atlas", icon="exit.ico")
+
+
+def at(name, x, y, **keys):
+    return section(name, position=f"{x}, {y}", **keys)
 
 # What a maker writes, and the one line it must get ({ini}, {en}: the files).
 CASES = [
@@ -187,6 +209,47 @@ CASES = [
     (lambda f: os.makedirs(os.path.join(f, "extra", "aux.txt")), "{folder}/extra/aux.txt: AUX is a device name",
      {"LAUNCHER_EXTRA_DIR": "{folder}/extra"}),
     (None, "signing needs both LAUNCHER_SIGN_CERT", {"LAUNCHER_SIGN_CERT": "{ini}"}),
+    # The buttons, the machines' installers and each language's version line.
+    (set_key(INI, "buttons", "setup a b c d e exit"), "{ini}: buttons: 7 buttons; the window has room for at most 6"),
+    (set_key(INI, "buttons", "setup web"), "{ini}: buttons: 'setup web' leaves out exit"),
+    (set_key(INI, "buttons", "setup quit exit"), "{ini}: buttons: 'quit' names a text of texts/<language>.ini"),
+    (append(INI, WEB), "{ini}: buttons: [button web] (line "),
+    (set_key(INI, "buttons", "setup web exit"), "{ini}: buttons: web has no [button web] section"),
+    (buttons("setup web exit", section("web", icon="exit.ico")), "{ini}: [button web] opens: missing"),
+    (buttons("setup web exit", section("web", opens="Acme")), "{ini}: [button web] icon: missing"),
+    (buttons("setup web exit", WEB, section("setup", opens="x")), "{ini}: [button setup] opens: unknown key (known: position)"),
+    (buttons("setup web exit", section("web", opens="Acme\\readme.txt", icon="exit.ico")),
+     "{ini}: [button web] opens: 'Acme\\readme.txt' is not on the disc: 'Acme' holds no 'readme.txt'"),
+    (buttons("setup web exit", section("web", opens="ftp://example.com/", icon="exit.ico")),
+     "{ini}: [button web] opens: 'ftp://example.com/' is an address of ftp:; a button opens http:// and https://"),
+    (buttons("setup web exit", section("web", opens="https://example.com/a b", icon="exit.ico")),
+     "{ini}: [button web] opens: 'https://example.com/a b' holds a space"),
+    (buttons("setup web exit", section("web", opens="Acme", icon="exit.ico", windows="Vista")),
+     "{ini}: [button web] windows: Vista is not one of the product's releases"),
+    (buttons("setup web exit", at("setup", 72, 232), at("exit", 192, 232), at("web", 100, 232, opens="Acme", icon="exit.ico")),
+     "{ini}: [button web] position: web at (100, 232)-(181, 297) overlaps setup at (72, 232)-(153, 297)"),
+    (buttons("setup web exit", at("setup", 72, 232), at("exit", 192, 232), at("web", 100, 70, opens="Acme", icon="exit.ico")),
+     "{ini}: [button web] position: web at (100, 70)-(181, 135) overlaps the version line at (56, 64)-(300, 88)"),
+    (buttons("setup web exit", at("setup", 72, 232), at("exit", 192, 232), at("web", 300, 100, opens="Acme", icon="exit.ico")),
+     "{ini}: [button web] position: web at (300, 100)-(381, 165) reaches outside the window's client area, (0, 0)-(349, 348)"),
+    (buttons("setup web exit", at("web", 5, 100, opens="Acme", icon="exit.ico")),
+     "{ini}: buttons: a position for web but none for setup, exit: give every button a position, or none"),
+    (buttons("setup a b c exit", *(section(n, opens="Acme", icon="exit.ico") for n in "abc")),
+     "{ini}: buttons: 5 buttons: more than 4 need a position each"),
+    (both(buttons("setup web exit", WEB), set_key(EN, "web", "&Site")),
+     "{en}: web: '&Site' has the access key 'S', which setup ('&Setup') has already"),
+    (both(buttons("setup web exit", WEB), set_key(RU, "web", None)), "{ru}: web: missing"),
+    (both(buttons("setup web exit", WEB), set_key(EN, "open_failure", None)), "{en}: open_failure: missing"),
+    (set_key(EN, "version_line", "Acme ✗"), "{en}: version_line: '✗' cannot be written in code page 1252"),
+    (set_key(RU, "version_line", "Акме, полная версия 3702"), "{ru}: version_line: 'Акме, полная версия 3702' is "
+     "247 pixels wide; the version line has 244"),
+    (set_key(INI, "installer_x64", "C:\\x64\\Setup.exe"), "{ini}: installer_x64: 'C:\\x64\\Setup.exe' names a drive"),
+    (set_key(INI, "installer_arm64", "Acme\\aux.exe"), "{ini}: installer_arm64: the file 'aux.exe' is a device name"),
+    (set_key(INI, "installer_x64", "Acme\\setup64.msi"), "{ini}: installer_x64: 'Acme\\setup64.msi' is not a program"),
+    (both(lambda f: os.makedirs(os.path.join(f, "inst")), lambda f: open(os.path.join(f, "inst", "Setup.exe"), "wb").write(b"MZ"),
+          set_key(INI, "installer_x64", "Acme\\Setup64.exe")),
+     "{ini}: installer_x64: 'Acme\\Setup64.exe' is not on the disc: 'Acme' holds no 'Setup64.exe'",
+     {"LAUNCHER_INSTALLER_DIR": "{folder}/inst"}),
 ]
 
 # Files as makers save them, which must build, and a value they must give.
@@ -198,10 +261,30 @@ ACCEPTED = [
     (set_key(INI, "name", "Orbisk; Atlas"), ("name",), "Orbisk; Atlas"),
     (set_key(INI, "name", '" Orbisk ; Atlas "'), ("name",), " Orbisk ; Atlas "),
     (both(lambda f: os.symlink("disc.bmp", os.path.join(f, "art.bmp")), set_key(INI, "artwork", "art.bmp")),
-     ("installer",), "Acme\Setup.exe"),
+     ("installer",), "Acme\\Setup.exe"),
     # Partly transparent everywhere: blended onto the buttons' face.
     (both(picture("s.png", (32, 32), "RGBA", alpha=100), set_key(INI, "setup_icon", "s.png")),
-     ("installer",), "Acme\Setup.exe"),
+     ("installer",), "Acme\\Setup.exe"),
+    # Where the buttons stand without positions: two, three and four in a row.
+    (None, lambda m, out: [(b["name"], b["left"], b["top"]) for b in m["buttons"]],
+     [("setup", 72, 232), ("exit", 192, 232)]),
+    (buttons("setup web exit", WEB), lambda m, out: [(b["left"], b["top"], b["caption_id"], b["icon_id"],
+                                                      b["captions"]["ru"]) for b in m["buttons"]],
+     [(12, 232, 10, 1, "&Установка"), (132, 232, 16, 3, "&1 web"), (252, 232, 11, 2, "В&ыход")]),
+    (buttons("setup a web exit", WEB, section("a", opens="ACME\\setup.exe", icon="exit.ico", closes="yes")),
+     lambda m, out: ([b["left"] for b in m["buttons"]], m["buttons"][1]["closes"], os.path.exists(f"{out}/button1.ico")),
+     ([5, 91, 177, 263], True, True)),
+    # A folder of the extra files, named as Windows finds it; the sample
+    # installer stands in for the x64 one too.
+    (both(lambda f: os.makedirs(os.path.join(f, "extra", "Manuals")), set_key(INI, "installer_x64", "x64\\Setup.exe"),
+          buttons("setup manuals exit", section("manuals", opens="MANUALS", icon="exit.ico"))),
+     lambda m, out: (m["buttons"][1]["target"], m["installer_x64"], m["medium"]["sample_paths"]),
+     ("MANUALS", "x64\\Setup.exe", [["Acme", "Setup.exe"], ["x64", "Setup.exe"]]), {"LAUNCHER_EXTRA_DIR": "{folder}/extra"}),
+    # A language's own version line: built in, or its string.
+    (both(set_key(RU, "version_line", "Акме 1.0"), set_key(INI, "version_line", "Acme 1.0"),
+          set_key(INI, "choose_language", "at_start")),
+     lambda m, out: (m["version_lines"], '    5 "Акме 1.0"' in open(f"{out}/every-language/string_table.rc").read()),
+     ({"en": "Acme 1.0", "zh-TW": "Acme 1.0", "ru": "Акме 1.0"}, True)),
 ]
 
 # Texts that mean something else to a C++ compiler or to windres (and the
@@ -299,18 +382,23 @@ def main():
                 or os.path.exists(os.path.join(folder, "out")):
             failures.append(f"expected one line starting {expected!r} and no output, got exit "
                             f"{result.returncode}: {result.stderr.strip()!r}")
-    for number, (change, where, expected) in enumerate(ACCEPTED):
+    for number, (change, where, expected, *env) in enumerate(ACCEPTED):
         folder = os.path.join(args.scratch, f"accepted{number}")
         shutil.copytree(args.product, folder)
         set_key(INI, "installer", "Acme\\Setup.exe")(folder)
-        change(folder)
-        result = run(folder, os.path.join(folder, "out"))
+        if change:
+            change(folder)
+        env = {name: value.format(folder=folder) for name, value in (env[0] if env else {}).items()}
+        result = run(folder, os.path.join(folder, "out"), env)
         if result.returncode != 0 or result.stderr:
             failures.append(f"accepted case {number}: exit {result.returncode}: {result.stderr.strip()!r}")
             continue
         value = json.load(open(os.path.join(folder, "out", "product.json"), encoding="utf-8"))
-        for step in where:
-            value = value[step]
+        if callable(where):  # what it reads back from the model and the files beside it
+            value, where = where(value, os.path.join(folder, "out")), ("read back",)
+        else:
+            for step in where:
+                value = value[step]
         if value != expected:
             failures.append(f"accepted case {number}: {'.'.join(where)} is {value!r}, not {expected!r}")
     failures += check_literals(os.path.join(args.scratch, "literals"))
