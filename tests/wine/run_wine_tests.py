@@ -12,6 +12,7 @@ sources (product_compiler/tables.py reads them). Failures say what was
 expected and what was seen.
 """
 import argparse
+import collections
 import contextlib
 import functools
 import itertools
@@ -202,37 +203,27 @@ class Product:
         SHOWN_ON_1252 states), and None with why where that cannot be stated:
         for a product outside this repository, only a language of code page
         1252 is known to show its own texts there."""
-        row = SHOWN_ON_1252.get(home(self.facts), {}).get(language)
-        if row is None and LANGUAGES[language].codepage != 1252:
+        row = SHOWN_ON_1252.get(home(self.facts), {}).get(language, "")
+        if not row and LANGUAGES[language].codepage != 1252:
             return None, (f"what a {language} launcher shows on code page 1252 is the launcher's rule to "
                           "work out for a product outside this repository, not stated here")
-        return {entry: string_table(self.facts, shown)[entry]
-                for entry, shown in zip((IDS_TITLE, IDS_SETUP, IDS_EXIT), (row or f"{language} {language} {language}").split())}, None
-
-    def access_key(self, key):
-        return self.texts["access_keys"][key]
+        shown = row.split() or [language] * 3
+        return {entry: string_table(self.facts, shown[i])[entry]
+                for i, entry in enumerate((IDS_TITLE, IDS_SETUP, IDS_EXIT))}, None
 
 
-def opaque_colours(pixels):
-    """{colour: count} of fully opaque (red, green, blue, alpha) pixels in a
-    colour no grey or default icon has (not black, white or grey): drawn,
-    these stay exactly that colour whatever is behind them."""
-    counts = {}
-    for r, g, b, a in pixels:
-        if a == 255 and not (r == g == b):
-            counts[(r, g, b)] = counts.get((r, g, b), 0) + 1
-    return counts
-
-
-def commonest(counts, n=2):
-    return sorted(counts.items(), key=lambda item: -item[1])[:n]
+def commonest_colours(pixels):
+    """The two commonest colours, with their counts, of the fully opaque
+    (red, green, blue, alpha) pixels in a colour no grey or default icon has
+    (not black, white or grey): drawn, these stay exactly that colour
+    whatever is behind them."""
+    return collections.Counter((r, g, b) for r, g, b, a in pixels if a == 255 and not r == g == b).most_common(2)
 
 
 def icon_colours(path):
-    """The two commonest colours of the icon as drawn at its own size, with
-    their counts."""
+    """commonest_colours of the icon as drawn at its own size."""
     from PIL import Image
-    return commonest(opaque_colours(Image.open(path).convert("RGBA").getdata()))
+    return commonest_colours(Image.open(path).convert("RGBA").getdata())
 
 
 def icon_colours_at_16(path):
@@ -248,7 +239,7 @@ def icon_colours_at_16(path):
         block = {image.getpixel((x + i, y + j)) for i in range(step) for j in range(step)}
         if len(block) == 1:
             whole.append(block.pop())
-    return commonest(opaque_colours(whole))
+    return commonest_colours(whole)
 
 
 def farthest_static_picture(artwork, path):
@@ -848,9 +839,11 @@ def resources_and_window_icon(run):
                    f"{least}: not the setup icon")
 
 
-def setup_from_drive_root(run):
-    """Setup on D:\\ starts the installer below D:\\ and ends without a question."""
-    run.setup_starts("D:\\")
+def setup_from_folders(run):
+    """Setup on D:\\, and in a deeper folder whose names hold spaces, starts
+    the installer below it and ends without a question."""
+    for folder in ("D:\\", "E:\\My Disc\\Disk 1"):
+        run.setup_starts(folder)
 
 
 def setup_from_cd_image(run):
@@ -875,11 +868,6 @@ def setup_from_cd_image(run):
         expect_eq("drive type of D:", DRIVE_CDROM, run.driver.send("drivetype D:\\")["type"])
         # The launcher under the product's own name, as the disc carries it.
         run.setup_starts("D:\\", launcher=run.product.facts["launcher_name"])
-
-
-def setup_from_folder_with_spaces(run):
-    """Setup from a deeper folder whose names hold spaces."""
-    run.setup_starts("E:\\My Disc\\Disk 1")
 
 
 def exit_no_then_yes(run):
@@ -939,7 +927,9 @@ def keyboard(run):
     for keys, focus in (("Tab", IDC_COMMAND2), ("Tab", IDC_COMMAND1), ("shift+Tab", IDC_COMMAND2)):
         run.key(keys)
         expect_eq(f"focus after {keys}", focus, run.focus_when_active())
-    setup_key, exit_key = (key_name(run.product.access_key(k)) for k in ("setup", "exit"))
+    # xdotool names a key by its letter where a US keyboard has one.
+    setup_key, exit_key = (k if k and k.isascii() and k.isalnum() else None
+                           for k in map(run.product.texts["access_keys"].get, ("setup", "exit")))
     for keys in ([f"alt+{exit_key}"] if exit_key else []) + ["space", "Return", "alt+F4"]:
         run.key(keys)
         run.answer_question("no")
@@ -951,14 +941,6 @@ def keyboard(run):
         run.key("Return")
     expect_eq("exit code after Setup from the keyboard", 0, run.ended())
     run.expect_installer_started(run.product.installer_in("D:\\"))
-
-
-def key_name(letter):
-    """xdotool's name for an access key's letter; None where a US keyboard
-    has no key for it."""
-    if letter is None:
-        return None
-    return letter if letter.isascii() and letter.isalnum() else None
 
 
 def missing_installer(run):
@@ -1343,9 +1325,8 @@ SCENARIOS = [
     on_an_8_bit_screen,
     display_depth_changes,
     resources_and_window_icon,
-    setup_from_drive_root,
+    setup_from_folders,
     setup_from_cd_image,
-    setup_from_folder_with_spaces,
     exit_no_then_yes,
     every_close_asks,
     cancelled_shutdown,
