@@ -175,11 +175,19 @@ std::vector<HWND> TopLevelWindows()
     return windows;
 }
 
-std::vector<HWND> TopLevelWindowsOf(const char* windowClass)
+DWORD ProcessOf(HWND window)
+{
+    DWORD process = 0;
+    GetWindowThreadProcessId(window, &process);
+    return process;
+}
+
+// The top-level windows of a class, and of a process where one is given.
+std::vector<HWND> TopLevelWindowsOf(const char* windowClass, DWORD process = 0)
 {
     std::vector<HWND> found;
     for (HWND window : TopLevelWindows())
-        if (ClassOf(window) == windowClass)
+        if (ClassOf(window) == windowClass && (process == 0 || ProcessOf(window) == process))
             found.push_back(window);
     return found;
 }
@@ -197,7 +205,7 @@ HWND FindForm()
     std::vector<HWND> forms = TopLevelWindowsOf(FORM1_CLASS_NAME);
     if (forms.empty())
         return nullptr;
-    GetWindowThreadProcessId(forms[0], &g_launcherProcess);
+    g_launcherProcess = ProcessOf(forms[0]);
     return forms[0];
 }
 
@@ -209,12 +217,9 @@ std::vector<HWND> FindBoxes()
     std::vector<HWND> boxes;
     if (g_launcherProcess == 0)
         return boxes;
-    for (HWND window : TopLevelWindowsOf(kBoxClass)) {
-        DWORD process = 0;
-        GetWindowThreadProcessId(window, &process);
-        if (process == g_launcherProcess && IsWindowVisible(window))
+    for (HWND window : TopLevelWindowsOf(kBoxClass, g_launcherProcess))
+        if (IsWindowVisible(window))
             boxes.push_back(window);
-    }
     return boxes;
 }
 
@@ -375,8 +380,9 @@ bool WaitFor(const char* what, DWORD milliseconds)
 
 // --- the commands --------------------------------------------------------------
 
-// A command's words, and the launcher's window for those that act on it.
+// A command's name and words, and the launcher's window for those that act on it.
 struct Call {
+    std::string name;
     std::vector<std::string> words;
     HWND form;
     const std::string& operator[](size_t i) const { return words[i]; }
@@ -541,82 +547,19 @@ std::string DeviceChange(const Call& call)
     return Reply(true, call[0]);
 }
 
-// Saves the client area, or with whole set the window with its frame and
-// title bar, as a 24-bit bottom-up bitmap file.
-bool SaveCapture(HWND form, const char* path, bool whole)
-{
-    RECT area;
-    if (whole) {
-        GetWindowRect(form, &area);
-        OffsetRect(&area, -area.left, -area.top);
-    } else {
-        GetClientRect(form, &area);
-    }
-    int width = area.right;
-    int height = area.bottom;
-    // Any paint still pending is done first: UpdateWindow sends WM_PAINT
-    // to the launcher's thread and waits for it.
-    UpdateWindow(form);
-    for (HWND child : Children(form))
-        UpdateWindow(child);
-    BITMAPINFO info = {};
-    info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = height;  // bottom-up, as in the file
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 24;
-    void* bits = nullptr;
-    HDC screen = whole ? GetWindowDC(form) : GetDC(form);
-    HDC memory = CreateCompatibleDC(screen);
-    HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    HGDIOBJ old = SelectObject(memory, bitmap);
-    BitBlt(memory, 0, 0, width, height, screen, 0, 0, SRCCOPY);
-    GdiFlush();
-
-    int stride = (width * 3 + 3) & ~3;
-    BITMAPFILEHEADER header = {};
-    header.bfType = 0x4D42;
-    header.bfOffBits = sizeof header + sizeof info.bmiHeader;
-    header.bfSize = header.bfOffBits + stride * height;
-    info.bmiHeader.biSizeImage = stride * height;
-    bool ok = false;
-    if (FILE* file = fopen(path, "wb")) {
-        ok = fwrite(&header, sizeof header, 1, file) == 1 &&
-             fwrite(&info.bmiHeader, sizeof info.bmiHeader, 1, file) == 1 &&
-             fwrite(bits, stride * height, 1, file) == 1;
-        ok = fclose(file) == 0 && ok;
-    }
-    SelectObject(memory, old);
-    DeleteObject(bitmap);
-    DeleteDC(memory);
-    ReleaseDC(form, screen);
-    return ok;
-}
-
-std::string Capture(const Call& call)
-{
-    return Reply(SaveCapture(call.form, call[0].c_str(), false), call[0]);
-}
-
-std::string CaptureWindow(const Call& call)
-{
-    return Reply(SaveCapture(call.form, call[0].c_str(), true), call[0]);
-}
-
-// A 32-bit top-down picture in memory to draw into and read back.
+// A picture in memory to draw into and read back: 32 bits a pixel top-down
+// (At reads it), or 24 bits bottom-up, as a bitmap file holds it.
 class Canvas {
 public:
-    Canvas(int width, int height) : width_(width), dc_(CreateCompatibleDC(nullptr))
+    Canvas(int width, int height, WORD bitCount = 32) : width_(width), dc_(CreateCompatibleDC(nullptr))
     {
-        BITMAPINFO info = {};
-        info.bmiHeader.biSize = sizeof info.bmiHeader;
-        info.bmiHeader.biWidth = width;
-        info.bmiHeader.biHeight = -height;
-        info.bmiHeader.biPlanes = 1;
-        info.bmiHeader.biBitCount = 32;
-        void* bits = nullptr;
-        bitmap_ = CreateDIBSection(dc_, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-        bits_ = static_cast<const DWORD*>(bits);
+        header_.biSize = sizeof header_;
+        header_.biWidth = width;
+        header_.biHeight = bitCount == 32 ? -height : height;
+        header_.biPlanes = 1;
+        header_.biBitCount = bitCount;
+        header_.biSizeImage = ((width * bitCount / 8 + 3) & ~3) * height;
+        bitmap_ = CreateDIBSection(dc_, reinterpret_cast<BITMAPINFO*>(&header_), DIB_RGB_COLORS, &bits_, nullptr, 0);
         old_ = SelectObject(dc_, bitmap_);
     }
     ~Canvas()
@@ -626,15 +569,60 @@ public:
         DeleteDC(dc_);
     }
     HDC Dc() const { return dc_; }
-    DWORD At(int x, int y) const { return bits_[y * width_ + x] & 0xFFFFFF; }  // 0xRRGGBB
+    DWORD At(int x, int y) const { return static_cast<const DWORD*>(bits_)[y * width_ + x] & 0xFFFFFF; }  // 0xRRGGBB
+    std::string Bytes() const
+    {
+        GdiFlush();
+        return std::string(static_cast<const char*>(bits_), header_.biSizeImage);
+    }
+    const BITMAPINFOHEADER& Header() const { return header_; }
 
 private:
     int width_;
     HDC dc_;
+    BITMAPINFOHEADER header_ = {};
     HBITMAP bitmap_ = nullptr;
     HGDIOBJ old_ = nullptr;
-    const DWORD* bits_ = nullptr;
+    void* bits_ = nullptr;
 };
+
+// "capture": the client area; "capturewindow": the window with its frame
+// and title bar. Saved as a 24-bit bitmap file.
+std::string Capture(const Call& call)
+{
+    HWND form = call.form;
+    bool whole = call.name == "capturewindow";
+    RECT area;
+    if (whole) {
+        GetWindowRect(form, &area);
+        OffsetRect(&area, -area.left, -area.top);
+    } else {
+        GetClientRect(form, &area);
+    }
+    // Any paint still pending is done first: UpdateWindow sends WM_PAINT
+    // to the launcher's thread and waits for it.
+    UpdateWindow(form);
+    for (HWND child : Children(form))
+        UpdateWindow(child);
+    Canvas shot(area.right, area.bottom, 24);
+    HDC screen = whole ? GetWindowDC(form) : GetDC(form);
+    BitBlt(shot.Dc(), 0, 0, area.right, area.bottom, screen, 0, 0, SRCCOPY);
+    ReleaseDC(form, screen);
+
+    std::string bits = shot.Bytes();
+    BITMAPFILEHEADER header = {};
+    header.bfType = 0x4D42;
+    header.bfOffBits = sizeof header + sizeof shot.Header();
+    header.bfSize = header.bfOffBits + bits.size();
+    bool ok = false;
+    if (FILE* file = fopen(call[0].c_str(), "wb")) {
+        ok = fwrite(&header, sizeof header, 1, file) == 1 &&
+             fwrite(&shot.Header(), sizeof shot.Header(), 1, file) == 1 &&
+             fwrite(bits.data(), bits.size(), 1, file) == 1;
+        ok = fclose(file) == 0 && ok;
+    }
+    return Reply(ok, call[0]);
+}
 
 // Whether a button shows the expected caption. The driver draws the text
 // itself with the font the launcher asks for (the layout's button font, by
@@ -727,27 +715,11 @@ std::string FindCaption(const Call& call)
 // The pixels an icon draws on a white 32 x 32 square, to compare icons.
 std::string IconPixels(HICON icon)
 {
-    HDC screen = GetDC(nullptr);
-    HDC memory = CreateCompatibleDC(screen);
-    BITMAPINFO info = {};
-    info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = 32;
-    info.bmiHeader.biHeight = 32;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 24;
-    void* bits = nullptr;
-    HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    HGDIOBJ old = SelectObject(memory, bitmap);
-    RECT square = {0, 0, 32, 32};
-    FillRect(memory, &square, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
-    DrawIconEx(memory, 0, 0, icon, 32, 32, 0, nullptr, DI_NORMAL);
-    GdiFlush();
-    std::string pixels(static_cast<const char*>(bits), 32 * 32 * 3);
-    SelectObject(memory, old);
-    DeleteObject(bitmap);
-    DeleteDC(memory);
-    ReleaseDC(nullptr, screen);
-    return pixels;
+    Canvas square(32, 32, 24);
+    RECT all = {0, 0, 32, 32};
+    FillRect(square.Dc(), &all, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+    DrawIconEx(square.Dc(), 0, 0, icon, 32, 32, 0, nullptr, DI_NORMAL);
+    return square.Bytes();
 }
 
 // Loads the launcher's resources the way Windows does and reports them: the
@@ -848,12 +820,9 @@ std::string ExitNo(const Call& call)
 // The visible top-level window of a process, if it has one yet.
 HWND VisibleWindowOf(DWORD process)
 {
-    for (HWND window : TopLevelWindows()) {
-        DWORD owner = 0;
-        GetWindowThreadProcessId(window, &owner);
-        if (owner == process && IsWindowVisible(window) && GetWindow(window, GW_OWNER) == nullptr)
+    for (HWND window : TopLevelWindows())
+        if (ProcessOf(window) == process && IsWindowVisible(window) && GetWindow(window, GW_OWNER) == nullptr)
             return window;
-    }
     return nullptr;
 }
 
@@ -959,7 +928,7 @@ const Command kCommands[] = {
     {"devicechange", DeviceChange, 1, 1, Needs::kForm,
      "devicechange <letter>: WM_DEVICECHANGE as Windows broadcasts it when the disc in that drive has gone"},
     {"capture", Capture, 1, 1, Needs::kForm, "capture <file.bmp>: the client area saved as a 24-bit bitmap"},
-    {"capturewindow", CaptureWindow, 1, 1, Needs::kForm,
+    {"capturewindow", Capture, 1, 1, Needs::kForm,
      "capturewindow <file.bmp>: the whole window, frame included, saved as a 24-bit bitmap"},
     {"findcaption", FindCaption, 2, 2, Needs::kForm,
      "findcaption <1|2> <hex>: whether the button shows this caption (UTF-16 code units, 4 hex digits "
@@ -992,7 +961,7 @@ std::string Run(const std::string& line)
 
     // The form looked up first, for every command: the boxes are found by
     // its process.
-    Call call = {{}, FindForm()};
+    Call call = {name, {}, FindForm()};
     std::string rest = split == std::string::npos ? "" : line.substr(split + 1);
     while (!rest.empty() && static_cast<int>(call.words.size()) < command->words) {
         size_t space = static_cast<int>(call.words.size()) + 1 < command->words ? rest.find(' ') : std::string::npos;
