@@ -178,6 +178,12 @@ def main():
         model = json.load(f)
     try:
         print(make_medium(model, args.launcher, args.sample_installer, args.tree, args.image))
+        # The window's places over the artwork, for the maker, beside the medium.
+        places = os.path.join(os.path.dirname(os.path.abspath(args.model)), "places.png")
+        if os.path.exists(places):
+            beside = os.path.join(os.path.dirname(os.path.abspath(args.tree)), "places.png")
+            shutil.copyfile(places, beside)
+            print(f"medium: the window's places over the artwork: {beside}")
     except (MediumError, OSError, subprocess.CalledProcessError) as e:
         print(f"medium: {e}", file=sys.stderr)
         return 1
