@@ -3,14 +3,8 @@
 namespace ui {
 
 // The fonts and the controls' rectangles, from the design's one home.
-#define FORM1(width, height)
-#define COLOR(name, value)
-#define METRIC(name, pixels)
-#define CONTROL(name, left, top, width, height)
 #define FONT(name, face, size, weight, charset) const Font k##name##Font = {face, size, weight, charset};
 #include "ui/Layout.def"
-#undef CONTROL
-#undef FONT
 
 namespace {
 
@@ -30,14 +24,8 @@ constexpr const char16_t* DesignText(ControlIndex control)
 
 const ControlLayout kControls[kControlCount] = {
 #define CONTROL(name, left, top, width, height) {{left, top, width, height}, DesignText(k##name)},
-#define FONT(name, face, size, weight, charset)
 #include "ui/Layout.def"
 };
-#undef FORM1
-#undef CONTROL
-#undef FONT
-#undef COLOR
-#undef METRIC
 
 ButtonFace LayOutButtonFace(int width, int height, int captionHeight, bool pressed)
 {

@@ -62,16 +62,9 @@ struct ControlLayout {
 #define FORM1(width, height) \
     constexpr int kForm1ClientWidthTwips = width; \
     constexpr int kForm1ClientHeightTwips = height;
-#define CONTROL(name, left, top, width, height)
-#define FONT(name, face, size, weight, charset)
 #define COLOR(name, value) constexpr Color k##name##Color = value;
 #define METRIC(name, pixels) constexpr int k##name = pixels;
 #include "ui/Layout.def"
-#undef FORM1
-#undef CONTROL
-#undef FONT
-#undef COLOR
-#undef METRIC
 // The product's texts, written by the build from its product folder: the
 // version line, and the title and captions in the product's first language
 // (the string table sets them again at load).
@@ -99,17 +92,8 @@ ButtonFace LayOutButtonFace(int width, int height, int captionHeight, bool press
 // The controls, from the top of the stacking order to the bottom. The two
 // buttons are also the tab order; the label and the picture take no focus.
 enum ControlIndex {
-#define FORM1(width, height)
 #define CONTROL(name, left, top, width, height) k##name,
-#define FONT(name, face, size, weight, charset)
-#define COLOR(name, value)
-#define METRIC(name, pixels)
 #include "ui/Layout.def"
-#undef FORM1
-#undef CONTROL
-#undef FONT
-#undef COLOR
-#undef METRIC
     kControlCount
 };
 extern const ControlLayout kControls[kControlCount];

@@ -49,17 +49,8 @@ struct CaptionFont {
     int hundredthsOfPoint;
     int weight;
 };
-#define FORM1(width, height)
-#define CONTROL(name, left, top, width, height)
 #define FONT(name, face, size, weight, charset) const CaptionFont k##name##CaptionFont = {face, size, weight};
-#define COLOR(name, value)
-#define METRIC(name, pixels)
 #include "ui/Layout.def"
-#undef FORM1
-#undef CONTROL
-#undef FONT
-#undef COLOR
-#undef METRIC
 
 DWORD g_launcherProcess = 0;  // remembered, so boxes outlive the form's lookup
 
