@@ -141,7 +141,7 @@ def stage_installer(p, settings_now, secrets, out):
     given = settings_now.get("LAUNCHER_INSTALLER_DIR")
     if not given:
         if not p["installer_parts"][-1].lower().endswith(".exe"):
-            raise not_a_program(os.path.join(p["folder"], "product.ini"), "installer", p["installer"])
+            raise not_a_program(p["ini"], "installer", p["installer"])
         return None, []
     if not os.path.isdir(given):
         raise ProductError("LAUNCHER_INSTALLER_DIR", None, f"{given}: no such folder")
@@ -182,7 +182,7 @@ def check_on_disc(p, staged, extra):
     installer's name, and under installer_x64's and installer_arm64's where
     the disc has nothing there. Returns where the sample goes (None with an
     installer folder)."""
-    ini = os.path.join(p["folder"], "product.ini")
+    ini = p["ini"]
     disc = Disc()
     disc.add([p["launcher_name"]], "file")
     disc.add(["autorun.inf"], "file")
@@ -221,6 +221,7 @@ def check_on_disc(p, staged, extra):
 def compile_product(folder, out, language, environ):
     p, pictures = read_product(folder)
     p["folder"] = os.path.abspath(folder)
+    p["ini"] = os.path.join(folder, "product.ini")  # as given, as every other line names it
     ini = os.path.join(folder, "product.ini")
     if language and language not in p["languages"]:
         raise ProductError(ini, "languages", f"LAUNCHER_LANGUAGE={language} is not one of them ("
