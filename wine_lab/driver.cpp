@@ -379,10 +379,14 @@ struct Call {
     const std::string& operator[](size_t i) const { return words[i]; }
 };
 
-// "1" and "2": Command1 (Setup) and Command2 (Exit); 0 for anything else.
+// "1" and "2": Command1 (Setup) and Command2 (Exit); a maker's button by
+// its own control id (IDC_BUTTON_FIRST on); 0 for anything else.
 int ButtonId(const std::string& word)
 {
-    return word == "1" ? IDC_COMMAND1 : word == "2" ? IDC_COMMAND2 : 0;
+    if (word == "1" || word == "2")
+        return word == "1" ? IDC_COMMAND1 : IDC_COMMAND2;
+    int id = atoi(word.c_str());
+    return id >= IDC_BUTTON_FIRST ? id : 0;
 }
 
 int AnswerId(const std::string& answer)
@@ -908,8 +912,9 @@ const Command kCommands[] = {
     {"queryend", QueryEndSession, 1, 1, Needs::kForm,
      "queryend <yes|no|none>: WM_QUERYENDSESSION sent from a thread while this one answers the question "
      "it raises; replies sent, result, boxes (seen), box, state"},
-    {"click", Click, 1, 1, Needs::kForm, "click <1|2>: Command1 or Command2 clicked (BN_CLICKED)"},
-    {"press", Press, 2, 2, Needs::kForm, "press <1|2> <1|0>: a button shown held down, or released"},
+    {"click", Click, 1, 1, Needs::kForm,
+     "click <1|2|id>: Command1, Command2 or a maker's button (its control id) clicked (BN_CLICKED)"},
+    {"press", Press, 2, 2, Needs::kForm, "press <1|2|id> <1|0>: a button shown held down, or released"},
     {"post", Post, 1, 1, Needs::kForm,
      "post <close|sysclose|minimize|hide>: WM_CLOSE, the close box (SC_CLOSE), SC_MINIMIZE, or the window hidden"},
     {"endsession", EndSession, 1, 0, Needs::kForm,
@@ -922,7 +927,7 @@ const Command kCommands[] = {
     {"capturewindow", Capture, 1, 1, Needs::kForm,
      "capturewindow <file.bmp>: the whole window, frame included, saved as a 24-bit bitmap"},
     {"findcaption", FindCaption, 2, 2, Needs::kForm,
-     "findcaption <1|2> <hex>: whether the button shows this caption (UTF-16 code units, 4 hex digits "
+     "findcaption <1|2|id> <hex>: whether the button shows this caption (UTF-16 code units, 4 hex digits "
      "each) as the launcher is asked to draw it; replies ok, charset, ink, at, differ"},
     {"resources", Resources, 1, 1, Needs::kNothing,
      "resources <launcher.exe>: what Windows loads from its resources; replies ok, bitmap [w, h, bits], "

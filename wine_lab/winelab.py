@@ -1,9 +1,10 @@
 """A throw-away Wine prefix with its own X display, for running the launcher.
 
 Used by the run command (scripts/run-sample.sh) and by the Wine tests. Each
-WineLab makes a fresh 32-bit prefix under a folder of its own, starts Xvfb on
-a free display unless told to use an existing one, and removes everything it
-made when it is closed.
+WineLab makes a fresh prefix under a folder of its own (32-bit, or with
+arch="win64" a 64-bit one, where 32-bit programs run as on 64-bit x64
+Windows), starts Xvfb on a free display unless told to use an existing one,
+and removes everything it made when it is closed.
 """
 import json
 import os
@@ -72,7 +73,7 @@ def has_locale(name):
 
 class WineLab:
     def __init__(self, work_dir, display=None, locale=None, screen="1024x768x24",
-                 keep_prefix=False, messages=None):
+                 keep_prefix=False, messages=None, arch="win32"):
         self.work_dir = os.path.abspath(work_dir)
         self.prefix = os.path.join(self.work_dir, "prefix")
         self.keep_prefix = keep_prefix
@@ -84,7 +85,7 @@ class WineLab:
         self.env = dict(os.environ)
         self.env.update({
             "WINEPREFIX": self.prefix,
-            "WINEARCH": "win32",
+            "WINEARCH": arch,
             "WINEDEBUG": "-all",
             "WINEDLLOVERRIDES": "mscoree,mshtml=",
         })

@@ -46,6 +46,11 @@ LABEL = LAYOUT["controls"]["Label1"]
 FACE = LAYOUT["colours"]["ButtonFace"]
 ICON = LAYOUT["metrics"]["ButtonIconSize"]
 DRIVE_CDROM = 5
+# Where buttons without positions stand, as README writes it out, not
+# worked out again: their lefts by how many there are, each at Command1's
+# top, of Command1's size.
+ROWS = {2: [72, 192], 3: [12, 132, 252], 4: [5, 91, 177, 263]}
+ROW_TOP, BUTTON_SIZE = 232, [81, 65]
 
 # Every version Wine can report, with the release a product names it by.
 VERSIONS = [(release.wine, release.name) for release in RELEASES if release.wine]
@@ -296,6 +301,13 @@ def inside(r, x, y):
 
 def in_a_button(x, y):
     return any(inside(b, x, y) for b in BUTTONS.values())
+
+
+def button_ids(buttons):
+    """The control id of each of product.json's buttons, in its order: Setup
+    and Exit their own, the maker's from IDC_BUTTON_FIRST on."""
+    own = itertools.count(ID["IDC_BUTTON_FIRST"])
+    return [{"Setup": IDC_COMMAND1, "Exit": IDC_COMMAND2}.get(b["action"]) or next(own) for b in buttons]
 
 
 def expect_controls(state):
@@ -870,6 +882,46 @@ def setup_from_cd_image(run):
         run.setup_starts("D:\\", launcher=run.product.facts["launcher_name"])
 
 
+def setup_on_64_bit(run):
+    """On 64-bit x64 Windows (a second, throw-away prefix made with
+    WINEARCH=win64, the sample medium as D:) Setup starts installer_x64,
+    with the working folder the product gives it. (On the usual 32-bit
+    prefix it starts installer: setup_from_folders and the others.)"""
+    facts = run.product.facts
+    version = next((v for v in ("win7", "win10") if run.product.runs_on(v)), None)
+    why = ("the product names no installer_x64" if not facts["installer_x64"] else
+           "installer_x64 is a maker's program, not the sample installer, which logs its start"
+           if facts["installer_x64_parts"] not in (facts["medium"]["sample_paths"] or []) else
+           "the product runs on neither 7 nor 10, the 64-bit Windows tried here" if not version else None)
+    if why:
+        print(f"  skipped: {why}")
+        return
+    lab = WineLab(os.path.join(run.lab.work_dir, "win64"), display=run.lab.env["DISPLAY"], locale=BASE_LOCALE,
+                  arch="win64")
+    usual = run.lab, run.driver
+    try:
+        try:
+            lab.boot(version, desktop="1024x768")
+        except (subprocess.CalledProcessError, subprocess.TimeoutExpired) as e:
+            print(f"  skipped: wine64 cannot make a 64-bit prefix here ({e})")
+            return
+        if not os.path.isdir(os.path.join(lab.prefix, "drive_c", "windows", "syswow64")):
+            print("  skipped: WINEARCH=win64 made a prefix without syswow64, not a 64-bit one")
+            return
+        lab.map_drive("d", run.media["d"])
+        run.lab, run.driver = lab, lab.driver(run.driver_exe)
+        run.launch()
+        run.driver.send("click 1")
+        expect_eq("exit code after Setup on 64-bit Windows", 0, run.ended())
+        run.expect_installer_started(f"D:\\{facts['installer_x64']}")
+        print(f"  {version}, 64-bit: Setup started {facts['installer_x64']!r}")
+    finally:
+        if run.driver is not usual[1]:
+            run.driver.close()
+        run.lab, run.driver = usual
+        lab.close()
+
+
 def exit_no_then_yes(run):
     """Exit, No keeps the window; Exit asks again; Yes ends the launcher."""
     with run.launched():
@@ -941,6 +993,109 @@ def keyboard(run):
         run.key("Return")
     expect_eq("exit code after Setup from the keyboard", 0, run.ended())
     run.expect_installer_started(run.product.installer_in("D:\\"))
+
+
+def maker_buttons(run):
+    """Each button product.json lists is a child window with its id, at its
+    place and of its size, shown where the lab's release (XP) is among its
+    own, captioned as the string table gives it and drawn so. With buttons
+    of the maker's: Setup holds the focus first and Tab follows the list;
+    each of the maker's buttons shown, pressed by its access key (clicked
+    where it has none), opens its target: a program on the disc (the sample
+    installer stands in) starts with the button's parameters in the
+    launcher's folder; a folder opens without a box; the launcher stays, or,
+    where the button closes, ends without the quit question."""
+    facts, language = run.product.facts, run.product.language
+    buttons, ids = facts["buttons"], button_ids(facts["buttons"])
+    shown = [dict(VERSIONS)["winxp"] in (b["windows"] or facts["windows"]) for b in buttons]
+    word = lambda i: {IDC_COMMAND1: "1", IDC_COMMAND2: "2"}.get(i, str(i))  # noqa: E731
+    controls = run.launch()["form"]["controls"]
+    expect_eq("child windows: id, place, shown", [(i, [b["left"], b["top"], b["width"], b["height"]], s)
+                                                  for i, b, s in zip(ids, buttons, shown)],
+              [(c["id"], c["rect"], c["visible"]) for c in controls])
+    for i, b, s, c in zip(ids, buttons, shown, controls):
+        if b["action"] != "Open":
+            entry = IDS_SETUP if b["action"] == "Setup" else IDS_EXIT
+            run.expect_caption(f"{b['name']} caption", entry, c["text"])
+            text = run.captions and run.captions[entry]
+        elif LANGUAGES[language].codepage == 1252:
+            text = run.table[b["caption_id"]]
+            expect_eq(f"{b['name']} caption", text, c["text"])
+        else:
+            text = None
+            print(f"  {b['name']} caption: not checked, what a {language} launcher shows on code page "
+                  "1252 is not stated here")
+        if text and s:
+            expect_drawn(run, word(i), text, f"button-{b['name']}")
+    own = [(i, b) for i, b, s in zip(ids, buttons, shown) if b["action"] == "Open" and s]
+    if not own:
+        run.exit_with_yes()
+        print("  skipped the rest: no button of the maker's shown (Setup's and Exit's keys: keyboard)")
+        return
+    order = [i for i, s in zip(ids, shown) if s]
+    start = order.index(IDC_COMMAND1)
+    expect_eq("focus at first display", IDC_COMMAND1, run.focus_when_active())
+    for step in range(1, len(order) + 1):
+        run.key("Tab")
+        expect_eq(f"focus after Tab {step}", order[(start + step) % len(order)], run.focus_when_active())
+    run.key("shift+Tab")
+    expect_eq("focus after shift+Tab", order[start - 1], run.focus_when_active())
+    run.exit_with_yes()
+
+    for i, b in own:
+        path = b.get("target_parts") and os.path.join(run.media["d"], *b["target_parts"])
+        program = bool(path) and os.path.isfile(path) and path.lower().endswith(".exe")
+        if not program and not (path and os.path.isdir(path)):
+            print(f"  {b['name']}: opens {b['target']!r}, an address or a document: not tried in the lab")
+            continue
+        run.launch()
+        run.focus_when_active()
+        key = run.product.texts["access_keys"].get(b["name"])
+        # xdotool names a key by its letter where a US keyboard has one.
+        how = f"alt+{key}" if key and key.isascii() and key.isalnum() else None
+        if how:
+            run.key(how)
+        else:
+            run.driver.send(f"click {i}")
+        if program:
+            expect(run.driver.wait("installer", 15000)["ok"], f"{b['name']}: {b['target']!r} did not start")
+            lines = until(run.installer_log, 5)
+            expect_eq(f"{b['name']}: starts", 1, len(lines))
+            expect_eq(f"{b['name']}: program, parameters, working folder",
+                      [f"D:\\{b['target']}", b["parameters"], "D:\\"], (lines[0].split("\t") + ["", ""])[:3])
+        else:
+            # Whatever Wine opens for a folder is its own; only the shell's
+            # failure would show, as the launcher's box.
+            reply = run.driver.wait("box", 3000)
+            expect(not reply["ok"], f"{b['name']}: a box on opening {b['target']!r}: {reply['state']['boxes']}")
+        if b["closes"]:
+            expect_eq(f"{b['name']}: exit code, closing as it says", 0, run.ended())
+        else:
+            run.expect_running()
+        print(f"  {b['name']} ({how or 'clicked'}): {'started' if program else 'opened'} "
+              f"{b['target']!r}, the launcher {'ended' if b['closes'] else 'stayed'}")
+        run.restart_wine()  # ends what it opened, and the launcher
+        if os.path.exists(run.log):
+            os.remove(run.log)
+
+
+def layout_of_three_and_four_buttons(run):
+    """Buttons without positions, two, three or four of them, stand where
+    README's rows put them: the built product's, as many as it has."""
+    buttons = run.product.facts["buttons"]
+    with open(os.path.join(run.product.facts["folder"], "product.ini"), encoding="utf-8-sig",
+              errors="replace") as f:
+        positioned = re.search(r"^\s*position\s*=", f.read(), re.M)
+    if positioned or len(buttons) not in ROWS:
+        print(f"  skipped: {len(buttons)} buttons{', placed by positions' if positioned else ''}; "
+              "rows are written out for 2, 3 and 4 without positions")
+        return
+    with run.launched() as state:
+        expect_eq(f"{len(buttons)} buttons in a row: id, place",
+                  [(i, [left, ROW_TOP] + BUTTON_SIZE) for i, left in zip(button_ids(buttons), ROWS[len(buttons)])],
+                  [(c["id"], c["rect"]) for c in state["form"]["controls"]])
+    print(f"  {len(buttons)} buttons at lefts {ROWS[len(buttons)]}; the other rows need a product with "
+          "that many buttons")
 
 
 def missing_installer(run):
@@ -1255,19 +1410,25 @@ def check_captions(run, path, expected, language_texts, name):
     expect_eq("title", expected[IDS_TITLE], form["title"])
     for button, id_, entry in ((1, IDC_COMMAND1, IDS_SETUP), (2, IDC_COMMAND2, IDS_EXIT)):
         expect_eq(f"caption of Command{button}", expected[entry], texts.get(id_))
-        find = f"findcaption {button} {expected[entry].encode('utf-16-be').hex()}"
-        # Until Wine has put the first paint on the screen.
-        reply = until(lambda: (r := run.driver.send(find))["ok"] and r, 2) or run.driver.send(find)
-        if not reply["ok"]:
-            shot = run.capture(f"{name}.bmp")
-            raise Failure(f"Command{button} does not show {expected[entry]!r} as drawn in character "
-                          f"set {reply.get('charset')}: {reply}; the window: {shot.path}")
+        expect_drawn(run, button, expected[entry], name)
     run.driver.send("click 2")
     box, _ = run.open_box()
     expect_eq("question title", language_texts["quit_title"], box["title"])
     expect_eq("question text", language_texts["quit"], box["text"])
     run.driver.send("answer yes")
     expect_eq("exit code after Exit, Yes", 0, run.ended())
+
+
+def expect_drawn(run, button, text, name):
+    """The button (the driver's word for it: 1, 2 or a maker's button's id)
+    shows text as drawn; else the window is saved as name.bmp."""
+    find = f"findcaption {button} {text.encode('utf-16-be').hex()}"
+    # Until Wine has put the first paint on the screen.
+    reply = until(lambda: (r := run.driver.send(find))["ok"] and r, 2) or run.driver.send(find)
+    if not reply["ok"]:
+        shot = run.capture(f"{name}.bmp")
+        raise Failure(f"button {button} does not show {text!r} as drawn in character "
+                      f"set {reply.get('charset')}: {reply}; the window: {shot.path}")
 
 
 def language_at_start(run):
@@ -1327,10 +1488,13 @@ SCENARIOS = [
     resources_and_window_icon,
     setup_from_folders,
     setup_from_cd_image,
+    setup_on_64_bit,
     exit_no_then_yes,
     every_close_asks,
     cancelled_shutdown,
     keyboard,
+    maker_buttons,
+    layout_of_three_and_four_buttons,
     missing_installer,
     no_second_box,
     soak,
@@ -1355,7 +1519,8 @@ def make_media(build, work, product):
     with double-byte names on H:; one with planted DLLs beside the launcher
     on P:; copies in folders named beyond code page 1252, and a decoy
     installer, on U:. The sample installer sits where the product's
-    installer goes."""
+    installer goes, and where the medium has it stand in for another
+    (medium.sample_paths) or a maker's button opens a program."""
     launcher = os.path.join(build, "launcher.exe")
     installer = os.path.join(build, "sample-installer", "sample_installer.exe")
     home = product.installer_folder.split("\\")  # the installer's folders
@@ -1370,6 +1535,18 @@ def make_media(build, work, product):
     os.makedirs(os.path.join(medium, *home))
     shutil.copy(launcher, medium)
     shutil.copy(installer, os.path.join(medium, *home, product.installer_file))
+    # The sample installer also where it stands in for each machine's
+    # installer (medium.sample_paths) and for a program a maker's button
+    # opens; a folder a button opens is there as on the build's medium.
+    programs = (product.facts["medium"]["sample_paths"] or []) + [
+        b["target_parts"] for b in product.facts["buttons"]
+        if b.get("target_parts") and b["target_parts"][-1].lower().endswith(".exe")]
+    for parts in programs:
+        os.makedirs(os.path.join(medium, *parts[:-1]), exist_ok=True)
+        shutil.copy(installer, os.path.join(medium, *parts))
+    for b in product.facts["buttons"]:
+        if b.get("target_parts") and os.path.isdir(os.path.join(build, "medium", *b["target_parts"])):
+            os.makedirs(os.path.join(medium, *b["target_parts"]), exist_ok=True)
     shutil.copytree(medium, os.path.join(media["e"], "My Disc", "Disk 1"))
     os.makedirs(media["f"])
     shutil.copy(os.path.join(medium, "launcher.exe"), media["f"])
