@@ -34,14 +34,17 @@ from bitmap import Bitmap  # noqa: E402
 sys.path.insert(0, os.path.join(HERE, "..", "pe"))
 from check_resources import read_product, string_table  # noqa: E402
 sys.path.insert(0, SOURCES)
-from product_compiler.tables import LANGUAGES, LAYOUT, RELEASES, RESOURCE_IDS as ID  # noqa: E402
+from product_compiler.tables import LANGUAGES, LAYOUT, RELEASES, RESOURCE_IDS as ID, Rect  # noqa: E402
 from product_compiler.names import XORRISO_ARGS, XORRISO_ENV  # noqa: E402
 
 IDC_COMMAND1, IDC_COMMAND2 = ID["IDC_COMMAND1"], ID["IDC_COMMAND2"]
 IDS_SETUP, IDS_EXIT, IDS_TITLE = ID["IDS_SETUP_CAPTION"], ID["IDS_EXIT_CAPTION"], ID["IDS_TITLE"]
 # The window as designed (ui/Layout.def), in pixels.
 CLIENT = LAYOUT["client"]
-BUTTONS = {IDC_COMMAND1: LAYOUT["controls"]["Command1"], IDC_COMMAND2: LAYOUT["controls"]["Command2"]}
+# The buttons the launcher shows in the lab (as Windows XP), by control id:
+# their places from the product built (product.json), filled in by main().
+BUTTONS = {}
+BUTTON_ICONS = {}  # the icon file of each, beside product.json
 LABEL = LAYOUT["controls"]["Label1"]
 FACE = LAYOUT["colours"]["ButtonFace"]
 ICON = LAYOUT["metrics"]["ButtonIconSize"]
@@ -311,9 +314,21 @@ def button_ids(buttons):
 
 
 def expect_controls(state):
-    """The buttons, the window's only child windows, where the layout puts them."""
-    expect_eq("child windows, top first", [(i, list(r)) for i, r in BUTTONS.items()],
-              [(c["id"], c["rect"]) for c in state["form"]["controls"]])
+    """The buttons shown, the window's only visible child windows, where the
+    product puts them."""
+    expect_eq("child windows shown, top first", [(i, list(r)) for i, r in BUTTONS.items()],
+              [(c["id"], c["rect"]) for c in state["form"]["controls"] if c["visible"]])
+
+
+def shown_buttons(facts):
+    """{control id: Rect} and {control id: icon file} of the buttons the
+    launcher shows as Windows XP, the lab's release, in the product's order."""
+    places, icons = {}, {}
+    for id_, button in zip(button_ids(facts["buttons"]), facts["buttons"]):
+        if dict(VERSIONS)["winxp"] in (button["windows"] or facts["windows"]):
+            places[id_] = Rect(button["left"], button["top"], button["width"], button["height"])
+            icons[id_] = {"Setup": "setup.ico", "Exit": "exit.ico"}.get(button["action"]) or button["icon_file"]
+    return places, icons
 
 
 class Run:
@@ -687,7 +702,7 @@ def check_drawn_window(run):
             icon = list(c for _, _, c in shot.pixels(left + (width - ICON) // 2, top + 6, ICON, ICON + 4))
             caption = list(c for _, _, c in shot.pixels(left + 8, top + 44, width - 16, 16))
             expect(sum(max(c) < 64 for c in caption) > 20, f"button {id_}: no caption text below the icon")
-            name = "setup.ico" if id_ == IDC_COMMAND1 else "exit.ico"
+            name = BUTTON_ICONS[id_]
             for colour, count in icon_colours(run.product.picture(name)):
                 expect(icon.count(colour) >= min(10, count // 2),
                        f"button {id_}: {icon.count(colour)} pixels of {colour}, the colour of "
@@ -976,7 +991,14 @@ def keyboard(run):
     on Setup where the caption has none). The focus comes back where it was."""
     run.launch()
     expect_eq("focus at first display", IDC_COMMAND1, run.focus_when_active())
-    for keys, focus in (("Tab", IDC_COMMAND2), ("Tab", IDC_COMMAND1), ("shift+Tab", IDC_COMMAND2)):
+    # Tab once round the buttons shown, in the product's order, back to
+    # Setup; then shift+Tab back to Exit.
+    order = list(BUTTONS)
+    start = order.index(IDC_COMMAND1)
+    steps = [("Tab", order[(start + n) % len(order)]) for n in range(1, len(order) + 1)]
+    back = (order.index(IDC_COMMAND1) - order.index(IDC_COMMAND2)) % len(order)
+    steps += [("shift+Tab", order[(start - n) % len(order)]) for n in range(1, back + 1)]
+    for keys, focus in steps:
         run.key(keys)
         expect_eq(f"focus after {keys}", focus, run.focus_when_active())
     # xdotool names a key by its letter where a US keyboard has one.
@@ -1584,6 +1606,9 @@ def main():
     shutil.rmtree(args.work, ignore_errors=True)
     os.makedirs(args.work)
     product = Product(args.product, args.language)
+    places, icons = shown_buttons(product.facts)
+    BUTTONS.update(places)
+    BUTTON_ICONS.update(icons)
     media = make_media(args.build, args.work, product)
     media["l"] = os.path.join(args.build, "languages")
     log = os.path.join(args.work, "installer.log")
