@@ -72,24 +72,8 @@ launcher::LanguageId UserInterfaceLanguage()
 
 bool StringBlock::Find(unsigned id, const char16_t*& chars, size_t& length) const
 {
-    HRSRC found = FindResourceExA(instance_, RT_STRING, MAKEINTRESOURCEA(id / 16 + 1), language_);
-    if (found == nullptr)
-        return false;
-    const WORD* entry = static_cast<const WORD*>(LockResource(LoadResource(instance_, found)));
-    if (entry == nullptr)
-        return false;
-    const WORD* end = entry + SizeofResource(instance_, found) / sizeof(WORD);
-    // Sixteen counted strings in a row; an empty entry is a count of 0.
-    for (unsigned skip = id % 16; skip > 0; --skip) {
-        if (entry >= end)
-            return false;
-        entry += 1 + *entry;
-    }
-    if (entry >= end || *entry == 0 || *entry > end - entry - 1)
-        return false;
-    chars = reinterpret_cast<const char16_t*>(entry + 1);
-    length = *entry;
-    return true;
+    HRSRC block = FindResourceExA(instance_, RT_STRING, MAKEINTRESOURCEA(id / 16 + 1), language_);
+    return StringEntry(instance_, block, id, chars, length);
 }
 
 ChosenLanguage::ChosenLanguage(HINSTANCE instance, const launcher::CarriedLanguages& carried,

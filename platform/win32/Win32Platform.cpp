@@ -195,21 +195,14 @@ bool Win32Platform::ApplicationFolder(launcher::PathText& folder)
     return launcher::FolderOfModulePath(modulePath.Chars(), modulePath.Length(), folder);
 }
 
-bool Win32Platform::LookUpString(unsigned id, launcher::CaptionText& text)
+bool StringEntry(HINSTANCE instance, HRSRC block, unsigned id, const char16_t*& chars, size_t& length)
 {
-    // The string block is read as stored, in UTF-16. LoadStringW would do
-    // the same, but it is a stub on Windows 98 and Me, and LoadStringA would
-    // lose what the ANSI code page cannot carry.
-    text.Clear();
-    HRSRC found = FindResourceA(instance_, MAKEINTRESOURCEA(id / 16 + 1), RT_STRING);
-    if (found == nullptr)
+    if (block == nullptr)
         return false;
-    HGLOBAL loaded = LoadResource(instance_, found);
-    const WORD* entry = static_cast<const WORD*>(LockResource(loaded));
+    const WORD* entry = static_cast<const WORD*>(LockResource(LoadResource(instance, block)));
     if (entry == nullptr)
         return false;
-    const WORD* end = entry + SizeofResource(instance_, found) / sizeof(WORD);
-
+    const WORD* end = entry + SizeofResource(instance, block) / sizeof(WORD);
     // Sixteen counted strings in a row; an empty entry is a count of 0.
     for (unsigned skip = id % 16; skip > 0; --skip) {
         if (entry >= end)
@@ -218,7 +211,21 @@ bool Win32Platform::LookUpString(unsigned id, launcher::CaptionText& text)
     }
     if (entry >= end || *entry == 0 || *entry > end - entry - 1)
         return false;
-    return text.Assign(reinterpret_cast<const char16_t*>(entry + 1), *entry);
+    chars = reinterpret_cast<const char16_t*>(entry + 1);
+    length = *entry;
+    return true;
+}
+
+bool Win32Platform::LookUpString(unsigned id, launcher::CaptionText& text)
+{
+    // The string block is read as stored, in UTF-16. LoadStringW would do
+    // the same, but it is a stub on Windows 98 and Me, and LoadStringA would
+    // lose what the ANSI code page cannot carry.
+    text.Clear();
+    const char16_t* chars = nullptr;
+    size_t length = 0;
+    HRSRC block = FindResourceA(instance_, MAKEINTRESOURCEA(id / 16 + 1), RT_STRING);
+    return StringEntry(instance_, block, id, chars, length) && text.Assign(chars, length);
 }
 
 // A text the ANSI code page cannot carry is not set, so the window keeps

@@ -55,6 +55,11 @@ bool ReadInstancePath(launcher::PathText& path);
 // been relocated. False if the file cannot be opened or read.
 bool ReadModuleFileCrc(uint32_t& crc);
 
+// Entry id of a string block the caller found (FindResourceA, or
+// FindResourceExA for a language's own), as stored: UTF-16, not
+// terminated. False where the entry is empty or the block is cut short.
+bool StringEntry(HINSTANCE instance, HRSRC block, unsigned id, const char16_t*& chars, size_t& length);
+
 class Win32Platform final : public launcher::Platform {
 public:
     Win32Platform(HINSTANCE instance, FormWindow& window) : instance_(instance), window_(window) {}

@@ -33,7 +33,7 @@ inline const char16_t kQuitQuestion[] =
 // is for: the launcher as it was first made.
 inline const launcher::ProductTexts kTexts = {u"Error Windows Version!", u"Install", kQuitQuestion,
                                               u"Setup could not be started.", u"That could not be opened."};
-inline const launcher::Product kTavrinex = {u"Tavrinex\\Setup.exe", launcher::WorkingFolder::Launcher,
+inline const launcher::Product kAcme = {u"Acme\\Setup.exe", launcher::WorkingFolder::Launcher,
                                             launcher::kClassicReleases, &kTexts, nullptr, 0, nullptr, nullptr};
 
 struct MessageBoxCall {

@@ -17,7 +17,7 @@ using launcher::kMbYesNoQuestion;
 namespace {
 
 using fake::kQuitQuestion;
-using fake::kTavrinex;
+using fake::kAcme;
 
 class Form1Test : public ::testing::Test {
 protected:
@@ -39,7 +39,7 @@ protected:
     }
 
     fake::FakePlatform fake;
-    Form1Controller form{fake, kTavrinex};
+    Form1Controller form{fake, kAcme};
 };
 
 TEST_F(Form1Test, LoadSetsCaptionsThenTitleThenReadsTheVersion)
@@ -82,7 +82,7 @@ TEST_F(Form1Test, ActivationRefusesEveryOtherCodeWithOneBoxThenTerminates)
     for (int16_t code : {int16_t{0}, int16_t{-1}, int16_t{6}, int16_t{-32768}, int16_t{32767}}) {
         SCOPED_TRACE(code);
         fake::FakePlatform platform;
-        Form1Controller refused(platform, kTavrinex);
+        Form1Controller refused(platform, kAcme);
         platform.controller = &refused;
         platform.captions[0] = u"Instalaci\u00f3n";  // the title as it currently stands
         refused.WindowsVersionCode = code;
@@ -119,7 +119,7 @@ TEST_F(Form1Test, SetupFromADriveRootStartsTheInstallerThenClosesWithoutAQuestio
     const fake::ShellCall& call = fake.shellCalls[0];
     EXPECT_EQ(call.owner, nullptr);
     EXPECT_EQ(call.verb, u"open");
-    EXPECT_EQ(call.file, u"D:\\Tavrinex\\Setup.exe");
+    EXPECT_EQ(call.file, u"D:\\Acme\\Setup.exe");
     EXPECT_TRUE(call.parametersPresent);  // empty, not absent
     EXPECT_EQ(call.parameters, u"");
     EXPECT_TRUE(call.directoryPresent);
@@ -140,13 +140,13 @@ TEST_F(Form1Test, SetupFromAFolderInsertsOneBackslash)
     fake.folder = u"C:\\My Disc\\Disk1";
     form.OnCommand1Click();
     ASSERT_EQ(fake.shellCalls.size(), 1u);
-    EXPECT_EQ(fake.shellCalls[0].file, u"C:\\My Disc\\Disk1\\Tavrinex\\Setup.exe");
+    EXPECT_EQ(fake.shellCalls[0].file, u"C:\\My Disc\\Disk1\\Acme\\Setup.exe");
 }
 
 // A product whose installer is deeper down and starts in its own folder.
 TEST_F(Form1Test, SetupStartsADeeperInstallerInItsOwnFolderWhenTheProductSaysSo)
 {
-    launcher::Product deeper = kTavrinex;
+    launcher::Product deeper = kAcme;
     deeper.installer = u"Acme Tools\\Disk 1\\setup.msi";
     deeper.workingFolder = launcher::WorkingFolder::Installer;
     for (const char16_t* folder : {u"D:\\", u"C:\\My Disc"}) {
@@ -196,7 +196,7 @@ TEST_F(Form1Test, FailedStartIsReportedAndTheWindowStaysAsBefore)
         ASSERT_EQ(fake.boxes.size(), c.reported ? 1u : 0u);
         if (c.reported) {
             EXPECT_EQ(fake.boxes[0].text,
-                      u"Setup could not be started.\r\n\r\nE:\\Disc One\\Tavrinex\\Setup.exe");
+                      u"Setup could not be started.\r\n\r\nE:\\Disc One\\Acme\\Setup.exe");
             EXPECT_EQ(fake.boxes[0].title, u"Installation");
             EXPECT_EQ(fake.boxes[0].style, kMbIconHand);
         }
@@ -341,7 +341,7 @@ TEST_F(Form1Test, OnlyTheQuitQuestionHoldsUpASessionEnd)
     for (const auto& c : cases) {
         SCOPED_TRACE(c.box);
         fake::FakePlatform platform;
-        Form1Controller controller(platform, kTavrinex);
+        Form1Controller controller(platform, kAcme);
         platform.controller = &controller;
         platform.shellResult = 2;  // Setup fails
         controller.WindowsVersionCode = c.versionCode;
@@ -375,7 +375,7 @@ TEST_F(Form1Test, OwnDiscLeavingEndsItWhateverIsOpen)
     for (const auto& c : cases) {
         SCOPED_TRACE(c.open);
         fake::FakePlatform platform;
-        Form1Controller controller(platform, kTavrinex);
+        Form1Controller controller(platform, kAcme);
         platform.controller = &controller;
         platform.shellResult = 2;
         (c.inShellCall ? platform.whileShellCall : platform.whileBoxOpen) = [&] {
@@ -423,7 +423,7 @@ const launcher::ProductButton kOwnButtons[] = {
 
 launcher::Product OwnButtonsProduct()
 {
-    launcher::Product product = kTavrinex;
+    launcher::Product product = kAcme;
     product.releases |= launcher::ReleaseBit(launcher::WindowsRelease::Win10);
     product.buttons = kOwnButtons;
     product.buttonCount = std::size(kOwnButtons);
@@ -437,14 +437,14 @@ TEST_F(Form1Test, LoadSetsEveryButtonsCaptionInTheProductsOrderAndTheLanguagesVe
     fake::FakePlatform platform;
     Form1Controller controller(platform, OwnButtonsProduct());
     platform.strings = {{16, u"&Lies mich"}, {10, u"&Setup"}, {17, u"E&xtras"}, {19, u"&Pr\u00fcfen"},
-                        {11, u"&Beenden"}, {12, u"Installation"}, {5, u"Tavrinex Version Kv3702 (de)"}};
+                        {11, u"&Beenden"}, {12, u"Installation"}, {5, u"Acme Version 3.2 (de)"}};
     controller.OnLoad();
     const std::vector<std::string> expected = {
         "LookUpString 16", "SetCaption Button0 &Lies mich", "LookUpString 10", "SetCaption Command1 &Setup",
         "LookUpString 17", "SetCaption Button2 E&xtras", "LookUpString 18",  // missing: stays as created
         "LookUpString 19", "SetCaption Button4 &Pr?fen", "LookUpString 11", "SetCaption Command2 &Beenden",
         "LookUpString 12", "SetCaption Form1 Installation",
-        "LookUpString 5", "SetCaption Label1 Tavrinex Version Kv3702 (de)", "GetVersionExA"};
+        "LookUpString 5", "SetCaption Label1 Acme Version 3.2 (de)", "GetVersionExA"};
     EXPECT_EQ(platform.calls, expected);
 }
 
@@ -616,9 +616,9 @@ TEST_F(Form1Test, SetupStartsTheInstallerForTheMachine)
         launcher::MachineAnswers machine;
         const char16_t* file;
     } cases[] = {
-        {nullptr, {}, u"D:\\Tavrinex\\Setup.exe"},
+        {nullptr, {}, u"D:\\Acme\\Setup.exe"},
         {nullptr, x64, u"D:\\x64\\Setup.exe"},
-        {nullptr, arm64, u"D:\\Tavrinex\\Setup.exe"},
+        {nullptr, arm64, u"D:\\Acme\\Setup.exe"},
         {u"arm64\\Setup.exe", arm64, u"D:\\arm64\\Setup.exe"},
     };
     for (const auto& c : cases) {

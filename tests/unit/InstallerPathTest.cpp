@@ -47,22 +47,22 @@ TEST(InstallerPath, BuildInstallerPath)
         const char16_t* folder;
         const char16_t* path;
     } cases[] = {
-        {u"D:\\", u"D:\\Tavrinex\\Setup.exe"},
-        {u"C:\\Disk1", u"C:\\Disk1\\Tavrinex\\Setup.exe"},
-        {u"C:\\My Disc", u"C:\\My Disc\\Tavrinex\\Setup.exe"},
-        {u"\\\\server\\share", u"\\\\server\\share\\Tavrinex\\Setup.exe"},
-        {u"C:\\a", u"C:\\a\\Tavrinex\\Setup.exe"},
+        {u"D:\\", u"D:\\Acme\\Setup.exe"},
+        {u"C:\\Disk1", u"C:\\Disk1\\Acme\\Setup.exe"},
+        {u"C:\\My Disc", u"C:\\My Disc\\Acme\\Setup.exe"},
+        {u"\\\\server\\share", u"\\\\server\\share\\Acme\\Setup.exe"},
+        {u"C:\\a", u"C:\\a\\Acme\\Setup.exe"},
         // The rule is on the length alone: any three-character folder is
         // taken to end in its own backslash.
-        {u"X:\\", u"X:\\Tavrinex\\Setup.exe"},
-        {u"abc", u"abcTavrinex\\Setup.exe"},
+        {u"X:\\", u"X:\\Acme\\Setup.exe"},
+        {u"abc", u"abcAcme\\Setup.exe"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(fake::Narrow(c.folder));
         PathText folder;
         folder.Assign(c.folder);
         PathText path;
-        ASSERT_TRUE(BuildInstallerPath(folder, u"Tavrinex\\Setup.exe", path));
+        ASSERT_TRUE(BuildInstallerPath(folder, u"Acme\\Setup.exe", path));
         EXPECT_EQ(std::u16string(path.Chars()), std::u16string(c.path));
     }
 }
@@ -85,12 +85,12 @@ TEST(InstallerPath, NeverTruncates)
 {
     PathText folder;
     PathText path;
-    EXPECT_FALSE(BuildInstallerPath(folder, u"Tavrinex\\Setup.exe", path)) << "empty folder";
+    EXPECT_FALSE(BuildInstallerPath(folder, u"Acme\\Setup.exe", path)) << "empty folder";
 
     // A folder that fits but leaves no room for the installer's name.
     std::u16string longFolder = u"C:\\" + std::u16string(PathText::kCapacity - 10, u'a');
     ASSERT_TRUE(folder.Assign(longFolder.c_str()));
-    EXPECT_FALSE(BuildInstallerPath(folder, u"Tavrinex\\Setup.exe", path));
+    EXPECT_FALSE(BuildInstallerPath(folder, u"Acme\\Setup.exe", path));
 
     // A module path longer than any folder can hold.
     std::u16string longModule = u"C:\\" + std::u16string(PathText::kCapacity, u'b') + u"\\x.exe";

@@ -118,7 +118,7 @@ TEST(VersionGate, FailedQueryRefuses)
 {
     fake::FakePlatform fake;
     fake.versionCallSucceeds = false;
-    launcher::Form1Controller form(fake, fake::kTavrinex);
+    launcher::Form1Controller form(fake, fake::kAcme);
     fake.controller = &form;
     form.WindowsVersionCode = 4;
 
@@ -135,7 +135,7 @@ TEST(VersionGate, LoadStoresTheCodeOfEachRecordedAnswer)
         SCOPED_TRACE(answer.release);
         fake::FakePlatform fake;
         fake.versionAnswer = Record(answer);
-        launcher::Form1Controller form(fake, fake::kTavrinex);
+        launcher::Form1Controller form(fake, fake::kAcme);
         form.OnLoad();
         EXPECT_EQ(form.WindowsVersionCode, answer.code[0] - u'0');
     }

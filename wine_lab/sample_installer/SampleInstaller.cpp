@@ -1,4 +1,4 @@
-// The sample installer: what the launcher starts as Tavrinex\Setup.exe on
+// The sample installer: what the launcher starts as the product's installer on
 // the sample medium. It shows a window saying what it is, and, when the
 // environment variable SAMPLE_INSTALLER_LOG names a file, appends one line to
 // it: its own module path, a tab, and whatever followed the program name on
