@@ -59,12 +59,6 @@ def disc_name(name):
     return unicodedata.normalize("NFC", name)
 
 
-def same_on_disc(a, b):
-    """Whether Windows takes two names for one: equal once composed and
-    folded as Windows folds case."""
-    return fold(disc_name(a)) == fold(disc_name(b))
-
-
 def ucs2_length(name):
     return len(name.encode("utf-16-le", "surrogatepass")) // 2
 

@@ -7,7 +7,7 @@ from product_compiler.tables import RESOURCE_IDS
 from product_compiler.errors import ProductError, q
 from product_compiler.files import picture_path
 from product_compiler.ini import check_values, read_ini, read_sections
-from product_compiler.names import disc_name, installer_problems, name_faults
+from product_compiler.names import installer_problems
 from product_compiler.pictures import convert_artwork, convert_icon
 
 PRODUCT_KEYS = ["name", "company", "version", "comments", "version_line", "volume_label",
@@ -99,16 +99,6 @@ def parse_version(path, value):
     if any(n > 65535 for n in numbers):
         raise ProductError(path, "version", f"{q(value)}: each number must be 65535 or less")
     return numbers + [0] * (4 - len(numbers))
-
-
-def check_file_name(path, key, name, what):
-    """A name Windows can open from the disc (the rules of product_compiler/names.py)."""
-    if name in (".", ".."):
-        raise ProductError(path, key, f"{what} {q(name)} climbs out of the launcher's folder"
-                           if name == ".." else f"{what} {q(name)} names no file")
-    faults = name_faults(disc_name(name))
-    if faults:
-        raise ProductError(path, key, f"{what} {q(name)}: {faults[0][1]}")
 
 
 def parse_installer(path, value, key="installer"):
