@@ -29,10 +29,6 @@ enum class CloseCause {
 
 extern const char16_t kShellVerbOpen[];
 
-// The place of a button that stands where the layout has it: Setup and
-// Exit, for a product that lists no buttons.
-constexpr int16_t kLayoutPlace = INT16_MIN;
-
 // The control that stands for button index of the product's list: Setup's
 // is Command1, Exit's Command2, a maker's own OpenButton(index).
 Control ButtonControl(ButtonAction action, size_t index);

@@ -58,6 +58,10 @@ struct ProductTexts {
 // maker's own button names.
 enum class ButtonAction : uint8_t { Setup, Exit, Open };
 
+// The place of a button that stands where the layout has it: Setup and
+// Exit, for a product that lists no buttons.
+constexpr int16_t kLayoutPlace = INT16_MIN;
+
 // One button of the window, left to right (and in tab order) as the
 // product lists them; Setup and Exit are among them.
 struct ProductButton {

@@ -42,4 +42,13 @@ ButtonFace LayOutButtonFace(int width, int height, int captionHeight, bool press
     return face;
 }
 
+Rect ButtonPlace(const launcher::ProductButton& button)
+{
+    const bool setup = button.action == launcher::ButtonAction::Setup;
+    if (button.left == launcher::kLayoutPlace && (setup || button.action == launcher::ButtonAction::Exit))
+        return ToPixels(kControls[setup ? kCommand1 : kCommand2].twips);
+    const Rect size = ToPixels(kControls[kCommand1].twips);
+    return Rect{button.left, button.top, size.width, size.height};
+}
+
 }  // namespace ui

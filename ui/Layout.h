@@ -9,6 +9,8 @@
 
 #include <stdint.h>
 
+#include "launcher/Product.h"
+
 namespace ui {
 
 constexpr int kTwipsPerPixel = 15;
@@ -97,5 +99,10 @@ enum ControlIndex {
     kControlCount
 };
 extern const ControlLayout kControls[kControlCount];
+
+// Where a button of the product stands in Form1's client area, in pixels:
+// where the product places it, with Command1's size (Setup and Exit of a
+// product that lists none where the layout has them).
+Rect ButtonPlace(const launcher::ProductButton& button);
 
 }  // namespace ui

@@ -35,11 +35,18 @@ void BoxMean(const Picture& p, int width, int height, int x, int y, double mean[
         mean[k] = sum[k] / count;
 }
 
+bool Near(const ui::Rect& r, int x, int y)
+{
+    return x >= r.left - kRadius && x < r.Right() + kRadius && y >= r.top - kRadius && y < r.Bottom() + kRadius;
+}
+
+// The version line and the buttons of the product built, where it places them.
 bool NearControl(int x, int y)
 {
-    for (ui::ControlIndex c : {ui::kCommand1, ui::kCommand2, ui::kLabel1}) {
-        ui::Rect r = ui::ToPixels(ui::kControls[c].twips);
-        if (x >= r.left - kRadius && x < r.Right() + kRadius && y >= r.top - kRadius && y < r.Bottom() + kRadius)
+    if (Near(ui::ToPixels(ui::kControls[ui::kLabel1].twips), x, y))
+        return true;
+    for (size_t i = 0; i < launcher::kProductButtonCount; ++i) {
+        if (Near(ui::ButtonPlace(launcher::kProductButtons[i]), x, y))
             return true;
     }
     return false;

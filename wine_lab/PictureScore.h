@@ -28,7 +28,8 @@ Picture ReadBmp(const std::string& path, std::string* error);
 
 // The score of `drawn` against `artwork` over the part of the window both
 // cover (drawn may be the 349 x 348 client area of the 350 x 350 artwork).
-// Pixels whose 5 x 5 box touches a button or the version line are left out.
+// Pixels whose 5 x 5 box touches the version line or a button of the
+// product built (where it places them) are left out.
 double BlurredError(const Picture& drawn, const Picture& artwork);
 
 // The artwork as a display of few colours would show it: `colours` 256 is

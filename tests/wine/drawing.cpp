@@ -57,8 +57,8 @@ bool Save(HDC dc, HBITMAP bitmap, int width, int height, const std::string& path
     return fclose(out) == 0 && ok;
 }
 
-// Paints the client area and both buttons, Setup with the focus as at
-// first display, and saves what the bitmap holds.
+// Paints the client area and the product's buttons where it places them,
+// the first with the focus as at first display, and saves what the bitmap holds.
 bool Draw(HMODULE launcher, ui::ColorFormat format, int bitsPerPixel, const std::string& path)
 {
     ui::DiscArtwork artwork;
@@ -99,18 +99,14 @@ bool Draw(HMODULE launcher, ui::ColorFormat format, int bitsPerPixel, const std:
     RECT client = {0, 0, width, height};
     HPALETTE oldPalette = ui::SelectArtworkPalette(dc, artwork);
     ui::PaintForm1(dc, artwork, labelFont, client);
-    const struct {
-        ui::ControlIndex control;
-        int icon;
-        int caption;
-    } buttons[] = {{ui::kCommand1, IDI_SETUP, IDS_SETUP_CAPTION}, {ui::kCommand2, IDI_EXIT, IDS_EXIT_CAPTION}};
-    for (const auto& b : buttons) {
-        ui::Rect r = ui::ToPixels(ui::kControls[b.control].twips);
+    for (size_t i = 0; i < launcher::kProductButtonCount; ++i) {
+        const launcher::ProductButton& b = launcher::kProductButtons[i];
+        ui::Rect r = ui::ButtonPlace(b);
         char caption[64];
-        int length = LoadStringA(launcher, static_cast<UINT>(b.caption), caption, sizeof caption);
-        HICON icon = static_cast<HICON>(LoadImageA(launcher, MAKEINTRESOURCEA(b.icon), IMAGE_ICON, 32, 32, 0));
+        int length = LoadStringA(launcher, b.captionId, caption, sizeof caption);
+        HICON icon = static_cast<HICON>(LoadImageA(launcher, MAKEINTRESOURCEA(b.iconId), IMAGE_ICON, 32, 32, 0));
         ui::PictureButton button = {{r.left, r.top, r.Right(), r.Bottom()}, icon, buttonFont, caption, length,
-                                    false, b.control == ui::kCommand1};
+                                    false, b.action == launcher::ButtonAction::Setup};
         ui::DrawPictureButton(dc, artwork, button);
         DestroyIcon(icon);
     }

@@ -88,16 +88,13 @@ bool Form1Window::Create(launcher::Form1Controller& controller, const char* inst
 // caption from the string table at load.
 bool Form1Window::CreateButtons()
 {
-    const Rect size = ToPixels(kControls[kCommand1].twips);
     int nextOpenId = IDC_BUTTON_FIRST;
     buttonCount_ = controller_->ButtonCount() < kMaxButtons ? controller_->ButtonCount() : kMaxButtons;
     for (size_t i = 0; i < buttonCount_; ++i) {
         const launcher::ProductButton& button = controller_->Button(i);
         const bool setup = button.action == launcher::ButtonAction::Setup;
         const bool exit = button.action == launcher::ButtonAction::Exit;
-        Rect place = {button.left, button.top, size.width, size.height};
-        if (button.left == launcher::kLayoutPlace && (setup || exit))
-            place = ToPixels(kControls[setup ? kCommand1 : kCommand2].twips);
+        const Rect place = ButtonPlace(button);
         platform::AnsiText caption(setup ? kCommand1DesignCaption : exit ? kCommand2DesignCaption : u"");
         buttonIds_[i] = setup ? IDC_COMMAND1 : exit ? IDC_COMMAND2 : nextOpenId++;
         buttons_[i] = CreateWindowExA(0,
