@@ -13,11 +13,6 @@ set(CMAKE_C_STANDARD_LIBRARIES "")
 # even say that it cannot run there.
 set(LAUNCHER_COMPILE_OPTIONS
     -Os
-    # The compiler's default target is the Pentium Pro, whose CMOV and FCOMI
-    # a Pentium, Pentium MMX, K6 or 486 does not have: the launcher would die
-    # of an invalid instruction on machines that run 95, 98, Me and NT 4.0,
-    # before it could even refuse them. Scheduled for the Pentium.
-    -march=i486 -mtune=pentium
     -fno-exceptions                   # nothing to unwind, no runtime support
     -fno-rtti
     -fno-asynchronous-unwind-tables   # no .eh_frame in the image
@@ -29,6 +24,14 @@ set(LAUNCHER_COMPILE_OPTIONS
     -ffile-prefix-map=${PROJECT_SOURCE_DIR}/=
     -Wall -Wextra -Werror
 )
+# The compiler's default target is the Pentium Pro, whose CMOV and FCOMI a
+# Pentium, Pentium MMX, K6 or 486 does not have: the launcher would die of
+# an invalid instruction on machines that run 95, 98, Me and NT 4.0, before
+# it could even refuse them. Scheduled for the Pentium. (The 64-bit build
+# for the Wine tests, cmake/mingw-w64-x86_64.cmake, keeps its default.)
+if(CMAKE_SYSTEM_PROCESSOR STREQUAL "i686")
+    list(APPEND LAUNCHER_COMPILE_OPTIONS -march=i486 -mtune=pentium)
+endif()
 
 set(LAUNCHER_LINK_OPTIONS
     -nostdlib -nostartfiles

@@ -6,6 +6,7 @@ set -euo pipefail
 PACKAGES=(
     cmake make g++ libgtest-dev                        # host build and unit tests
     g++-mingw-w64-i686-win32 binutils-mingw-w64-i686   # the 32-bit Windows build
+    g++-mingw-w64-x86-64-win32                         # a 64-bit one, for machines that run no 32-bit code
     wine wine32:i386 wine64 fonts-wine                 # running it
     xvfb x11-utils xdotool imagemagick                 # a display, keys, screenshots
     fonts-liberation                                   # metric twin of Times New Roman

@@ -19,7 +19,7 @@ import sys
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from winelab import WineLab, cannot_run_32_bit  # noqa: E402
+from winelab import WINE64, WineLab, build_64_bit, cannot_run_32_bit  # noqa: E402
 
 DESKTOP = (640, 480)
 
@@ -56,10 +56,14 @@ def main():
                         help="the user interface's locale, if not --locale's")
     args = parser.parse_args()
     why = cannot_run_32_bit()
+    lab_options = {}
     if why:
-        print(f"run-sample: built, but the launcher cannot run under Wine on this machine: {why}; "
-              f"the medium is in {os.path.join(args.build, 'medium')}", file=sys.stderr)
-        return 1
+        print(f"run-sample: launcher.exe cannot run on this machine: {why}; running a 64-bit build of "
+              f"the same sources instead; launcher.exe's medium is {os.path.join(args.build, 'medium')}",
+              file=sys.stderr)
+        args.build = build_64_bit(os.path.join(args.build, "..", "product"),
+                                  os.path.join(args.build, "..", "win64-build"))
+        lab_options = dict(arch="win64", loader=WINE64)
     if args.ui_locale and not args.locale:
         args.locale = "C.UTF-8"
 
@@ -71,7 +75,7 @@ def main():
     if args.ui_locale:
         work += f"-ui-{args.ui_locale}"
     lab = WineLab(work, display=display, keep_prefix=True, locale=args.locale,
-                  messages=args.ui_locale, screen=f"{DESKTOP[0]}x{DESKTOP[1]}x24")
+                  messages=args.ui_locale, screen=f"{DESKTOP[0]}x{DESKTOP[1]}x24", **lab_options)
     try:
         lab.boot("winxp", desktop=None if display else f"{DESKTOP[0]}x{DESKTOP[1]}")
         lab.map_drive("d", os.path.join(args.build, "medium"))

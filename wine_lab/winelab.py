@@ -4,7 +4,8 @@ Used by the run command (scripts/run-sample.sh) and by the Wine tests. Each
 WineLab makes a fresh prefix under a folder of its own (32-bit, or with
 arch="win64" a 64-bit one, where 32-bit programs run as on 64-bit x64
 Windows), starts Xvfb on a free display unless told to use an existing one,
-and removes everything it made when it is closed.
+and removes everything it made when it is closed. On a machine that runs no
+32-bit programs, a 64-bit build (build_64_bit) runs through WINE64 instead.
 """
 import json
 import os
@@ -18,6 +19,9 @@ import time
 FONT_REPLACEMENTS = {"Times New Roman": "Liberation Serif"}
 WINE_FONTS = "/usr/share/wine/fonts"
 LOCALE_VARIABLES = ("LC_ALL", "LC_CTYPE", "LC_MESSAGES", "LANG")
+# Wine's 64-bit loader, which runs 64-bit programs only: what runs a 64-bit
+# build where the kernel runs no 32-bit programs.
+WINE64 = "/usr/lib/wine/wine64"
 
 
 def windows_path(unix_path):
@@ -38,6 +42,21 @@ def cannot_run_32_bit():
         return ("the kernel runs no 32-bit (i386) programs here (\"Exec format error\"), "
                 "Wine's own loader included")
     return None
+
+
+def build_64_bit(product_dir, folder):
+    """The Windows build's programs (launcher.exe, the driver, the sample
+    installer, the medium) built for 64-bit Windows from these sources and
+    the product compiled into product_dir, into folder: what a machine whose
+    kernel runs no 32-bit programs can run, through WINE64 in a 64-bit
+    prefix. Nothing built here ships."""
+    sources = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+    subprocess.run(["cmake", "-S", sources, "-B", folder, "-DCMAKE_BUILD_TYPE=MinSizeRel",
+                    "-DCMAKE_TOOLCHAIN_FILE=" + os.path.join(sources, "cmake", "mingw-w64-x86_64.cmake"),
+                    "-DPRODUCT_DIR=" + product_dir], check=True, stdout=subprocess.DEVNULL)
+    subprocess.run(["cmake", "--build", folder, "-j", str(os.cpu_count() or 1)], check=True,
+                   stdout=subprocess.DEVNULL)
+    return folder
 
 
 def free_display():
@@ -73,7 +92,7 @@ def has_locale(name):
 
 class WineLab:
     def __init__(self, work_dir, display=None, locale=None, screen="1024x768x24",
-                 keep_prefix=False, messages=None, arch="win32"):
+                 keep_prefix=False, messages=None, arch="win32", loader="wine"):
         self.work_dir = os.path.abspath(work_dir)
         self.prefix = os.path.join(self.work_dir, "prefix")
         self.keep_prefix = keep_prefix
@@ -89,6 +108,9 @@ class WineLab:
             "WINEDEBUG": "-all",
             "WINEDLLOVERRIDES": "mscoree,mshtml=",
         })
+        self.wine = [loader]  # the command that runs a Windows program
+        if loader != "wine":
+            self.env["WINELOADER"] = loader
         self._locale = locale
         self._messages = messages
         self._set_locale(locale, messages)
@@ -102,7 +124,7 @@ class WineLab:
         desktop="WxH" runs every program in one Wine virtual desktop, whose
         windows have the frames and title bars Wine draws itself."""
         if not os.path.exists(os.path.join(self.prefix, "system.reg")):
-            self.run(["wineboot", "-i"], timeout=180)
+            self.run([*self.wine, "wineboot", "-i"], timeout=180)
         self._link_wine_fonts()
         lines = ["Windows Registry Editor Version 5.00", "",
                  "[HKEY_CURRENT_USER\\Software\\Wine]", f'"Version"="{version}"', "",
@@ -130,7 +152,7 @@ class WineLab:
         path = os.path.join(self.work_dir, "settings.reg")
         with open(path, "w", encoding="utf-16") as f:
             f.write("\r\n".join(lines) + "\r\n")
-        self.run(["wine", "reg", "import", windows_path(path)])
+        self.run([*self.wine, "reg", "import", windows_path(path)])
 
     def set_version(self, version, exe="launcher.exe"):
         """The Windows version one program sees (Wine's per-program setting)."""
@@ -152,7 +174,7 @@ class WineLab:
         """Starts a Windows program (wine + arguments) and returns its Popen."""
         env = dict(self.env)
         env.update(extra_env or {})
-        process = subprocess.Popen(["wine"] + command, env=env, cwd=cwd or self.work_dir,
+        process = subprocess.Popen(self.wine + command, env=env, cwd=cwd or self.work_dir,
                                    stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         self._processes.append(process)
         return process
@@ -209,7 +231,7 @@ class Driver:
     def __init__(self, lab, driver_exe):
         env = dict(lab.env)
         self._process = subprocess.Popen(
-            ["wine", os.path.abspath(driver_exe)], env=env, cwd=lab.work_dir, stdin=subprocess.PIPE,
+            [*lab.wine, os.path.abspath(driver_exe)], env=env, cwd=lab.work_dir, stdin=subprocess.PIPE,
             stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True, encoding="utf-8")
 
     def send(self, command):

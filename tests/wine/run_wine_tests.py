@@ -29,7 +29,7 @@ import traceback
 HERE = os.path.dirname(os.path.abspath(__file__))
 SOURCES = os.path.normpath(os.path.join(HERE, "..", ".."))
 sys.path.insert(0, os.path.join(SOURCES, "wine_lab"))
-from winelab import WineLab, cannot_run_32_bit, has_locale, start_xvfb, windows_path  # noqa: E402
+from winelab import WINE64, WineLab, build_64_bit, cannot_run_32_bit, has_locale, start_xvfb, windows_path  # noqa: E402
 from bitmap import Bitmap  # noqa: E402
 sys.path.insert(0, os.path.join(HERE, "..", "pe"))
 from check_resources import read_product, string_table  # noqa: E402
@@ -55,6 +55,9 @@ DRIVE_CDROM = 5
 ROWS = {2: [72, 192], 3: [12, 132, 252], 4: [5, 91, 177, 263]}
 ROW_TOP, BUTTON_SIZE = 232, [81, 65]
 
+# How every prefix of the run is made (WineLab's arch and loader): 32-bit,
+# unless main() runs a 64-bit build.
+LAB = {}
 # Every version Wine can report, with the release a product names it by.
 VERSIONS = [(release.wine, release.name) for release in RELEASES if release.wine]
 # Where the version check also presses Setup, when the product runs there.
@@ -173,7 +176,7 @@ def at_start_cases(facts):
 class Product:
     """What the launcher was built for, as the build wrote it down."""
 
-    def __init__(self, path, language):
+    def __init__(self, path, language, x64=False):
         self.facts = read_product(path)
         self.folder = os.path.dirname(os.path.abspath(path))  # the pictures, as carried
         self.picks_at_start = self.facts["choose_language"] == "at_start"
@@ -191,13 +194,16 @@ class Product:
         self.installer = self.facts["installer"]  # relative, with backslashes
         self.installer_file = self.installer.split("\\")[-1]
         self.installer_folder = self.facts["installer_folder"]
+        # What Setup starts on the lab's machine: on 64-bit x64 Windows the
+        # product's installer_x64, where it names one.
+        self.started = (x64 and self.facts["installer_x64"]) or self.installer
 
     def picture(self, name):
         return os.path.join(self.folder, name)
 
     def installer_in(self, folder):
         """The full path Setup starts for a launcher in this folder."""
-        return INSTALLER_IN[folder].replace("{installer}", self.installer)
+        return INSTALLER_IN[folder].replace("{installer}", self.started)
 
     def runs_on(self, version):
         return dict(VERSIONS)[version] in self.facts["windows"]
@@ -752,7 +758,7 @@ def drawn_in_palettes(run):
     # hold a pipe open long after the program has ended.
     output = os.path.join(run.lab.work_dir, "drawing.txt")
     with open(output, "w") as out:
-        subprocess.run(["wine", drawing, ROOT, windows_path(run.lab.work_dir)],
+        subprocess.run([*run.lab.wine, drawing, ROOT, windows_path(run.lab.work_dir)],
                        env=run.lab.env, stdout=out, stderr=subprocess.DEVNULL, timeout=60)
     with open(output) as out:
         reports = [json.loads(line) for line in out if line.startswith("{")]
@@ -884,7 +890,7 @@ def setup_from_cd_image(run):
                     "-extract", "/", cd], check=True, capture_output=True, env=dict(os.environ, **XORRISO_ENV))
     for folder, _, _ in os.walk(cd):
         os.chmod(folder, 0o755)  # extracted read-only; the next run removes them
-    relative = run.product.installer.split("\\")
+    relative = run.product.started.split("\\")
     with open(os.path.join(cd, *relative), "rb") as f:
         shipped = f.read()
     with open(os.path.join(run.media["d"], *relative), "rb") as f:
@@ -912,7 +918,7 @@ def setup_on_64_bit(run):
         print(f"  skipped: {why}")
         return
     lab = WineLab(os.path.join(run.lab.work_dir, "win64"), display=run.lab.env["DISPLAY"], locale=BASE_LOCALE,
-                  arch="win64")
+                  **dict(LAB, arch="win64"))
     usual = run.lab, run.driver
     try:
         try:
@@ -1598,14 +1604,22 @@ def main():
     args = parser.parse_args()
 
     why = cannot_run_32_bit()
-    if why:
+    if why and not os.access(WINE64, os.X_OK):
         # CTest counts this exit status as skipped (SKIP_RETURN_CODE).
         print(f"skipped: the launcher cannot run under Wine on this machine: {why}")
         return 77
     started = time.time()
     shutil.rmtree(args.work, ignore_errors=True)
     os.makedirs(args.work)
-    product = Product(args.product, args.language)
+    score_tool = args.score_tool or os.path.join(args.build, "..", "picture_score")
+    if why:
+        print(f"this machine cannot run launcher.exe: {why}; the scenarios run a 64-bit build of the "
+              "same sources, in 64-bit prefixes, where Setup starts the product's installer_x64 if it "
+              "names one")
+        args.build = build_64_bit(os.path.dirname(os.path.abspath(args.product)),
+                                  os.path.join(args.work, "win64-build"))
+        LAB.update(arch="win64", loader=WINE64)
+    product = Product(args.product, args.language, x64=bool(why))
     places, icons = shown_buttons(product.facts)
     BUTTONS.update(places)
     BUTTON_ICONS.update(icons)
@@ -1615,13 +1629,12 @@ def main():
 
     # One locale for every scenario, whatever the caller's: a launcher that
     # picks its language at start would follow it.
-    lab = WineLab(os.path.join(args.work, "lab"), locale=BASE_LOCALE)
+    lab = WineLab(os.path.join(args.work, "lab"), locale=BASE_LOCALE, **LAB)
     failures = []
     try:
         lab.boot("winxp", desktop="1024x768")
         for letter, folder in media.items():
             lab.map_drive(letter, folder)
-        score_tool = args.score_tool or os.path.join(args.build, "..", "picture_score")
         run = Run(lab, os.path.join(args.build, "driver.exe"), media, log, product, score_tool)
         print(f"prefix ready in {time.time() - started:.1f} s")
         for scenario in SCENARIOS:

@@ -325,9 +325,9 @@ LRESULT CALLBACK Form1Window::WindowProc(HWND window, UINT message, WPARAM wPara
     if (message == WM_NCCREATE) {
         auto* self = static_cast<Form1Window*>(reinterpret_cast<CREATESTRUCTA*>(lParam)->lpCreateParams);
         self->window_ = window;
-        SetWindowLongA(window, GWL_USERDATA, reinterpret_cast<LONG>(self));
+        SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
     }
-    auto* self = reinterpret_cast<Form1Window*>(GetWindowLongA(window, GWL_USERDATA));
+    auto* self = reinterpret_cast<Form1Window*>(GetWindowLongPtrA(window, GWLP_USERDATA));
     if (self == nullptr)
         return DefWindowProcA(window, message, wParam, lParam);
     if (message == WM_NCDESTROY) {
@@ -335,7 +335,7 @@ LRESULT CALLBACK Form1Window::WindowProc(HWND window, UINT message, WPARAM wPara
         if (self->instanceName_ != nullptr)
             RemovePropA(window, self->instanceName_);
         self->instanceName_ = nullptr;
-        SetWindowLongA(window, GWL_USERDATA, 0);
+        SetWindowLongPtrA(window, GWLP_USERDATA, 0);
         self->window_ = nullptr;
         return DefWindowProcA(window, message, wParam, lParam);
     }
