@@ -126,35 +126,38 @@ def signer(environ, product):
     return found
 
 
-def stage(given, parts, installer_file, installer_text, staging, secrets):
-    staged = installer_folder.stage(given, parts, installer_file, installer_text, staging, secrets)
-    if staged.problems:
-        raise Refused(staged.problems)
-    return staging, [f"left out {path} ({reason})" for path, reason in staged.left_out]
+def prepare(given, parts, installer_file, installer_text, staging, secrets):
+    """A folder checked and laid out beside its staging (a Stager, put in
+    place only when everything else holds too)."""
+    stager = installer_folder.prepare(given, parts, installer_file, installer_text, staging, secrets)
+    if stager.out.problems:
+        stager.discard()
+        raise Refused(stager.out.problems)
+    return stager
 
 
-def stage_installer(p, settings_now, secrets, out):
-    """The maker's installer folder, checked and copied as it was checked
-    into out/installer; without one the sample installer stands in, which
-    only a program's name can take."""
-    staging = os.path.join(out, "installer")
+def prepare_installer(p, settings_now, secrets, out):
+    """The maker's installer folder, checked and laid out as it was checked,
+    to go into out/installer; without one (None) the sample installer stands
+    in, which only a program's name can take."""
     given = settings_now.get("LAUNCHER_INSTALLER_DIR")
     if not given:
         if not p["installer_parts"][-1].lower().endswith(".exe"):
             raise not_a_program(p["ini"], "installer", p["installer"])
-        return None, []
+        return None
     if not os.path.isdir(given):
         raise ProductError("LAUNCHER_INSTALLER_DIR", None, f"{given}: no such folder")
-    return stage(given, p["installer_parts"][:-1], p["installer_parts"][-1], p["installer"], staging, secrets)
+    return prepare(given, p["installer_parts"][:-1], p["installer_parts"][-1], p["installer"],
+                   os.path.join(out, "installer"), secrets)
 
 
-def stage_extra(p, settings_now, secrets, out):
-    """The maker's files for the disc's root, checked and staged as the
-    installer folder is; none may take the place of the launcher,
-    autorun.inf or the installer's top folder."""
+def prepare_extra(p, settings_now, secrets, out):
+    """The maker's files for the disc's root, checked and laid out as the
+    installer folder is, to go into out/extra; none may take the place of
+    the launcher, autorun.inf or the installer's top folder."""
     given = settings_now.get("LAUNCHER_EXTRA_DIR")
     if not given:
-        return None, []
+        return None
     if not os.path.isdir(given):
         raise ProductError("LAUNCHER_EXTRA_DIR", None, f"{given}: no such folder")
     taken = {names.fold(p["launcher_name"]): f"the launcher ({p['launcher_name']})",
@@ -166,7 +169,7 @@ def stage_extra(p, settings_now, secrets, out):
                if not names.left_out_reason(name) and names.fold(names.disc_name(name)) in taken]
     if clashes:
         raise Refused(clashes)
-    return stage(given, [], None, None, os.path.join(out, "extra"), secrets)
+    return prepare(given, [], None, None, os.path.join(out, "extra"), secrets)
 
 
 def not_a_program(ini, key, value):
@@ -234,19 +237,29 @@ def compile_product(folder, out, language, environ):
     if signed_by:
         from medium_builder import signing
         secrets = signing.secret_files(signed_by)
-    staged, left_out = stage_installer(p, kept, secrets, out)
-    extra, extra_left_out = stage_extra(p, kept, secrets, out)
-    sample = check_on_disc(p, staged, extra)
-    medium = {"installer_dir": kept.get("LAUNCHER_INSTALLER_DIR"), "installer_staged": staged,
-              "sample_paths": sample,
-              "extra_dir": kept.get("LAUNCHER_EXTRA_DIR"), "extra_staged": extra,
-              "signer": signed_by, "epoch": epoch}
-    left_out += extra_left_out
-    files = generate(p, pictures, folder, p["build_language"], medium)
-    files["remembered.json"] = json.dumps(kept, ensure_ascii=False, indent=1) + "\n"
+    # Both folders are checked and laid out, and what the product names
+    # found on the disc they make, before either staging is renewed: a
+    # refusal anywhere leaves both as the last good build left them.
+    folders = [prepare_installer(p, kept, secrets, out)]
+    try:
+        folders.append(prepare_extra(p, kept, secrets, out))
+        installer, extra = folders
+        sample = check_on_disc(p, installer and installer.tree, extra and extra.tree)
+        medium = {"installer_dir": kept.get("LAUNCHER_INSTALLER_DIR"),
+                  "installer_staged": installer and installer.staging, "sample_paths": sample,
+                  "extra_dir": kept.get("LAUNCHER_EXTRA_DIR"), "extra_staged": extra and extra.staging,
+                  "signer": signed_by, "epoch": epoch}
+        files = generate(p, pictures, folder, p["build_language"], medium)
+        files["remembered.json"] = json.dumps(kept, ensure_ascii=False, indent=1) + "\n"
+        for stager in filter(None, folders):
+            stager.put_in_place()
+    finally:
+        for stager in filter(None, folders):
+            stager.discard()
     write_outputs(out, files)
-    for line in left_out:
-        print(line)
+    for stager in filter(None, folders):
+        for path, reason in stager.out.left_out:
+            print(f"left out {path} ({reason})")
 
 
 def main():

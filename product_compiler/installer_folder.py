@@ -104,6 +104,7 @@ class Stager:
         self.folder_parts = folder_parts
         self.staging = staging
         self.work = None      # beside the staging: pool/ (each file's bytes once), then tree/
+        self.tree = None      # the staging as laid out, until it is put in place
         self.layout = []      # (disc parts, pool file or None for a folder), in walking order
         self.out = Staged()
         self.refused = set()  # source parts of what was refused
@@ -425,25 +426,34 @@ class Stager:
         self.work = tempfile.mkdtemp(dir=parent, prefix=f".{os.path.basename(staging)}.new-")
         os.mkdir(os.path.join(self.work, "pool"))
 
-    def commit(self):
-        """The tree laid out from the pool, in place of the old staging in
-        one step, then its record."""
-        tree = os.path.join(self.work, "tree")
-        os.mkdir(tree, 0o755)
+    def lay_out(self):
+        """The tree laid out from the pool, as the staging will hold it."""
+        self.tree = os.path.join(self.work, "tree")
+        os.mkdir(self.tree, 0o755)
         for disc, pooled in self.layout:
-            target = os.path.join(tree, *disc)
+            target = os.path.join(self.tree, *disc)
             if pooled is None:
                 os.mkdir(target, 0o755)
             elif not self.link(pooled, target):
                 shutil.copyfile(pooled, target)  # past the file system's links to one file
+
+    def put_in_place(self):
+        """The laid-out tree in place of the old staging in one step, then
+        its record."""
         if os.path.isdir(self.staging):
-            exchange(tree, self.staging)  # the old staging goes with the work folder
+            exchange(self.tree, self.staging)  # the old staging goes with the work folder
         else:
-            os.rename(tree, self.staging)
+            os.rename(self.tree, self.staging)
+        self.tree = None
         record = os.path.join(self.work, "record.json")
         with open(record, "w", encoding="utf-8") as f:
             json.dump({"files": self.record}, f)
         os.replace(record, record_path(self.staging))
+
+    def discard(self):
+        if self.work is not None:
+            shutil.rmtree(self.work)
+            self.work = self.tree = None
 
     def check_installer(self, file_name, installer):
         """The file the launcher starts: there, with exactly its name (or its
@@ -468,15 +478,17 @@ class Stager:
                                   f"but the launcher starts {installer}")
 
 
-def stage(source_dir, disc_folder_parts, installer_file, installer_text, staging, secrets):
+def prepare(source_dir, disc_folder_parts, installer_file, installer_text, staging, secrets):
     """Walks the installer folder once and, when nothing in it is refused,
-    puts exactly what was checked into staging (the folder's content, under
-    the names the disc carries), in place of what was there, in one step.
-    disc_folder_parts: the folders it goes into on the disc (for Joliet's
-    path length); installer_file: the name the launcher starts in it (None
-    for a folder that holds no installer, such as the extra files);
-    secrets: {variable: path} of files whose bytes may not go onto the disc.
-    staging None: only checks. On any problem staging is left as it was."""
+    lays out exactly what was checked (the folder's content, under the names
+    the disc carries) beside staging, as the Stager's tree: put_in_place()
+    then puts it in place of what staging held, in one step, and discard()
+    removes what is left, whatever happened. disc_folder_parts: the folders
+    it goes into on the disc (for Joliet's path length); installer_file: the
+    name the launcher starts in it (None for a folder that holds no
+    installer, such as the extra files); secrets: {variable: path} of files
+    whose bytes may not go onto the disc. staging None: only checks. The
+    Stager's out holds the problems and what was left out."""
     stager = Stager(source_dir, list(disc_folder_parts), staging, secrets)
     try:
         if staging is not None and not stager.out.problems:
@@ -485,10 +497,22 @@ def stage(source_dir, disc_folder_parts, installer_file, installer_text, staging
         if not stager.stopped and installer_file:
             stager.check_installer(installer_file, installer_text)
         if stager.work is not None and not stager.out.problems:
-            stager.commit()
+            stager.lay_out()
+    except BaseException:
+        stager.discard()
+        raise
+    return stager
+
+
+def stage(source_dir, disc_folder_parts, installer_file, installer_text, staging, secrets):
+    """prepare, then put in place at once; on any problem staging is left
+    as it was."""
+    stager = prepare(source_dir, disc_folder_parts, installer_file, installer_text, staging, secrets)
+    try:
+        if stager.tree is not None:
+            stager.put_in_place()
     finally:
-        if stager.work is not None:
-            shutil.rmtree(stager.work)
+        stager.discard()
     return stager.out
 
 

@@ -359,6 +359,26 @@ def check_literals(scratch):
     return failures
 
 
+def check_staging_kept(scratch, product):
+    """A good build with an installer folder, then one refused for its extra
+    folder: the installer's staging stays as the good build left it."""
+    folder = os.path.join(scratch, "kept")
+    shutil.copytree(product, folder)
+    set_key(INI, "installer", "Acme\\Setup.exe")(folder)
+    setup, out = os.path.join(folder, "inst", "Setup.exe"), os.path.join(folder, "out")
+    os.makedirs(os.path.dirname(setup))
+    open(setup, "wb").write(b"MZ first")
+    first = run(folder, out, {"LAUNCHER_INSTALLER_DIR": os.path.dirname(setup)})
+    open(setup, "wb").write(b"MZ second")
+    os.makedirs(os.path.join(folder, "extra", "autorun.inf"))
+    second = run(folder, out, {"LAUNCHER_EXTRA_DIR": os.path.join(folder, "extra")})
+    staged = open(os.path.join(out, "installer", "Setup.exe"), "rb").read()
+    if first.returncode or second.returncode != 1 or staged != b"MZ first":
+        return [f"a refused extra folder: exits {first.returncode} then {second.returncode}, and the installer's "
+                f"staging holds {staged!r}, not the good build's b'MZ first'"]
+    return []
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__)
     parser.add_argument("--product", required=True)
@@ -402,6 +422,7 @@ def main():
         if value != expected:
             failures.append(f"accepted case {number}: {'.'.join(where)} is {value!r}, not {expected!r}")
     failures += check_literals(os.path.join(args.scratch, "literals"))
+    failures += check_staging_kept(args.scratch, args.product)
     # The forms a maker has: an 8-bit BMP artwork, a PNG setup icon with a
     # transparent corner and soft edges, an icon file of several images.
     folder = os.path.join(args.scratch, "converted")
@@ -441,7 +462,7 @@ def main():
             failures.append("the 32 x 32 image of the icon file did not become a 24-bit and a 16-colour image")
     for failure in failures:
         print("FAIL:", failure)
-    print(f"{len(CASES) + len(ACCEPTED) + 2} cases, {len(failures)} failed")
+    print(f"{len(CASES) + len(ACCEPTED) + 3} cases, {len(failures)} failed")
     return 1 if failures else 0
 
 
