@@ -53,6 +53,27 @@ def maker_folder(path, setup):
         write(os.path.join(path, name))
 
 
+def swap_for_link(name, target):
+    """The entry replaced by a link to target (relative to the scratch folder)."""
+    def swap(case, scratch):
+        path = os.path.join(case, name)
+        shutil.rmtree(path) if os.path.isdir(path) and not os.path.islink(path) else os.remove(path)
+        os.symlink(os.path.join(scratch, target), path)
+    return swap
+
+
+# Entries swapped after the walk looked at them and before it opened them
+# (the open is where the swap happens, so the race is run the same way each
+# time): (the entry, the swap, its line). A file of the folder, and a file
+# a link leads to, becoming links to a secret outside; a folder on the way
+# to a link's file becoming a link to a folder outside.
+SWAPS = [
+    ("Setup.exe", swap_for_link("Setup.exe", "outside/secret"), "Setup.exe: became a link while it was read"),
+    ("latest.cab", swap_for_link("data.cab", "outside/secret"), "latest.cab: became a link while it was read"),
+    ("deep.txt", swap_for_link("sub", "outside"), "deep.txt: changed while it was read (it is now "),
+]
+
+
 def add(name, data=b"x"):
     return lambda d: write(os.path.join(d, name), data)
 
@@ -377,6 +398,33 @@ def main():
                             f"{'' if on_disc else 'not '}carry it")
         shutil.rmtree(case)
 
+    # Swapped between the look and the read: refused, the staging untouched.
+    from product_compiler import installer_folder
+    write(os.path.join(scratch, "outside", "secret"), b"secret")
+    write(os.path.join(scratch, "outside", "readme.txt"), b"secret")
+    opened = installer_folder.Stager.open
+    for entry, swap, expected in SWAPS:
+        case = os.path.join(scratch, "swapped")
+        shutil.copytree(maker, case, symlinks=True)
+        os.symlink("sub/readme.txt", os.path.join(case, "deep.txt"))
+        table = os.path.join(scratch, "swapped-staging")
+        shutil.rmtree(table, ignore_errors=True)
+
+        def open_after_swap(stager, where, flags, source, entry=entry, swap=swap):
+            if source == [entry]:
+                swap(case, scratch)
+            return opened(stager, where, flags, source)
+        installer_folder.Stager.open = open_after_swap
+        try:
+            walked = walk(case, ["Programs"], "Setup.exe", "Programs\\Setup.exe", table, {})
+        finally:
+            installer_folder.Stager.open = opened
+        lines = [line[len(case) + 1:] for line in walked.problems]
+        if not any(line.startswith(expected) for line in lines) or os.path.exists(table):
+            problems.append(f"{entry} swapped while it was read: expected the line {expected!r} and nothing "
+                            f"staged, got {lines}")
+        shutil.rmtree(case)
+
     # Two folders deep, as --installer names it: the new medium replaces the old.
     made = make_medium(maker, {"installer": "Acme Tools\\Bin\\Setup.exe"})
     if made.returncode != 0 or "/Acme Tools/Bin/Setup.exe" not in joliet_names(image):
@@ -405,7 +453,7 @@ def main():
         return 1
     print(f"ok: a maker's folder with its clutter left out, {len(CASES)} hostile cases refused by the walk with the "
           f"previous staging untouched, {len(MEDIUM_CASES)} by the medium builder with the previous medium untouched; "
-          f"{len(NAMES)} installer names alike; one image under any locale (600 levels: "
+          f"{len(NAMES)} installer names alike; {len(SWAPS)} entries swapped while read; one image under any locale (600 levels: "
           f"{times['600 folder levels']:.1f} s, links fanning out: {times['links fanning out']:.1f} s)")
     return 0
 
