@@ -1,14 +1,3 @@
-# Cross build for 32-bit Windows with Debian's mingw-w64 i686 compiler.
-# The win32 thread model is used, never the posix one: the posix variant
-# pulls in winpthreads, which the launcher neither needs nor may import.
-set(CMAKE_SYSTEM_NAME Windows)
+# Cross build for 32-bit Windows: launcher.exe and everything that ships.
 set(CMAKE_SYSTEM_PROCESSOR i686)
-
-set(CMAKE_C_COMPILER i686-w64-mingw32-gcc-win32)
-set(CMAKE_CXX_COMPILER i686-w64-mingw32-g++-win32)
-set(CMAKE_RC_COMPILER i686-w64-mingw32-windres)
-
-set(CMAKE_FIND_ROOT_PATH /usr/i686-w64-mingw32)
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+include(${CMAKE_CURRENT_LIST_DIR}/mingw-w64-common.cmake)

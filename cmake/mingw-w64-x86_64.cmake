@@ -1,15 +1,6 @@
-# Cross build for 64-bit Windows with Debian's mingw-w64 x86_64 compiler.
-# Nothing built with it ships: the Wine tests build the Windows programs
-# with it on a machine whose kernel runs no 32-bit programs, so that Wine's
-# 64-bit loader can run them (tests/wine/run_wine_tests.py).
-set(CMAKE_SYSTEM_NAME Windows)
+# Cross build for 64-bit Windows. Nothing built with it ships: the Wine
+# tests build the Windows programs with it on a machine whose kernel runs
+# no 32-bit programs, so that Wine's 64-bit loader can run them
+# (wine_lab/winelab.py, build_64_bit).
 set(CMAKE_SYSTEM_PROCESSOR x86_64)
-
-set(CMAKE_C_COMPILER x86_64-w64-mingw32-gcc-win32)
-set(CMAKE_CXX_COMPILER x86_64-w64-mingw32-g++-win32)
-set(CMAKE_RC_COMPILER x86_64-w64-mingw32-windres)
-
-set(CMAKE_FIND_ROOT_PATH /usr/x86_64-w64-mingw32)
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+include(${CMAKE_CURRENT_LIST_DIR}/mingw-w64-common.cmake)
