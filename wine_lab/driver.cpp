@@ -56,25 +56,25 @@ DWORD g_launcherProcess = 0;  // remembered, so boxes outlive the form's lookup
 
 // --- JSON: every reply is written through these ------------------------------
 
+// printf into a string, for the few values written with a format.
+template <typename... Values>
+std::string Printed(const char* format, Values... values)
+{
+    char buffer[64];
+    snprintf(buffer, sizeof buffer, format, values...);
+    return buffer;
+}
+
 std::string Quote(const std::string& text)
 {
     std::string out = "\"";
     for (unsigned char c : text) {
-        switch (c) {
-        case '"': out += "\\\""; break;
-        case '\\': out += "\\\\"; break;
-        case '\r': out += "\\r"; break;
-        case '\n': out += "\\n"; break;
-        case '\t': out += "\\t"; break;
-        default:
-            if (c < 0x20) {
-                char buffer[8];
-                snprintf(buffer, sizeof buffer, "\\u%04x", c);
-                out += buffer;
-            } else {
-                out += static_cast<char>(c);
-            }
-        }
+        if (c == '"' || c == '\\')
+            out += '\\';
+        if (c < 0x20)
+            out += Printed("\\u%04x", c);
+        else
+            out += static_cast<char>(c);
     }
     return out + "\"";
 }
@@ -107,18 +107,8 @@ public:
     Object& Text(const char* name, const std::string& value) { return Raw(name, Quote(value)); }
     Object& Number(const char* name, long long value) { return Raw(name, std::to_string(value)); }
     Object& Flag(const char* name, bool value) { return Raw(name, value ? "true" : "false"); }
-    Object& Real(const char* name, double value)
-    {
-        char buffer[32];
-        snprintf(buffer, sizeof buffer, "%.3f", value);
-        return Raw(name, buffer);
-    }
-    Object& Handle(const char* name, HWND window)
-    {
-        char buffer[32];
-        snprintf(buffer, sizeof buffer, "%p", static_cast<void*>(window));
-        return Text(name, buffer);
-    }
+    Object& Real(const char* name, double value) { return Raw(name, Printed("%.3f", value)); }
+    Object& Handle(const char* name, HWND window) { return Text(name, Printed("%p", static_cast<void*>(window))); }
     std::string Done() const { return out_ + "}"; }
 
 private:
@@ -159,13 +149,6 @@ BOOL CALLBACK CollectWindow(HWND window, LPARAM list)
     return TRUE;
 }
 
-std::vector<HWND> TopLevelWindows()
-{
-    std::vector<HWND> windows;
-    EnumWindows(CollectWindow, reinterpret_cast<LPARAM>(&windows));
-    return windows;
-}
-
 DWORD ProcessOf(HWND window)
 {
     DWORD process = 0;
@@ -173,12 +156,14 @@ DWORD ProcessOf(HWND window)
     return process;
 }
 
-// The top-level windows of a class, and of a process where one is given.
+// The top-level windows of a class (nullptr: any), and of a process where
+// one is given.
 std::vector<HWND> TopLevelWindowsOf(const char* windowClass, DWORD process = 0)
 {
-    std::vector<HWND> found;
-    for (HWND window : TopLevelWindows())
-        if (ClassOf(window) == windowClass && (process == 0 || ProcessOf(window) == process))
+    std::vector<HWND> all, found;
+    EnumWindows(CollectWindow, reinterpret_cast<LPARAM>(&all));
+    for (HWND window : all)
+        if ((!windowClass || ClassOf(window) == windowClass) && (process == 0 || ProcessOf(window) == process))
             found.push_back(window);
     return found;
 }
@@ -214,13 +199,13 @@ std::vector<HWND> FindBoxes()
     return boxes;
 }
 
-// A child's rectangle in its parent's client coordinates: [left, top, width, height].
-std::string ChildRectJson(HWND child)
+// A child's rectangle in its parent's client coordinates.
+RECT PlaceOf(HWND child)
 {
-    RECT r;
-    GetWindowRect(child, &r);
-    MapWindowPoints(nullptr, GetParent(child), reinterpret_cast<POINT*>(&r), 2);
-    return Numbers({r.left, r.top, r.right - r.left, r.bottom - r.top});
+    RECT place;
+    GetWindowRect(child, &place);
+    MapWindowPoints(nullptr, GetParent(child), reinterpret_cast<POINT*>(&place), 2);
+    return place;
 }
 
 std::string FormJson(HWND form)
@@ -243,11 +228,12 @@ std::string FormJson(HWND form)
 
     std::vector<std::string> controls;
     for (HWND child : Children(form)) {  // top of the stacking order first
+        RECT r = PlaceOf(child);
         controls.push_back(Object()
                                .Text("class", ClassOf(child)).Number("id", GetDlgCtrlID(child))
                                .Number("style", static_cast<unsigned long>(GetWindowLongA(child, GWL_STYLE)))
                                .Flag("visible", IsWindowVisible(child)).Text("text", WindowText(child))
-                               .Raw("rect", ChildRectJson(child))
+                               .Raw("rect", Numbers({r.left, r.top, r.right - r.left, r.bottom - r.top}))
                                .Done());
     }
     return Object()
@@ -315,32 +301,24 @@ std::string Reply(bool ok, const std::string& detail = "")
 
 // --- waiting -----------------------------------------------------------------
 
-// Reads this thread's queue. A driver that only sleeps while it waits can
-// leave the launcher's EndDialog blocked in a call into the wineserver
-// (Wine 8 without a virtual desktop): it must keep reading its messages.
-void Pump(DWORD milliseconds)
-{
-    MsgWaitForMultipleObjects(0, nullptr, FALSE, milliseconds, QS_ALLINPUT);
-    MSG message;
-    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
-        TranslateMessage(&message);
-        DispatchMessageA(&message);
-    }
-}
-
-// Asks the condition every few milliseconds, pumping between, until it
-// holds or the bound has passed; true if it held.
+// Asks the condition every few milliseconds until it holds or the bound has
+// passed; true if it held. Between asks it reads this thread's queue: a
+// driver that only sleeps while it waits can leave the launcher's EndDialog
+// blocked in a call into the wineserver (Wine 8 without a virtual desktop).
 template <typename Condition>
 bool Until(Condition holds, DWORD milliseconds)
 {
-    DWORD start = GetTickCount();
-    for (;;) {
-        if (holds())
-            return true;
+    for (DWORD start = GetTickCount(); !holds();) {
         if (GetTickCount() - start > milliseconds)
             return false;
-        Pump(5);
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 5, QS_ALLINPUT);
+        MSG message;
+        while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&message);
+            DispatchMessageA(&message);
+        }
     }
+    return true;
 }
 
 // What "wait" can wait for.
@@ -634,9 +612,7 @@ std::string FindCaption(const Call& call)
         text += static_cast<WCHAR>(strtoul(hex.substr(i, 4).c_str(), nullptr, 16));
     HWND form = call.form;
     HWND button = GetDlgItem(form, ButtonId(call[0]));
-    RECT place;
-    GetWindowRect(button, &place);
-    MapWindowPoints(nullptr, form, reinterpret_cast<POINT*>(&place), 2);
+    RECT place = PlaceOf(button);
     int width = place.right - place.left;
     int height = place.bottom - place.top;
 
@@ -815,8 +791,8 @@ std::string ExitNo(const Call& call)
 // The visible top-level window of a process, if it has one yet.
 HWND VisibleWindowOf(DWORD process)
 {
-    for (HWND window : TopLevelWindows())
-        if (ProcessOf(window) == process && IsWindowVisible(window) && GetWindow(window, GW_OWNER) == nullptr)
+    for (HWND window : TopLevelWindowsOf(nullptr, process))
+        if (IsWindowVisible(window) && GetWindow(window, GW_OWNER) == nullptr)
             return window;
     return nullptr;
 }
