@@ -379,10 +379,31 @@ void ClickButton(HWND form, int id)
 
 // Sent, not posted, to the launcher, which must not hold the driver up:
 // the launcher may end while it handles the message, and the call then fails.
-void SendToForm(HWND form, UINT message, WPARAM wParam, LPARAM lParam)
+std::string SendToForm(const Call& call, UINT message, WPARAM wParam, LPARAM lParam,
+                       const std::string& detail = "")
 {
     DWORD_PTR result = 0;
-    SendMessageTimeoutA(form, message, wParam, lParam, SMTO_NORMAL, 5000, &result);
+    SendMessageTimeoutA(call.form, message, wParam, lParam, SMTO_NORMAL, 5000, &result);
+    return Reply(true, detail);
+}
+
+// Starts a program with its quoted path as its command line, in folder
+// (nullptr: the driver's own), and with show, unless it is kNoShow, as the
+// show command in its STARTUPINFO; its process handle, or nullptr.
+const int kNoShow = -1;
+HANDLE Launch(const std::string& path, const char* folder, int show)
+{
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    startup.dwFlags = show == kNoShow ? 0 : STARTF_USESHOWWINDOW;
+    startup.wShowWindow = static_cast<WORD>(show);
+    PROCESS_INFORMATION process = {};
+    std::string commandLine = "\"" + path + "\"";
+    if (!CreateProcessA(path.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, folder, &startup,
+                        &process))
+        return nullptr;
+    CloseHandle(process.hThread);
+    return process.hProcess;
 }
 
 std::string State(const Call&)
@@ -392,20 +413,10 @@ std::string State(const Call&)
 
 std::string Start(const Call& call)
 {
-    const std::string& path = call[1];
-    STARTUPINFOA startup = {};
-    startup.cb = sizeof startup;
-    startup.dwFlags = STARTF_USESHOWWINDOW;
-    startup.wShowWindow = static_cast<WORD>(atoi(call[0].c_str()));
-    PROCESS_INFORMATION process = {};
-    std::string commandLine = "\"" + path + "\"";
-    bool started = CreateProcessA(path.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr,
-                                  nullptr, &startup, &process) != FALSE;
-    if (started) {
-        CloseHandle(process.hThread);
-        CloseHandle(process.hProcess);
-    }
-    return Reply(started, path);
+    HANDLE process = Launch(call[1], nullptr, atoi(call[0].c_str()));
+    if (process != nullptr)
+        CloseHandle(process);
+    return Reply(process != nullptr, call[1]);
 }
 
 std::string Wait(const Call& call)
@@ -444,12 +455,10 @@ std::string Press(const Call& call)
 std::string Post(const Call& call)
 {
     const std::string& how = call[0];
-    if (how == "sysclose")
-        PostMessageA(call.form, WM_SYSCOMMAND, SC_CLOSE, 0);
-    else if (how == "minimize")
-        PostMessageA(call.form, WM_SYSCOMMAND, SC_MINIMIZE, 0);
-    else if (how == "hide")
+    if (how == "hide")
         ShowWindow(call.form, SW_HIDE);
+    else if (how == "sysclose" || how == "minimize")
+        PostMessageA(call.form, WM_SYSCOMMAND, how == "sysclose" ? SC_CLOSE : SC_MINIMIZE, 0);
     else
         PostMessageA(call.form, WM_CLOSE, 0, 0);
     return Reply(true);
@@ -493,15 +502,13 @@ std::string QueryEndSession(const Call& call)
 
 std::string EndSession(const Call& call)
 {
-    SendToForm(call.form, WM_ENDSESSION, !call.words.empty() && call[0] == "no" ? FALSE : TRUE, 0);
-    return Reply(true);
+    return SendToForm(call, WM_ENDSESSION, !call.words.empty() && call[0] == "no" ? FALSE : TRUE, 0);
 }
 
 std::string DisplayChange(const Call& call)
 {
-    SendToForm(call.form, WM_DISPLAYCHANGE, static_cast<WPARAM>(atoi(call[0].c_str())),
-               MAKELPARAM(GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)));
-    return Reply(true);
+    return SendToForm(call, WM_DISPLAYCHANGE, static_cast<WPARAM>(atoi(call[0].c_str())),
+                      MAKELPARAM(GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)));
 }
 
 // The record Windows sends along when a disc leaves: the drive's bit in
@@ -516,8 +523,7 @@ std::string DeviceChange(const Call& call)
     volume.dbcv_devicetype = DBT_DEVTYP_VOLUME;
     volume.dbcv_unitmask = 1u << drive;
     volume.dbcv_flags = DBTF_MEDIA;
-    SendToForm(call.form, WM_DEVICECHANGE, DBT_DEVICEREMOVECOMPLETE, reinterpret_cast<LPARAM>(&volume));
-    return Reply(true, call[0]);
+    return SendToForm(call, WM_DEVICECHANGE, DBT_DEVICEREMOVECOMPLETE, reinterpret_cast<LPARAM>(&volume), call[0]);
 }
 
 // A picture in memory to draw into and read back: 32 bits a pixel top-down
@@ -748,10 +754,28 @@ std::string CloseInstallers(const Call&)
     return Reply(true);
 }
 
-// The launcher's memory as Windows counts it. GetGuiResources answers 0
-// under Wine, so private bytes are what shows a leak.
-std::string MemoryJson(bool ok, const std::string& detail)
+// Rounds of Exit then No as fast as the launcher answers them, each
+// followed by a full repaint, for the memory soak; what went wrong, or "".
+std::string ExitNoRounds(HWND form, int rounds)
 {
+    for (int i = 0; i < rounds; ++i) {
+        ClickButton(form, IDC_COMMAND2);
+        if (!WaitFor("box", 10000))
+            return "round " + std::to_string(i) + ": no question";
+        PostMessageA(FindBoxes()[0], WM_COMMAND, IDNO, 0);
+        if (!WaitFor("nobox", 10000))
+            return "round " + std::to_string(i) + ": question stays";
+        RedrawWindow(form, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+    }
+    return "";
+}
+
+// "memory": the launcher's memory as Windows counts it; "exitno" runs its
+// rounds first. GetGuiResources answers 0 under Wine, so private bytes are
+// what shows a leak.
+std::string Memory(const Call& call)
+{
+    std::string failed = call.name == "exitno" ? ExitNoRounds(call.form, atoi(call[0].c_str())) : "";
     // PagefileUsage is the commit charge: the process's private bytes.
     PROCESS_MEMORY_COUNTERS counters = {};
     counters.cb = sizeof counters;
@@ -760,32 +784,10 @@ std::string MemoryJson(bool ok, const std::string& detail)
     if (process != nullptr)
         CloseHandle(process);
     return Object()
-        .Flag("ok", ok && read).Text("detail", detail)
+        .Flag("ok", failed.empty() && read).Text("detail", failed)
         .Number("private", static_cast<unsigned long>(counters.PagefileUsage))
         .Number("working", static_cast<unsigned long>(counters.WorkingSetSize))
         .Done();
-}
-
-std::string Memory(const Call&)
-{
-    return MemoryJson(true, "");
-}
-
-// Rounds of Exit then No as fast as the launcher answers them, each
-// followed by a full repaint, for the memory soak.
-std::string ExitNo(const Call& call)
-{
-    int rounds = atoi(call[0].c_str());
-    for (int i = 0; i < rounds; ++i) {
-        ClickButton(call.form, IDC_COMMAND2);
-        if (!WaitFor("box", 10000))
-            return MemoryJson(false, "round " + std::to_string(i) + ": no question");
-        PostMessageA(FindBoxes()[0], WM_COMMAND, IDNO, 0);
-        if (!WaitFor("nobox", 10000))
-            return MemoryJson(false, "round " + std::to_string(i) + ": question stays");
-        RedrawWindow(call.form, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
-    }
-    return MemoryJson(true, "");
 }
 
 // The visible top-level window of a process, if it has one yet.
@@ -823,34 +825,30 @@ std::string Startup(const Call& call)
     if (g_started != nullptr)
         return Reply(false, "a started program is still running");
     std::string folder = path.substr(0, path.find_last_of('\\') + 1);
-    STARTUPINFOA startup = {};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION info = {};
     LARGE_INTEGER frequency, start, now;
     QueryPerformanceFrequency(&frequency);
     QueryPerformanceCounter(&start);
-    if (!CreateProcessA(path.c_str(), nullptr, nullptr, nullptr, FALSE, 0, nullptr,
-                        folder.empty() ? nullptr : folder.c_str(), &startup, &info))
+    g_started = Launch(path, folder.empty() ? nullptr : folder.c_str(), kNoShow);
+    if (g_started == nullptr)
         return Reply(false, "cannot start " + path);
-    CloseHandle(info.hThread);
-    g_started = info.hProcess;
+    DWORD id = GetProcessId(g_started);
     for (;;) {
-        HWND window = VisibleWindowOf(info.dwProcessId);
+        HWND window = VisibleWindowOf(id);
         if (window != nullptr && Painted(window))
             break;
         QueryPerformanceCounter(&now);
-        if (WaitForSingleObject(info.hProcess, 1) == WAIT_OBJECT_0)
+        if (WaitForSingleObject(g_started, 1) == WAIT_OBJECT_0)
             return Reply(false, path + " ended before showing its window");
         if (now.QuadPart - start.QuadPart > 30 * frequency.QuadPart)
             return Reply(false, path + " showed no painted window within 30 s");
     }
     QueryPerformanceCounter(&now);
-    g_launcherProcess = info.dwProcessId;
+    g_launcherProcess = id;
     return Object()
         .Flag("ok", true)
         .Real("ms", 1000.0 * static_cast<double>(now.QuadPart - start.QuadPart) /
                         static_cast<double>(frequency.QuadPart))
-        .Number("pid", static_cast<unsigned long>(info.dwProcessId))
+        .Number("pid", static_cast<unsigned long>(id))
         .Done();
 }
 
@@ -913,7 +911,7 @@ const Command kCommands[] = {
     {"closeinstallers", CloseInstallers, 0, 0, Needs::kNothing, "closeinstallers: WM_CLOSE to every sample installer"},
     {"memory", Memory, 0, 0, Needs::kForm,
      "memory: the launcher's private bytes and working set; replies ok, detail, private, working"},
-    {"exitno", ExitNo, 1, 1, Needs::kForm,
+    {"exitno", Memory, 1, 1, Needs::kForm,
      "exitno <n>: n rounds of Exit then No, a repaint after each; replies as memory"},
     {"startup", Startup, 1, 1, Needs::kNothing,
      "startup <program.exe>: starts it and times it until its window is shown and painted; replies ok, ms, pid"},
