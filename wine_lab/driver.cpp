@@ -530,7 +530,8 @@ std::string DeviceChange(const Call& call)
 // (At reads it), or 24 bits bottom-up, as a bitmap file holds it.
 class Canvas {
 public:
-    Canvas(int width, int height, WORD bitCount = 32) : width_(width), dc_(CreateCompatibleDC(nullptr))
+    Canvas(int width, int height, WORD bitCount = 32)
+        : width_(width), height_(height), dc_(CreateCompatibleDC(nullptr))
     {
         header_.biSize = sizeof header_;
         header_.biWidth = width;
@@ -554,10 +555,45 @@ public:
         GdiFlush();
         return std::string(static_cast<const char*>(bits_), header_.biSizeImage);
     }
-    const BITMAPINFOHEADER& Header() const { return header_; }
+    void Fill(COLORREF color) const
+    {
+        RECT all = {0, 0, width_, height_};
+        HBRUSH brush = CreateSolidBrush(color);
+        FillRect(dc_, &all, brush);
+        DeleteObject(brush);
+    }
+    // What a window shows from (x, y) on: its client area, or with whole the
+    // window with its frame. Any paint still pending is done first:
+    // UpdateWindow sends WM_PAINT to the window's thread and waits for it.
+    void Copy(HWND window, int x, int y, bool whole = false) const
+    {
+        UpdateWindow(window);
+        for (HWND child : Children(window))
+            UpdateWindow(child);
+        HDC from = whole ? GetWindowDC(window) : GetDC(window);
+        BitBlt(dc_, 0, 0, width_, height_, from, x, y, SRCCOPY);
+        ReleaseDC(window, from);
+        GdiFlush();
+    }
+    // As a bitmap file; false unless all of it was written.
+    bool Save(const std::string& path) const
+    {
+        std::string bits = Bytes();
+        BITMAPFILEHEADER header = {};
+        header.bfType = 0x4D42;  // "BM"
+        header.bfOffBits = sizeof header + sizeof header_;
+        header.bfSize = header.bfOffBits + bits.size();
+        FILE* file = fopen(path.c_str(), "wb");
+        if (file == nullptr)
+            return false;
+        bool ok = fwrite(&header, sizeof header, 1, file) == 1 && fwrite(&header_, sizeof header_, 1, file) == 1 &&
+                  fwrite(bits.data(), bits.size(), 1, file) == 1;
+        return fclose(file) == 0 && ok;
+    }
 
 private:
     int width_;
+    int height_;
     HDC dc_;
     BITMAPINFOHEADER header_ = {};
     HBITMAP bitmap_ = nullptr;
@@ -569,38 +605,15 @@ private:
 // and title bar. Saved as a 24-bit bitmap file.
 std::string Capture(const Call& call)
 {
-    HWND form = call.form;
     bool whole = call.name == "capturewindow";
     RECT area;
-    if (whole) {
-        GetWindowRect(form, &area);
-        OffsetRect(&area, -area.left, -area.top);
-    } else {
-        GetClientRect(form, &area);
-    }
-    // Any paint still pending is done first: UpdateWindow sends WM_PAINT
-    // to the launcher's thread and waits for it.
-    UpdateWindow(form);
-    for (HWND child : Children(form))
-        UpdateWindow(child);
-    Canvas shot(area.right, area.bottom, 24);
-    HDC screen = whole ? GetWindowDC(form) : GetDC(form);
-    BitBlt(shot.Dc(), 0, 0, area.right, area.bottom, screen, 0, 0, SRCCOPY);
-    ReleaseDC(form, screen);
-
-    std::string bits = shot.Bytes();
-    BITMAPFILEHEADER header = {};
-    header.bfType = 0x4D42;
-    header.bfOffBits = sizeof header + sizeof shot.Header();
-    header.bfSize = header.bfOffBits + bits.size();
-    bool ok = false;
-    if (FILE* file = fopen(call[0].c_str(), "wb")) {
-        ok = fwrite(&header, sizeof header, 1, file) == 1 &&
-             fwrite(&shot.Header(), sizeof shot.Header(), 1, file) == 1 &&
-             fwrite(bits.data(), bits.size(), 1, file) == 1;
-        ok = fclose(file) == 0 && ok;
-    }
-    return Reply(ok, call[0]);
+    if (whole)
+        GetWindowRect(call.form, &area);
+    else
+        GetClientRect(call.form, &area);
+    Canvas shot(area.right - area.left, area.bottom - area.top, 24);
+    shot.Copy(call.form, 0, 0, whole);
+    return Reply(shot.Save(call[0]), call[0]);
 }
 
 // Whether a button shows the expected caption. The driver draws the text
@@ -633,13 +646,11 @@ std::string FindCaption(const Call& call)
     const COLORREF faceColor = ui::kButtonFaceColor;
     const DWORD face = GetRValue(faceColor) << 16 | GetGValue(faceColor) << 8 | GetBValue(faceColor);
     Canvas expected(width, height);
-    RECT all = {0, 0, width, height};
-    HBRUSH brush = CreateSolidBrush(faceColor);
-    FillRect(expected.Dc(), &all, brush);
-    DeleteObject(brush);
+    expected.Fill(faceColor);
     HGDIOBJ oldFont = SelectObject(expected.Dc(), font);
     SetBkMode(expected.Dc(), TRANSPARENT);
     SetTextColor(expected.Dc(), GetSysColor(COLOR_BTNTEXT));
+    RECT all = {0, 0, width, height};
     DrawTextW(expected.Dc(), text.c_str(), static_cast<int>(text.size()), &all,
               DT_CENTER | DT_TOP | DT_SINGLELINE);
     SelectObject(expected.Dc(), oldFont);
@@ -658,13 +669,8 @@ std::string FindCaption(const Call& call)
     if (ink.right <= ink.left)
         return Object().Flag("ok", false).Text("detail", "the expected caption draws nothing").Done();
 
-    UpdateWindow(form);
-    UpdateWindow(button);
     Canvas shown(width, height);
-    HDC formDc = GetDC(form);
-    BitBlt(shown.Dc(), 0, 0, width, height, formDc, place.left, place.top, SRCCOPY);
-    ReleaseDC(form, formDc);
-    GdiFlush();
+    shown.Copy(form, place.left, place.top);
 
     // Every place the ink fits; the closest one is reported either way.
     int inkWidth = ink.right - ink.left;
@@ -693,8 +699,7 @@ std::string FindCaption(const Call& call)
 std::string IconPixels(HICON icon)
 {
     Canvas square(32, 32, 24);
-    RECT all = {0, 0, 32, 32};
-    FillRect(square.Dc(), &all, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+    square.Fill(RGB(255, 255, 255));
     DrawIconEx(square.Dc(), 0, 0, icon, 32, 32, 0, nullptr, DI_NORMAL);
     return square.Bytes();
 }
