@@ -31,6 +31,7 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include <algorithm>
 #include <initializer_list>
 #include <string>
 #include <vector>
@@ -870,57 +871,52 @@ std::string Terminate(const Call&)
 
 enum class Needs { kNothing, kForm };
 
+// A command's usage is its grammar and its documentation: its name, its
+// words up to the colon (<required>, [optional]), then what it does or
+// replies.
 struct Command {
-    const char* name;
     std::string (*run)(const Call&);
-    int words;          // at most; the last takes the rest of the line
-    int required;       // at least
-    Needs needs;        // kForm: replies "no launcher window" without one
-    const char* usage;  // the words, and what the command does or replies
+    Needs needs;  // kForm: replies "no launcher window" without one
+    const char* usage;
 };
 
 // Every command: the protocol's one list.
 const Command kCommands[] = {
-    {"state", State, 0, 0, Needs::kNothing,
-     "state: the launcher's window, its boxes and the sample installer's windows"},
-    {"start", Start, 2, 2, Needs::kNothing,
+    {State, Needs::kNothing, "state: the launcher's window, its boxes and the sample installer's windows"},
+    {Start, Needs::kNothing,
      "start <show> <path>: starts a program with that show command in its STARTUPINFO, as a shortcut does"},
-    {"wait", Wait, 2, 2, Needs::kNothing,
-     "wait <form|noform|box|nobox|installer> <ms>: until that holds, or the time is up"},
-    {"answer", Answer, 1, 1, Needs::kNothing, "answer <ok|yes|no>: the one open message box answered"},
-    {"queryend", QueryEndSession, 1, 1, Needs::kForm,
-     "queryend <yes|no|none>: WM_QUERYENDSESSION sent from a thread while this one answers the question "
-     "it raises; replies sent, result, boxes (seen), box, state"},
-    {"click", Click, 1, 1, Needs::kForm,
+    {Wait, Needs::kNothing, "wait <form|noform|box|nobox|installer> <ms>: until that holds, or the time is up"},
+    {Answer, Needs::kNothing, "answer <ok|yes|no>: the one open message box answered"},
+    {QueryEndSession, Needs::kForm,
+     "queryend <yes|no|none>: WM_QUERYENDSESSION sent from a thread while this one answers the question it raises; "
+     "replies sent, result, boxes (seen), box, state"},
+    {Click, Needs::kForm,
      "click <1|2|id>: Command1, Command2 or a maker's button (its control id) clicked (BN_CLICKED)"},
-    {"press", Press, 2, 2, Needs::kForm, "press <1|2|id> <1|0>: a button shown held down, or released"},
-    {"post", Post, 1, 1, Needs::kForm,
+    {Press, Needs::kForm, "press <1|2|id> <1|0>: a button shown held down, or released"},
+    {Post, Needs::kForm,
      "post <close|sysclose|minimize|hide>: WM_CLOSE, the close box (SC_CLOSE), SC_MINIMIZE, or the window hidden"},
-    {"endsession", EndSession, 1, 0, Needs::kForm,
-     "endsession [no]: WM_ENDSESSION TRUE, or FALSE (the shutdown cancelled) with no"},
-    {"displaychange", DisplayChange, 1, 1, Needs::kForm,
+    {EndSession, Needs::kForm, "endsession [no]: WM_ENDSESSION TRUE, or FALSE (the shutdown cancelled) with no"},
+    {DisplayChange, Needs::kForm,
      "displaychange <bits>: WM_DISPLAYCHANGE, the display now has this many bits a pixel (the screen stays)"},
-    {"devicechange", DeviceChange, 1, 1, Needs::kForm,
+    {DeviceChange, Needs::kForm,
      "devicechange <letter>: WM_DEVICECHANGE as Windows broadcasts it when the disc in that drive has gone"},
-    {"capture", Capture, 1, 1, Needs::kForm, "capture <file.bmp>: the client area saved as a 24-bit bitmap"},
-    {"capturewindow", Capture, 1, 1, Needs::kForm,
-     "capturewindow <file.bmp>: the whole window, frame included, saved as a 24-bit bitmap"},
-    {"findcaption", FindCaption, 2, 2, Needs::kForm,
-     "findcaption <1|2|id> <hex>: whether the button shows this caption (UTF-16 code units, 4 hex digits "
-     "each) as the launcher is asked to draw it; replies ok, charset, ink, at, differ"},
-    {"resources", Resources, 1, 1, Needs::kNothing,
-     "resources <launcher.exe>: what Windows loads from its resources; replies ok, bitmap [w, h, bits], "
-     "setup_icon, exit_icon, icons_differ, file_icon_is_setup, strings [setup, exit, title]"},
-    {"drivetype", DriveType, 1, 1, Needs::kNothing, "drivetype <root>: GetDriveTypeA of D:\\; replies ok, type"},
-    {"shortpath", ShortPath, 1, 1, Needs::kNothing, "shortpath <path>: its 8.3 form; replies ok, path"},
-    {"closeinstallers", CloseInstallers, 0, 0, Needs::kNothing, "closeinstallers: WM_CLOSE to every sample installer"},
-    {"memory", Memory, 0, 0, Needs::kForm,
+    {Capture, Needs::kForm, "capture <file.bmp>: the client area saved as a 24-bit bitmap"},
+    {Capture, Needs::kForm, "capturewindow <file.bmp>: the whole window, frame included, saved as a 24-bit bitmap"},
+    {FindCaption, Needs::kForm,
+     "findcaption <1|2|id> <hex>: whether the button shows this caption (UTF-16 code units, 4 hex digits each) as the "
+     "launcher is asked to draw it; replies ok, charset, ink, at, differ"},
+    {Resources, Needs::kNothing,
+     "resources <launcher.exe>: what Windows loads from its resources; replies ok, bitmap [w, h, bits], setup_icon, "
+     "exit_icon, icons_differ, file_icon_is_setup, strings [setup, exit, title]"},
+    {DriveType, Needs::kNothing, "drivetype <root>: GetDriveTypeA of D:\\; replies ok, type"},
+    {ShortPath, Needs::kNothing, "shortpath <path>: its 8.3 form; replies ok, path"},
+    {CloseInstallers, Needs::kNothing, "closeinstallers: WM_CLOSE to every sample installer"},
+    {Memory, Needs::kForm,
      "memory: the launcher's private bytes and working set; replies ok, detail, private, working"},
-    {"exitno", Memory, 1, 1, Needs::kForm,
-     "exitno <n>: n rounds of Exit then No, a repaint after each; replies as memory"},
-    {"startup", Startup, 1, 1, Needs::kNothing,
+    {Memory, Needs::kForm, "exitno <n>: n rounds of Exit then No, a repaint after each; replies as memory"},
+    {Startup, Needs::kNothing,
      "startup <program.exe>: starts it and times it until its window is shown and painted; replies ok, ms, pid"},
-    {"terminate", Terminate, 0, 0, Needs::kNothing, "terminate: ends the program startup started"},
+    {Terminate, Needs::kNothing, "terminate: ends the program startup started"},
 };
 
 std::string Run(const std::string& line)
@@ -929,21 +925,24 @@ std::string Run(const std::string& line)
     std::string name = line.substr(0, split);
     const Command* command = nullptr;
     for (const Command& candidate : kCommands)
-        if (name == candidate.name)
+        if (name == std::string(candidate.usage, strcspn(candidate.usage, " :")))
             command = &candidate;
     if (command == nullptr)
         return Reply(false, "unknown command " + name);
+    std::string grammar(command->usage, strcspn(command->usage, ":"));
+    int required = std::count(grammar.begin(), grammar.end(), '<');
+    int words = required + std::count(grammar.begin(), grammar.end(), '[');
 
     // The form looked up first, for every command: the boxes are found by
     // its process.
     Call call = {name, {}, FindForm()};
     std::string rest = split == std::string::npos ? "" : line.substr(split + 1);
-    while (!rest.empty() && static_cast<int>(call.words.size()) < command->words) {
-        size_t space = static_cast<int>(call.words.size()) + 1 < command->words ? rest.find(' ') : std::string::npos;
+    while (!rest.empty() && static_cast<int>(call.words.size()) < words) {
+        size_t space = static_cast<int>(call.words.size()) + 1 < words ? rest.find(' ') : std::string::npos;
         call.words.push_back(rest.substr(0, space));
         rest = space == std::string::npos ? "" : rest.substr(space + 1);
     }
-    if (static_cast<int>(call.words.size()) < command->required)
+    if (static_cast<int>(call.words.size()) < required)
         return Reply(false, std::string("usage: ") + command->usage);
     if (command->needs == Needs::kForm && call.form == nullptr)
         return Reply(false, "no launcher window");
