@@ -1,14 +1,14 @@
 // Test driver: runs in the same Wine prefix as the launcher, finds its
 // windows and message boxes, reads them and answers them.
 //
-// The protocol (its one description; wine_lab/winelab.py's Driver speaks it):
-// one command a line on standard input, its name and then its words, each
-// word separated by one space and the last one taking the rest of the line
-// (a path may hold spaces). For each command exactly one line of JSON comes
-// back on standard output. The commands, their words and what each does are
-// the table kCommands at the end of this file. Most replies are
-//   {"ok": true|false, "detail": text, "state": state}
-// with state as the command "state" reports it:
+// The protocol, described here once (wine_lab/winelab.py's Driver speaks it):
+// one command a line on standard input, its name and its words separated by
+// single spaces, the last word taking the rest of the line (a path may hold
+// spaces); exactly one line of JSON back on standard output. The table
+// kCommands at the end lists every command; its usage gives the words
+// (<required>, [optional]), what it does and any reply of its own ("replies
+// ..."). Every other reply is {"ok": true|false, "detail": text, "state":
+// state}, with state as the command "state" reports it:
 //   {"form": form or null, "forms": launcher windows, "shown": shown ones,
 //    "titles": [their titles], "boxes": [box], "installers": [{hwnd, title}]}
 //   form: {hwnd, title, visible, enabled, client [w, h], origin [x, y] (the
@@ -18,11 +18,9 @@
 //          visible, text, rect [l, t, w, h] in the form's client area}],
 //          top of the stacking order first}
 //   box:  {hwnd, title, text, buttons [captions], icon, owner}
-// Texts are UTF-8, whatever the code page; window handles are strings. A
-// command whose table row names other fields replies with those (and "ok").
-// A command the table lacks, or given too few words, replies
-// {"ok": false, "detail": "usage: ...", "state": ...}. "quit" or the end
-// of the input ends the driver.
+// Texts are UTF-8, whatever the code page; window handles are strings. An
+// unknown command, or one given too few words, replies ok false ("unknown
+// command ...", "usage: ..."). "quit" or the end of the input ends it.
 #include <windows.h>
 #include <dbt.h>
 #include <psapi.h>
@@ -41,8 +39,6 @@
 #include "wine_lab/sample_installer/SampleInstaller.h"
 
 namespace {
-
-const char kBoxClass[] = "#32770";
 
 // The buttons' font as the launcher asks for it, from the layout's one home.
 struct CaptionFont {
@@ -91,9 +87,8 @@ std::string List(const std::vector<std::string>& items)
 
 std::string Numbers(std::initializer_list<long> values)
 {
-    std::vector<std::string> items;
-    for (long value : values)
-        items.push_back(std::to_string(value));
+    std::vector<std::string> items(values.size());
+    std::transform(values.begin(), values.end(), items.begin(), [](long value) { return std::to_string(value); });
     return List(items);
 }
 
@@ -169,9 +164,13 @@ std::vector<HWND> TopLevelWindowsOf(const char* windowClass, DWORD process = 0)
     return found;
 }
 
-std::vector<HWND> Children(HWND parent)
+// A window's children, top of the stacking order first, after the window
+// itself if asked.
+std::vector<HWND> Children(HWND parent, bool andParent = false)
 {
     std::vector<HWND> children;
+    if (andParent)
+        children.push_back(parent);
     for (HWND child = GetWindow(parent, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
         children.push_back(child);
     return children;
@@ -194,7 +193,7 @@ std::vector<HWND> FindBoxes()
     std::vector<HWND> boxes;
     if (g_launcherProcess == 0)
         return boxes;
-    for (HWND window : TopLevelWindowsOf(kBoxClass, g_launcherProcess))
+    for (HWND window : TopLevelWindowsOf("#32770", g_launcherProcess))  // the dialog class
         if (IsWindowVisible(window))
             boxes.push_back(window);
     return boxes;
@@ -213,9 +212,8 @@ std::string FormJson(HWND form)
 {
     if (form == nullptr)
         return "null";
-    RECT client;
+    RECT client, outer;
     GetClientRect(form, &client);
-    RECT outer;
     GetWindowRect(form, &outer);
     POINT origin = {0, 0};
     ClientToScreen(form, &origin);
@@ -228,7 +226,7 @@ std::string FormJson(HWND form)
     ReleaseDC(nullptr, screen);
 
     std::vector<std::string> controls;
-    for (HWND child : Children(form)) {  // top of the stacking order first
+    for (HWND child : Children(form)) {
         RECT r = PlaceOf(child);
         controls.push_back(Object()
                                .Text("class", ClassOf(child)).Number("id", GetDlgCtrlID(child))
@@ -258,9 +256,8 @@ std::string BoxJson(HWND box)
     bool icon = false;
     for (HWND child : Children(box)) {
         std::string cls = ClassOf(child);
-        LONG style = GetWindowLongA(child, GWL_STYLE);
         if (cls == "Static") {
-            if ((style & SS_TYPEMASK) == SS_ICON)
+            if ((GetWindowLongA(child, GWL_STYLE) & SS_TYPEMASK) == SS_ICON)
                 icon = true;
             else
                 text += WindowText(child);
@@ -568,9 +565,8 @@ public:
     // UpdateWindow sends WM_PAINT to the window's thread and waits for it.
     void Copy(HWND window, int x, int y, bool whole = false) const
     {
-        UpdateWindow(window);
-        for (HWND child : Children(window))
-            UpdateWindow(child);
+        for (HWND each : Children(window, true))
+            UpdateWindow(each);
         HDC from = whole ? GetWindowDC(window) : GetDC(window);
         BitBlt(dc_, 0, 0, width_, height_, from, x, y, SRCCOPY);
         ReleaseDC(window, from);
@@ -630,9 +626,7 @@ std::string FindCaption(const Call& call)
     std::wstring text;
     for (size_t i = 0; i + 4 <= hex.size(); i += 4)
         text += static_cast<WCHAR>(strtoul(hex.substr(i, 4).c_str(), nullptr, 16));
-    HWND form = call.form;
-    HWND button = GetDlgItem(form, ButtonId(call[0]));
-    RECT place = PlaceOf(button);
+    RECT place = PlaceOf(GetDlgItem(call.form, ButtonId(call[0])));
     int width = place.right - place.left;
     int height = place.bottom - place.top;
 
@@ -645,7 +639,7 @@ std::string FindCaption(const Call& call)
                              OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
                              DEFAULT_PITCH | FF_ROMAN, kButtonCaptionFont.face);
     const COLORREF faceColor = ui::kButtonFaceColor;
-    const DWORD face = GetRValue(faceColor) << 16 | GetGValue(faceColor) << 8 | GetBValue(faceColor);
+    const DWORD face = GetRValue(faceColor) << 16 | GetGValue(faceColor) << 8 | GetBValue(faceColor);  // as At reads it
     Canvas expected(width, height);
     expected.Fill(faceColor);
     HGDIOBJ oldFont = SelectObject(expected.Dc(), font);
@@ -659,19 +653,16 @@ std::string FindCaption(const Call& call)
     GdiFlush();
 
     RECT ink = {width, height, 0, 0};
-    for (int y = 0; y < height; ++y) {
-        for (int x = 0; x < width; ++x) {
-            if (expected.At(x, y) != face) {
-                ink = {x < ink.left ? x : ink.left, y < ink.top ? y : ink.top,
-                       x >= ink.right ? x + 1 : ink.right, y >= ink.bottom ? y + 1 : ink.bottom};
-            }
-        }
-    }
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x)
+            if (expected.At(x, y) != face)
+                ink = {std::min<LONG>(ink.left, x), std::min<LONG>(ink.top, y), std::max<LONG>(ink.right, x + 1),
+                       std::max<LONG>(ink.bottom, y + 1)};
     if (ink.right <= ink.left)
         return Object().Flag("ok", false).Text("detail", "the expected caption draws nothing").Done();
 
     Canvas shown(width, height);
-    shown.Copy(form, place.left, place.top);
+    shown.Copy(call.form, place.left, place.top);
 
     // Every place the ink fits; the closest one is reported either way.
     int inkWidth = ink.right - ink.left;
@@ -813,10 +804,8 @@ bool Painted(HWND window)
     DWORD_PTR result = 0;
     if (!SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_NORMAL, 5000, &result))
         return false;
-    if (GetUpdateRect(window, nullptr, FALSE))
-        return false;
-    for (HWND child : Children(window))
-        if (GetUpdateRect(child, nullptr, FALSE))
+    for (HWND each : Children(window, true))
+        if (GetUpdateRect(each, nullptr, FALSE))
             return false;
     return true;
 }
