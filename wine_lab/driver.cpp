@@ -1,14 +1,14 @@
 // Test driver: runs in the same Wine prefix as the launcher, finds its
 // windows and message boxes, reads them and answers them.
 //
-// The protocol (its one description; wine_lab/winelab.py's Driver speaks it):
-// one command a line on standard input, its name and then its words, each
-// word separated by one space and the last one taking the rest of the line
-// (a path may hold spaces). For each command exactly one line of JSON comes
-// back on standard output. The commands, their words and what each does are
-// the table kCommands at the end of this file. Most replies are
-//   {"ok": true|false, "detail": text, "state": state}
-// with state as the command "state" reports it:
+// The protocol, described here once (wine_lab/winelab.py's Driver speaks it):
+// one command a line on standard input, its name and its words separated by
+// single spaces, the last word taking the rest of the line (a path may hold
+// spaces); exactly one line of JSON back on standard output. The table
+// kCommands at the end lists every command; its usage gives the words
+// (<required>, [optional]), what it does and any reply of its own ("replies
+// ..."). Every other reply is {"ok": true|false, "detail": text, "state":
+// state}, with state as the command "state" reports it:
 //   {"form": form or null, "forms": launcher windows, "shown": shown ones,
 //    "titles": [their titles], "boxes": [box], "installers": [{hwnd, title}]}
 //   form: {hwnd, title, visible, enabled, client [w, h], origin [x, y] (the
@@ -18,11 +18,9 @@
 //          visible, text, rect [l, t, w, h] in the form's client area}],
 //          top of the stacking order first}
 //   box:  {hwnd, title, text, buttons [captions], icon, owner}
-// Texts are UTF-8, whatever the code page; window handles are strings. A
-// command whose table row names other fields replies with those (and "ok").
-// A command the table lacks, or given too few words, replies
-// {"ok": false, "detail": "usage: ...", "state": ...}. "quit" or the end
-// of the input ends the driver.
+// Texts are UTF-8, whatever the code page; window handles are strings. An
+// unknown command, or one given too few words, replies ok false ("unknown
+// command ...", "usage: ..."). "quit" or the end of the input ends it.
 #include <windows.h>
 #include <dbt.h>
 #include <psapi.h>
@@ -31,6 +29,7 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include <algorithm>
 #include <initializer_list>
 #include <string>
 #include <vector>
@@ -40,8 +39,6 @@
 #include "wine_lab/sample_installer/SampleInstaller.h"
 
 namespace {
-
-const char kBoxClass[] = "#32770";
 
 // The buttons' font as the launcher asks for it, from the layout's one home.
 struct CaptionFont {
@@ -56,25 +53,25 @@ DWORD g_launcherProcess = 0;  // remembered, so boxes outlive the form's lookup
 
 // --- JSON: every reply is written through these ------------------------------
 
+// printf into a string, for the few values written with a format.
+template <typename... Values>
+std::string Printed(const char* format, Values... values)
+{
+    char buffer[64];
+    snprintf(buffer, sizeof buffer, format, values...);
+    return buffer;
+}
+
 std::string Quote(const std::string& text)
 {
     std::string out = "\"";
     for (unsigned char c : text) {
-        switch (c) {
-        case '"': out += "\\\""; break;
-        case '\\': out += "\\\\"; break;
-        case '\r': out += "\\r"; break;
-        case '\n': out += "\\n"; break;
-        case '\t': out += "\\t"; break;
-        default:
-            if (c < 0x20) {
-                char buffer[8];
-                snprintf(buffer, sizeof buffer, "\\u%04x", c);
-                out += buffer;
-            } else {
-                out += static_cast<char>(c);
-            }
-        }
+        if (c == '"' || c == '\\')
+            out += '\\';
+        if (c < 0x20)
+            out += Printed("\\u%04x", c);
+        else
+            out += static_cast<char>(c);
     }
     return out + "\"";
 }
@@ -90,9 +87,8 @@ std::string List(const std::vector<std::string>& items)
 
 std::string Numbers(std::initializer_list<long> values)
 {
-    std::vector<std::string> items;
-    for (long value : values)
-        items.push_back(std::to_string(value));
+    std::vector<std::string> items(values.size());
+    std::transform(values.begin(), values.end(), items.begin(), [](long value) { return std::to_string(value); });
     return List(items);
 }
 
@@ -107,18 +103,8 @@ public:
     Object& Text(const char* name, const std::string& value) { return Raw(name, Quote(value)); }
     Object& Number(const char* name, long long value) { return Raw(name, std::to_string(value)); }
     Object& Flag(const char* name, bool value) { return Raw(name, value ? "true" : "false"); }
-    Object& Real(const char* name, double value)
-    {
-        char buffer[32];
-        snprintf(buffer, sizeof buffer, "%.3f", value);
-        return Raw(name, buffer);
-    }
-    Object& Handle(const char* name, HWND window)
-    {
-        char buffer[32];
-        snprintf(buffer, sizeof buffer, "%p", static_cast<void*>(window));
-        return Text(name, buffer);
-    }
+    Object& Real(const char* name, double value) { return Raw(name, Printed("%.3f", value)); }
+    Object& Handle(const char* name, HWND window) { return Text(name, Printed("%p", static_cast<void*>(window))); }
     std::string Done() const { return out_ + "}"; }
 
 private:
@@ -159,13 +145,6 @@ BOOL CALLBACK CollectWindow(HWND window, LPARAM list)
     return TRUE;
 }
 
-std::vector<HWND> TopLevelWindows()
-{
-    std::vector<HWND> windows;
-    EnumWindows(CollectWindow, reinterpret_cast<LPARAM>(&windows));
-    return windows;
-}
-
 DWORD ProcessOf(HWND window)
 {
     DWORD process = 0;
@@ -173,19 +152,25 @@ DWORD ProcessOf(HWND window)
     return process;
 }
 
-// The top-level windows of a class, and of a process where one is given.
+// The top-level windows of a class (nullptr: any), and of a process where
+// one is given.
 std::vector<HWND> TopLevelWindowsOf(const char* windowClass, DWORD process = 0)
 {
-    std::vector<HWND> found;
-    for (HWND window : TopLevelWindows())
-        if (ClassOf(window) == windowClass && (process == 0 || ProcessOf(window) == process))
+    std::vector<HWND> all, found;
+    EnumWindows(CollectWindow, reinterpret_cast<LPARAM>(&all));
+    for (HWND window : all)
+        if ((!windowClass || ClassOf(window) == windowClass) && (process == 0 || ProcessOf(window) == process))
             found.push_back(window);
     return found;
 }
 
-std::vector<HWND> Children(HWND parent)
+// A window's children, top of the stacking order first, after the window
+// itself if asked.
+std::vector<HWND> Children(HWND parent, bool andParent = false)
 {
     std::vector<HWND> children;
+    if (andParent)
+        children.push_back(parent);
     for (HWND child = GetWindow(parent, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
         children.push_back(child);
     return children;
@@ -208,28 +193,27 @@ std::vector<HWND> FindBoxes()
     std::vector<HWND> boxes;
     if (g_launcherProcess == 0)
         return boxes;
-    for (HWND window : TopLevelWindowsOf(kBoxClass, g_launcherProcess))
+    for (HWND window : TopLevelWindowsOf("#32770", g_launcherProcess))  // the dialog class
         if (IsWindowVisible(window))
             boxes.push_back(window);
     return boxes;
 }
 
-// A child's rectangle in its parent's client coordinates: [left, top, width, height].
-std::string ChildRectJson(HWND child)
+// A child's rectangle in its parent's client coordinates.
+RECT PlaceOf(HWND child)
 {
-    RECT r;
-    GetWindowRect(child, &r);
-    MapWindowPoints(nullptr, GetParent(child), reinterpret_cast<POINT*>(&r), 2);
-    return Numbers({r.left, r.top, r.right - r.left, r.bottom - r.top});
+    RECT place;
+    GetWindowRect(child, &place);
+    MapWindowPoints(nullptr, GetParent(child), reinterpret_cast<POINT*>(&place), 2);
+    return place;
 }
 
 std::string FormJson(HWND form)
 {
     if (form == nullptr)
         return "null";
-    RECT client;
+    RECT client, outer;
     GetClientRect(form, &client);
-    RECT outer;
     GetWindowRect(form, &outer);
     POINT origin = {0, 0};
     ClientToScreen(form, &origin);
@@ -242,12 +226,13 @@ std::string FormJson(HWND form)
     ReleaseDC(nullptr, screen);
 
     std::vector<std::string> controls;
-    for (HWND child : Children(form)) {  // top of the stacking order first
+    for (HWND child : Children(form)) {
+        RECT r = PlaceOf(child);
         controls.push_back(Object()
                                .Text("class", ClassOf(child)).Number("id", GetDlgCtrlID(child))
                                .Number("style", static_cast<unsigned long>(GetWindowLongA(child, GWL_STYLE)))
                                .Flag("visible", IsWindowVisible(child)).Text("text", WindowText(child))
-                               .Raw("rect", ChildRectJson(child))
+                               .Raw("rect", Numbers({r.left, r.top, r.right - r.left, r.bottom - r.top}))
                                .Done());
     }
     return Object()
@@ -271,9 +256,8 @@ std::string BoxJson(HWND box)
     bool icon = false;
     for (HWND child : Children(box)) {
         std::string cls = ClassOf(child);
-        LONG style = GetWindowLongA(child, GWL_STYLE);
         if (cls == "Static") {
-            if ((style & SS_TYPEMASK) == SS_ICON)
+            if ((GetWindowLongA(child, GWL_STYLE) & SS_TYPEMASK) == SS_ICON)
                 icon = true;
             else
                 text += WindowText(child);
@@ -315,32 +299,24 @@ std::string Reply(bool ok, const std::string& detail = "")
 
 // --- waiting -----------------------------------------------------------------
 
-// Reads this thread's queue. A driver that only sleeps while it waits can
-// leave the launcher's EndDialog blocked in a call into the wineserver
-// (Wine 8 without a virtual desktop): it must keep reading its messages.
-void Pump(DWORD milliseconds)
-{
-    MsgWaitForMultipleObjects(0, nullptr, FALSE, milliseconds, QS_ALLINPUT);
-    MSG message;
-    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
-        TranslateMessage(&message);
-        DispatchMessageA(&message);
-    }
-}
-
-// Asks the condition every few milliseconds, pumping between, until it
-// holds or the bound has passed; true if it held.
+// Asks the condition every few milliseconds until it holds or the bound has
+// passed; true if it held. Between asks it reads this thread's queue: a
+// driver that only sleeps while it waits can leave the launcher's EndDialog
+// blocked in a call into the wineserver (Wine 8 without a virtual desktop).
 template <typename Condition>
 bool Until(Condition holds, DWORD milliseconds)
 {
-    DWORD start = GetTickCount();
-    for (;;) {
-        if (holds())
-            return true;
+    for (DWORD start = GetTickCount(); !holds();) {
         if (GetTickCount() - start > milliseconds)
             return false;
-        Pump(5);
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 5, QS_ALLINPUT);
+        MSG message;
+        while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&message);
+            DispatchMessageA(&message);
+        }
     }
+    return true;
 }
 
 // What "wait" can wait for.
@@ -401,10 +377,31 @@ void ClickButton(HWND form, int id)
 
 // Sent, not posted, to the launcher, which must not hold the driver up:
 // the launcher may end while it handles the message, and the call then fails.
-void SendToForm(HWND form, UINT message, WPARAM wParam, LPARAM lParam)
+std::string SendToForm(const Call& call, UINT message, WPARAM wParam, LPARAM lParam,
+                       const std::string& detail = "")
 {
     DWORD_PTR result = 0;
-    SendMessageTimeoutA(form, message, wParam, lParam, SMTO_NORMAL, 5000, &result);
+    SendMessageTimeoutA(call.form, message, wParam, lParam, SMTO_NORMAL, 5000, &result);
+    return Reply(true, detail);
+}
+
+// Starts a program with its quoted path as its command line, in folder
+// (nullptr: the driver's own), and with show, unless it is kNoShow, as the
+// show command in its STARTUPINFO; its process handle, or nullptr.
+const int kNoShow = -1;
+HANDLE Launch(const std::string& path, const char* folder, int show)
+{
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    startup.dwFlags = show == kNoShow ? 0 : STARTF_USESHOWWINDOW;
+    startup.wShowWindow = static_cast<WORD>(show);
+    PROCESS_INFORMATION process = {};
+    std::string commandLine = "\"" + path + "\"";
+    if (!CreateProcessA(path.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, folder, &startup,
+                        &process))
+        return nullptr;
+    CloseHandle(process.hThread);
+    return process.hProcess;
 }
 
 std::string State(const Call&)
@@ -414,20 +411,10 @@ std::string State(const Call&)
 
 std::string Start(const Call& call)
 {
-    const std::string& path = call[1];
-    STARTUPINFOA startup = {};
-    startup.cb = sizeof startup;
-    startup.dwFlags = STARTF_USESHOWWINDOW;
-    startup.wShowWindow = static_cast<WORD>(atoi(call[0].c_str()));
-    PROCESS_INFORMATION process = {};
-    std::string commandLine = "\"" + path + "\"";
-    bool started = CreateProcessA(path.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr,
-                                  nullptr, &startup, &process) != FALSE;
-    if (started) {
-        CloseHandle(process.hThread);
-        CloseHandle(process.hProcess);
-    }
-    return Reply(started, path);
+    HANDLE process = Launch(call[1], nullptr, atoi(call[0].c_str()));
+    if (process != nullptr)
+        CloseHandle(process);
+    return Reply(process != nullptr, call[1]);
 }
 
 std::string Wait(const Call& call)
@@ -466,12 +453,10 @@ std::string Press(const Call& call)
 std::string Post(const Call& call)
 {
     const std::string& how = call[0];
-    if (how == "sysclose")
-        PostMessageA(call.form, WM_SYSCOMMAND, SC_CLOSE, 0);
-    else if (how == "minimize")
-        PostMessageA(call.form, WM_SYSCOMMAND, SC_MINIMIZE, 0);
-    else if (how == "hide")
+    if (how == "hide")
         ShowWindow(call.form, SW_HIDE);
+    else if (how == "sysclose" || how == "minimize")
+        PostMessageA(call.form, WM_SYSCOMMAND, how == "sysclose" ? SC_CLOSE : SC_MINIMIZE, 0);
     else
         PostMessageA(call.form, WM_CLOSE, 0, 0);
     return Reply(true);
@@ -515,15 +500,13 @@ std::string QueryEndSession(const Call& call)
 
 std::string EndSession(const Call& call)
 {
-    SendToForm(call.form, WM_ENDSESSION, !call.words.empty() && call[0] == "no" ? FALSE : TRUE, 0);
-    return Reply(true);
+    return SendToForm(call, WM_ENDSESSION, !call.words.empty() && call[0] == "no" ? FALSE : TRUE, 0);
 }
 
 std::string DisplayChange(const Call& call)
 {
-    SendToForm(call.form, WM_DISPLAYCHANGE, static_cast<WPARAM>(atoi(call[0].c_str())),
-               MAKELPARAM(GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)));
-    return Reply(true);
+    return SendToForm(call, WM_DISPLAYCHANGE, static_cast<WPARAM>(atoi(call[0].c_str())),
+                      MAKELPARAM(GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)));
 }
 
 // The record Windows sends along when a disc leaves: the drive's bit in
@@ -538,15 +521,15 @@ std::string DeviceChange(const Call& call)
     volume.dbcv_devicetype = DBT_DEVTYP_VOLUME;
     volume.dbcv_unitmask = 1u << drive;
     volume.dbcv_flags = DBTF_MEDIA;
-    SendToForm(call.form, WM_DEVICECHANGE, DBT_DEVICEREMOVECOMPLETE, reinterpret_cast<LPARAM>(&volume));
-    return Reply(true, call[0]);
+    return SendToForm(call, WM_DEVICECHANGE, DBT_DEVICEREMOVECOMPLETE, reinterpret_cast<LPARAM>(&volume), call[0]);
 }
 
 // A picture in memory to draw into and read back: 32 bits a pixel top-down
 // (At reads it), or 24 bits bottom-up, as a bitmap file holds it.
 class Canvas {
 public:
-    Canvas(int width, int height, WORD bitCount = 32) : width_(width), dc_(CreateCompatibleDC(nullptr))
+    Canvas(int width, int height, WORD bitCount = 32)
+        : width_(width), height_(height), dc_(CreateCompatibleDC(nullptr))
     {
         header_.biSize = sizeof header_;
         header_.biWidth = width;
@@ -570,10 +553,44 @@ public:
         GdiFlush();
         return std::string(static_cast<const char*>(bits_), header_.biSizeImage);
     }
-    const BITMAPINFOHEADER& Header() const { return header_; }
+    void Fill(COLORREF color) const
+    {
+        RECT all = {0, 0, width_, height_};
+        HBRUSH brush = CreateSolidBrush(color);
+        FillRect(dc_, &all, brush);
+        DeleteObject(brush);
+    }
+    // What a window shows from (x, y) on: its client area, or with whole the
+    // window with its frame. Any paint still pending is done first:
+    // UpdateWindow sends WM_PAINT to the window's thread and waits for it.
+    void Copy(HWND window, int x, int y, bool whole = false) const
+    {
+        for (HWND each : Children(window, true))
+            UpdateWindow(each);
+        HDC from = whole ? GetWindowDC(window) : GetDC(window);
+        BitBlt(dc_, 0, 0, width_, height_, from, x, y, SRCCOPY);
+        ReleaseDC(window, from);
+        GdiFlush();
+    }
+    // As a bitmap file; false unless all of it was written.
+    bool Save(const std::string& path) const
+    {
+        std::string bits = Bytes();
+        BITMAPFILEHEADER header = {};
+        header.bfType = 0x4D42;  // "BM"
+        header.bfOffBits = sizeof header + sizeof header_;
+        header.bfSize = header.bfOffBits + bits.size();
+        FILE* file = fopen(path.c_str(), "wb");
+        if (file == nullptr)
+            return false;
+        bool ok = fwrite(&header, sizeof header, 1, file) == 1 && fwrite(&header_, sizeof header_, 1, file) == 1 &&
+                  fwrite(bits.data(), bits.size(), 1, file) == 1;
+        return fclose(file) == 0 && ok;
+    }
 
 private:
     int width_;
+    int height_;
     HDC dc_;
     BITMAPINFOHEADER header_ = {};
     HBITMAP bitmap_ = nullptr;
@@ -585,38 +602,15 @@ private:
 // and title bar. Saved as a 24-bit bitmap file.
 std::string Capture(const Call& call)
 {
-    HWND form = call.form;
     bool whole = call.name == "capturewindow";
     RECT area;
-    if (whole) {
-        GetWindowRect(form, &area);
-        OffsetRect(&area, -area.left, -area.top);
-    } else {
-        GetClientRect(form, &area);
-    }
-    // Any paint still pending is done first: UpdateWindow sends WM_PAINT
-    // to the launcher's thread and waits for it.
-    UpdateWindow(form);
-    for (HWND child : Children(form))
-        UpdateWindow(child);
-    Canvas shot(area.right, area.bottom, 24);
-    HDC screen = whole ? GetWindowDC(form) : GetDC(form);
-    BitBlt(shot.Dc(), 0, 0, area.right, area.bottom, screen, 0, 0, SRCCOPY);
-    ReleaseDC(form, screen);
-
-    std::string bits = shot.Bytes();
-    BITMAPFILEHEADER header = {};
-    header.bfType = 0x4D42;
-    header.bfOffBits = sizeof header + sizeof shot.Header();
-    header.bfSize = header.bfOffBits + bits.size();
-    bool ok = false;
-    if (FILE* file = fopen(call[0].c_str(), "wb")) {
-        ok = fwrite(&header, sizeof header, 1, file) == 1 &&
-             fwrite(&shot.Header(), sizeof shot.Header(), 1, file) == 1 &&
-             fwrite(bits.data(), bits.size(), 1, file) == 1;
-        ok = fclose(file) == 0 && ok;
-    }
-    return Reply(ok, call[0]);
+    if (whole)
+        GetWindowRect(call.form, &area);
+    else
+        GetClientRect(call.form, &area);
+    Canvas shot(area.right - area.left, area.bottom - area.top, 24);
+    shot.Copy(call.form, 0, 0, whole);
+    return Reply(shot.Save(call[0]), call[0]);
 }
 
 // Whether a button shows the expected caption. The driver draws the text
@@ -632,11 +626,7 @@ std::string FindCaption(const Call& call)
     std::wstring text;
     for (size_t i = 0; i + 4 <= hex.size(); i += 4)
         text += static_cast<WCHAR>(strtoul(hex.substr(i, 4).c_str(), nullptr, 16));
-    HWND form = call.form;
-    HWND button = GetDlgItem(form, ButtonId(call[0]));
-    RECT place;
-    GetWindowRect(button, &place);
-    MapWindowPoints(nullptr, form, reinterpret_cast<POINT*>(&place), 2);
+    RECT place = PlaceOf(GetDlgItem(call.form, ButtonId(call[0])));
     int width = place.right - place.left;
     int height = place.bottom - place.top;
 
@@ -649,15 +639,13 @@ std::string FindCaption(const Call& call)
                              OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
                              DEFAULT_PITCH | FF_ROMAN, kButtonCaptionFont.face);
     const COLORREF faceColor = ui::kButtonFaceColor;
-    const DWORD face = GetRValue(faceColor) << 16 | GetGValue(faceColor) << 8 | GetBValue(faceColor);
+    const DWORD face = GetRValue(faceColor) << 16 | GetGValue(faceColor) << 8 | GetBValue(faceColor);  // as At reads it
     Canvas expected(width, height);
-    RECT all = {0, 0, width, height};
-    HBRUSH brush = CreateSolidBrush(faceColor);
-    FillRect(expected.Dc(), &all, brush);
-    DeleteObject(brush);
+    expected.Fill(faceColor);
     HGDIOBJ oldFont = SelectObject(expected.Dc(), font);
     SetBkMode(expected.Dc(), TRANSPARENT);
     SetTextColor(expected.Dc(), GetSysColor(COLOR_BTNTEXT));
+    RECT all = {0, 0, width, height};
     DrawTextW(expected.Dc(), text.c_str(), static_cast<int>(text.size()), &all,
               DT_CENTER | DT_TOP | DT_SINGLELINE);
     SelectObject(expected.Dc(), oldFont);
@@ -665,24 +653,16 @@ std::string FindCaption(const Call& call)
     GdiFlush();
 
     RECT ink = {width, height, 0, 0};
-    for (int y = 0; y < height; ++y) {
-        for (int x = 0; x < width; ++x) {
-            if (expected.At(x, y) != face) {
-                ink = {x < ink.left ? x : ink.left, y < ink.top ? y : ink.top,
-                       x >= ink.right ? x + 1 : ink.right, y >= ink.bottom ? y + 1 : ink.bottom};
-            }
-        }
-    }
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x)
+            if (expected.At(x, y) != face)
+                ink = {std::min<LONG>(ink.left, x), std::min<LONG>(ink.top, y), std::max<LONG>(ink.right, x + 1),
+                       std::max<LONG>(ink.bottom, y + 1)};
     if (ink.right <= ink.left)
         return Object().Flag("ok", false).Text("detail", "the expected caption draws nothing").Done();
 
-    UpdateWindow(form);
-    UpdateWindow(button);
     Canvas shown(width, height);
-    HDC formDc = GetDC(form);
-    BitBlt(shown.Dc(), 0, 0, width, height, formDc, place.left, place.top, SRCCOPY);
-    ReleaseDC(form, formDc);
-    GdiFlush();
+    shown.Copy(call.form, place.left, place.top);
 
     // Every place the ink fits; the closest one is reported either way.
     int inkWidth = ink.right - ink.left;
@@ -711,8 +691,7 @@ std::string FindCaption(const Call& call)
 std::string IconPixels(HICON icon)
 {
     Canvas square(32, 32, 24);
-    RECT all = {0, 0, 32, 32};
-    FillRect(square.Dc(), &all, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+    square.Fill(RGB(255, 255, 255));
     DrawIconEx(square.Dc(), 0, 0, icon, 32, 32, 0, nullptr, DI_NORMAL);
     return square.Bytes();
 }
@@ -772,10 +751,28 @@ std::string CloseInstallers(const Call&)
     return Reply(true);
 }
 
-// The launcher's memory as Windows counts it. GetGuiResources answers 0
-// under Wine, so private bytes are what shows a leak.
-std::string MemoryJson(bool ok, const std::string& detail)
+// Rounds of Exit then No as fast as the launcher answers them, each
+// followed by a full repaint, for the memory soak; what went wrong, or "".
+std::string ExitNoRounds(HWND form, int rounds)
 {
+    for (int i = 0; i < rounds; ++i) {
+        ClickButton(form, IDC_COMMAND2);
+        if (!WaitFor("box", 10000))
+            return "round " + std::to_string(i) + ": no question";
+        PostMessageA(FindBoxes()[0], WM_COMMAND, IDNO, 0);
+        if (!WaitFor("nobox", 10000))
+            return "round " + std::to_string(i) + ": question stays";
+        RedrawWindow(form, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+    }
+    return "";
+}
+
+// "memory": the launcher's memory as Windows counts it; "exitno" runs its
+// rounds first. GetGuiResources answers 0 under Wine, so private bytes are
+// what shows a leak.
+std::string Memory(const Call& call)
+{
+    std::string failed = call.name == "exitno" ? ExitNoRounds(call.form, atoi(call[0].c_str())) : "";
     // PagefileUsage is the commit charge: the process's private bytes.
     PROCESS_MEMORY_COUNTERS counters = {};
     counters.cb = sizeof counters;
@@ -784,39 +781,17 @@ std::string MemoryJson(bool ok, const std::string& detail)
     if (process != nullptr)
         CloseHandle(process);
     return Object()
-        .Flag("ok", ok && read).Text("detail", detail)
+        .Flag("ok", failed.empty() && read).Text("detail", failed)
         .Number("private", static_cast<unsigned long>(counters.PagefileUsage))
         .Number("working", static_cast<unsigned long>(counters.WorkingSetSize))
         .Done();
 }
 
-std::string Memory(const Call&)
-{
-    return MemoryJson(true, "");
-}
-
-// Rounds of Exit then No as fast as the launcher answers them, each
-// followed by a full repaint, for the memory soak.
-std::string ExitNo(const Call& call)
-{
-    int rounds = atoi(call[0].c_str());
-    for (int i = 0; i < rounds; ++i) {
-        ClickButton(call.form, IDC_COMMAND2);
-        if (!WaitFor("box", 10000))
-            return MemoryJson(false, "round " + std::to_string(i) + ": no question");
-        PostMessageA(FindBoxes()[0], WM_COMMAND, IDNO, 0);
-        if (!WaitFor("nobox", 10000))
-            return MemoryJson(false, "round " + std::to_string(i) + ": question stays");
-        RedrawWindow(call.form, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
-    }
-    return MemoryJson(true, "");
-}
-
 // The visible top-level window of a process, if it has one yet.
 HWND VisibleWindowOf(DWORD process)
 {
-    for (HWND window : TopLevelWindows())
-        if (ProcessOf(window) == process && IsWindowVisible(window) && GetWindow(window, GW_OWNER) == nullptr)
+    for (HWND window : TopLevelWindowsOf(nullptr, process))
+        if (IsWindowVisible(window) && GetWindow(window, GW_OWNER) == nullptr)
             return window;
     return nullptr;
 }
@@ -829,10 +804,8 @@ bool Painted(HWND window)
     DWORD_PTR result = 0;
     if (!SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_NORMAL, 5000, &result))
         return false;
-    if (GetUpdateRect(window, nullptr, FALSE))
-        return false;
-    for (HWND child : Children(window))
-        if (GetUpdateRect(child, nullptr, FALSE))
+    for (HWND each : Children(window, true))
+        if (GetUpdateRect(each, nullptr, FALSE))
             return false;
     return true;
 }
@@ -847,34 +820,30 @@ std::string Startup(const Call& call)
     if (g_started != nullptr)
         return Reply(false, "a started program is still running");
     std::string folder = path.substr(0, path.find_last_of('\\') + 1);
-    STARTUPINFOA startup = {};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION info = {};
     LARGE_INTEGER frequency, start, now;
     QueryPerformanceFrequency(&frequency);
     QueryPerformanceCounter(&start);
-    if (!CreateProcessA(path.c_str(), nullptr, nullptr, nullptr, FALSE, 0, nullptr,
-                        folder.empty() ? nullptr : folder.c_str(), &startup, &info))
+    g_started = Launch(path, folder.empty() ? nullptr : folder.c_str(), kNoShow);
+    if (g_started == nullptr)
         return Reply(false, "cannot start " + path);
-    CloseHandle(info.hThread);
-    g_started = info.hProcess;
+    DWORD id = GetProcessId(g_started);
     for (;;) {
-        HWND window = VisibleWindowOf(info.dwProcessId);
+        HWND window = VisibleWindowOf(id);
         if (window != nullptr && Painted(window))
             break;
         QueryPerformanceCounter(&now);
-        if (WaitForSingleObject(info.hProcess, 1) == WAIT_OBJECT_0)
+        if (WaitForSingleObject(g_started, 1) == WAIT_OBJECT_0)
             return Reply(false, path + " ended before showing its window");
         if (now.QuadPart - start.QuadPart > 30 * frequency.QuadPart)
             return Reply(false, path + " showed no painted window within 30 s");
     }
     QueryPerformanceCounter(&now);
-    g_launcherProcess = info.dwProcessId;
+    g_launcherProcess = id;
     return Object()
         .Flag("ok", true)
         .Real("ms", 1000.0 * static_cast<double>(now.QuadPart - start.QuadPart) /
                         static_cast<double>(frequency.QuadPart))
-        .Number("pid", static_cast<unsigned long>(info.dwProcessId))
+        .Number("pid", static_cast<unsigned long>(id))
         .Done();
 }
 
@@ -891,57 +860,52 @@ std::string Terminate(const Call&)
 
 enum class Needs { kNothing, kForm };
 
+// A command's usage is its grammar and its documentation: its name, its
+// words up to the colon (<required>, [optional]), then what it does or
+// replies.
 struct Command {
-    const char* name;
     std::string (*run)(const Call&);
-    int words;          // at most; the last takes the rest of the line
-    int required;       // at least
-    Needs needs;        // kForm: replies "no launcher window" without one
-    const char* usage;  // the words, and what the command does or replies
+    Needs needs;  // kForm: replies "no launcher window" without one
+    const char* usage;
 };
 
 // Every command: the protocol's one list.
 const Command kCommands[] = {
-    {"state", State, 0, 0, Needs::kNothing,
-     "state: the launcher's window, its boxes and the sample installer's windows"},
-    {"start", Start, 2, 2, Needs::kNothing,
+    {State, Needs::kNothing, "state: the launcher's window, its boxes and the sample installer's windows"},
+    {Start, Needs::kNothing,
      "start <show> <path>: starts a program with that show command in its STARTUPINFO, as a shortcut does"},
-    {"wait", Wait, 2, 2, Needs::kNothing,
-     "wait <form|noform|box|nobox|installer> <ms>: until that holds, or the time is up"},
-    {"answer", Answer, 1, 1, Needs::kNothing, "answer <ok|yes|no>: the one open message box answered"},
-    {"queryend", QueryEndSession, 1, 1, Needs::kForm,
-     "queryend <yes|no|none>: WM_QUERYENDSESSION sent from a thread while this one answers the question "
-     "it raises; replies sent, result, boxes (seen), box, state"},
-    {"click", Click, 1, 1, Needs::kForm,
+    {Wait, Needs::kNothing, "wait <form|noform|box|nobox|installer> <ms>: until that holds, or the time is up"},
+    {Answer, Needs::kNothing, "answer <ok|yes|no>: the one open message box answered"},
+    {QueryEndSession, Needs::kForm,
+     "queryend <yes|no|none>: WM_QUERYENDSESSION sent from a thread while this one answers the question it raises; "
+     "replies sent, result, boxes (seen), box, state"},
+    {Click, Needs::kForm,
      "click <1|2|id>: Command1, Command2 or a maker's button (its control id) clicked (BN_CLICKED)"},
-    {"press", Press, 2, 2, Needs::kForm, "press <1|2|id> <1|0>: a button shown held down, or released"},
-    {"post", Post, 1, 1, Needs::kForm,
+    {Press, Needs::kForm, "press <1|2|id> <1|0>: a button shown held down, or released"},
+    {Post, Needs::kForm,
      "post <close|sysclose|minimize|hide>: WM_CLOSE, the close box (SC_CLOSE), SC_MINIMIZE, or the window hidden"},
-    {"endsession", EndSession, 1, 0, Needs::kForm,
-     "endsession [no]: WM_ENDSESSION TRUE, or FALSE (the shutdown cancelled) with no"},
-    {"displaychange", DisplayChange, 1, 1, Needs::kForm,
+    {EndSession, Needs::kForm, "endsession [no]: WM_ENDSESSION TRUE, or FALSE (the shutdown cancelled) with no"},
+    {DisplayChange, Needs::kForm,
      "displaychange <bits>: WM_DISPLAYCHANGE, the display now has this many bits a pixel (the screen stays)"},
-    {"devicechange", DeviceChange, 1, 1, Needs::kForm,
+    {DeviceChange, Needs::kForm,
      "devicechange <letter>: WM_DEVICECHANGE as Windows broadcasts it when the disc in that drive has gone"},
-    {"capture", Capture, 1, 1, Needs::kForm, "capture <file.bmp>: the client area saved as a 24-bit bitmap"},
-    {"capturewindow", Capture, 1, 1, Needs::kForm,
-     "capturewindow <file.bmp>: the whole window, frame included, saved as a 24-bit bitmap"},
-    {"findcaption", FindCaption, 2, 2, Needs::kForm,
-     "findcaption <1|2|id> <hex>: whether the button shows this caption (UTF-16 code units, 4 hex digits "
-     "each) as the launcher is asked to draw it; replies ok, charset, ink, at, differ"},
-    {"resources", Resources, 1, 1, Needs::kNothing,
-     "resources <launcher.exe>: what Windows loads from its resources; replies ok, bitmap [w, h, bits], "
-     "setup_icon, exit_icon, icons_differ, file_icon_is_setup, strings [setup, exit, title]"},
-    {"drivetype", DriveType, 1, 1, Needs::kNothing, "drivetype <root>: GetDriveTypeA of D:\\; replies ok, type"},
-    {"shortpath", ShortPath, 1, 1, Needs::kNothing, "shortpath <path>: its 8.3 form; replies ok, path"},
-    {"closeinstallers", CloseInstallers, 0, 0, Needs::kNothing, "closeinstallers: WM_CLOSE to every sample installer"},
-    {"memory", Memory, 0, 0, Needs::kForm,
+    {Capture, Needs::kForm, "capture <file.bmp>: the client area saved as a 24-bit bitmap"},
+    {Capture, Needs::kForm, "capturewindow <file.bmp>: the whole window, frame included, saved as a 24-bit bitmap"},
+    {FindCaption, Needs::kForm,
+     "findcaption <1|2|id> <hex>: whether the button shows this caption (UTF-16 code units, 4 hex digits each) as the "
+     "launcher is asked to draw it; replies ok, charset, ink, at, differ"},
+    {Resources, Needs::kNothing,
+     "resources <launcher.exe>: what Windows loads from its resources; replies ok, bitmap [w, h, bits], setup_icon, "
+     "exit_icon, icons_differ, file_icon_is_setup, strings [setup, exit, title]"},
+    {DriveType, Needs::kNothing, "drivetype <root>: GetDriveTypeA of D:\\; replies ok, type"},
+    {ShortPath, Needs::kNothing, "shortpath <path>: its 8.3 form; replies ok, path"},
+    {CloseInstallers, Needs::kNothing, "closeinstallers: WM_CLOSE to every sample installer"},
+    {Memory, Needs::kForm,
      "memory: the launcher's private bytes and working set; replies ok, detail, private, working"},
-    {"exitno", ExitNo, 1, 1, Needs::kForm,
-     "exitno <n>: n rounds of Exit then No, a repaint after each; replies as memory"},
-    {"startup", Startup, 1, 1, Needs::kNothing,
+    {Memory, Needs::kForm, "exitno <n>: n rounds of Exit then No, a repaint after each; replies as memory"},
+    {Startup, Needs::kNothing,
      "startup <program.exe>: starts it and times it until its window is shown and painted; replies ok, ms, pid"},
-    {"terminate", Terminate, 0, 0, Needs::kNothing, "terminate: ends the program startup started"},
+    {Terminate, Needs::kNothing, "terminate: ends the program startup started"},
 };
 
 std::string Run(const std::string& line)
@@ -950,21 +914,24 @@ std::string Run(const std::string& line)
     std::string name = line.substr(0, split);
     const Command* command = nullptr;
     for (const Command& candidate : kCommands)
-        if (name == candidate.name)
+        if (name == std::string(candidate.usage, strcspn(candidate.usage, " :")))
             command = &candidate;
     if (command == nullptr)
         return Reply(false, "unknown command " + name);
+    std::string grammar(command->usage, strcspn(command->usage, ":"));
+    int required = std::count(grammar.begin(), grammar.end(), '<');
+    int words = required + std::count(grammar.begin(), grammar.end(), '[');
 
     // The form looked up first, for every command: the boxes are found by
     // its process.
     Call call = {name, {}, FindForm()};
     std::string rest = split == std::string::npos ? "" : line.substr(split + 1);
-    while (!rest.empty() && static_cast<int>(call.words.size()) < command->words) {
-        size_t space = static_cast<int>(call.words.size()) + 1 < command->words ? rest.find(' ') : std::string::npos;
+    while (!rest.empty() && static_cast<int>(call.words.size()) < words) {
+        size_t space = static_cast<int>(call.words.size()) + 1 < words ? rest.find(' ') : std::string::npos;
         call.words.push_back(rest.substr(0, space));
         rest = space == std::string::npos ? "" : rest.substr(space + 1);
     }
-    if (static_cast<int>(call.words.size()) < command->required)
+    if (static_cast<int>(call.words.size()) < required)
         return Reply(false, std::string("usage: ") + command->usage);
     if (command->needs == Needs::kForm && call.form == nullptr)
         return Reply(false, "no launcher window");

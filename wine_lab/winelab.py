@@ -1,11 +1,9 @@
-"""A throw-away Wine prefix with its own X display, for running the launcher.
-
-Used by the run command (scripts/run-sample.sh) and by the Wine tests. Each
-WineLab makes a fresh prefix under a folder of its own (32-bit, or with
-arch="win64" a 64-bit one, where 32-bit programs run as on 64-bit x64
-Windows), starts Xvfb on a free display unless told to use an existing one,
-and removes everything it made when it is closed. On a machine that runs no
-32-bit programs, a 64-bit build (build_64_bit) runs through WINE64 instead.
+"""A throw-away Wine prefix with its own X display, for running the launcher
+(the run command, the Wine tests, the benchmark). A WineLab makes a fresh
+prefix in a folder of its own (32-bit, or with arch="win64" a 64-bit one),
+starts Xvfb on a free display unless given one, and removes what it made when
+closed. Where the kernel runs no 32-bit programs, a 64-bit build
+(build_64_bit) runs through WINE64 instead.
 """
 import json
 import os
@@ -13,14 +11,9 @@ import shutil
 import subprocess
 import time
 
-# Settings every prefix gets: no Mono or Gecko prompts, and Times New Roman
-# drawn with Liberation Serif, which has the same metrics, so the window
-# looks under Wine as it does on Windows.
-FONT_REPLACEMENTS = {"Times New Roman": "Liberation Serif"}
 WINE_FONTS = "/usr/share/wine/fonts"
 LOCALE_VARIABLES = ("LC_ALL", "LC_CTYPE", "LC_MESSAGES", "LANG")
-# Wine's 64-bit loader, which runs 64-bit programs only: what runs a 64-bit
-# build where the kernel runs no 32-bit programs.
+# Wine's 64-bit loader, which runs 64-bit programs only.
 WINE64 = "/usr/lib/wine/wine64"
 
 
@@ -30,10 +23,9 @@ def windows_path(unix_path):
 
 
 def cannot_run_32_bit():
-    """Why this machine cannot run Wine's 32-bit programs, or None when it
-    can. Some virtual machines run 64-bit user code only: their kernel
-    answers every i386 program with "Exec format error", Wine's loader
-    included, so no prefix can even be made."""
+    """Why this machine cannot run Wine's 32-bit programs, or None. Some
+    virtual machines' kernels answer every i386 program, Wine's loader
+    included, with "Exec format error"."""
     try:
         result = subprocess.run(["wine", "--version"], capture_output=True, text=True, timeout=60)
     except (OSError, subprocess.TimeoutExpired) as e:
@@ -45,36 +37,30 @@ def cannot_run_32_bit():
 
 
 def build_64_bit(product_dir, folder):
-    """The Windows build's programs (launcher.exe, the driver, the sample
-    installer, the medium) built for 64-bit Windows from these sources and
-    the product compiled into product_dir, into folder: what a machine whose
-    kernel runs no 32-bit programs can run, through WINE64 in a 64-bit
-    prefix. Nothing built here ships."""
+    """The Windows build (launcher.exe, the driver, the sample installer, the
+    medium) of these sources and the product compiled into product_dir, made
+    for 64-bit Windows into folder, to run through WINE64 in a 64-bit prefix
+    where the kernel runs no 32-bit programs. Nothing built here ships."""
     sources = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
-    subprocess.run(["cmake", "-S", sources, "-B", folder, "-DCMAKE_BUILD_TYPE=MinSizeRel",
-                    "-DCMAKE_TOOLCHAIN_FILE=" + os.path.join(sources, "cmake", "mingw-w64-x86_64.cmake"),
-                    "-DPRODUCT_DIR=" + product_dir], check=True, stdout=subprocess.DEVNULL)
-    subprocess.run(["cmake", "--build", folder, "-j", str(os.cpu_count() or 1)], check=True,
-                   stdout=subprocess.DEVNULL)
+    for command in (["-S", sources, "-B", folder, "-DCMAKE_BUILD_TYPE=MinSizeRel", "-DPRODUCT_DIR=" + product_dir,
+                     "-DCMAKE_TOOLCHAIN_FILE=" + os.path.join(sources, "cmake", "mingw-w64-x86_64.cmake")],
+                    ["--build", folder, "-j", str(os.cpu_count() or 1)]):
+        subprocess.run(["cmake", *command], check=True, stdout=subprocess.DEVNULL)
     return folder
-
-
-def free_display():
-    for number in range(90, 200):
-        if not os.path.exists(f"/tmp/.X11-unix/X{number}") and not os.path.exists(f"/tmp/.X{number}-lock"):
-            return f":{number}"
-    raise RuntimeError("no free X display number")
 
 
 def start_xvfb(screen):
     """An Xvfb of its own on a free display, screen "WxHxD"; returns the
     process and the display once it takes connections."""
-    display = free_display()
+    number = next((n for n in range(90, 200) if not os.path.exists(f"/tmp/.X11-unix/X{n}")
+                   and not os.path.exists(f"/tmp/.X{n}-lock")), None)
+    if number is None:
+        raise RuntimeError("no free X display number")
+    display = f":{number}"
     process = subprocess.Popen(["Xvfb", display, "-screen", "0", screen, "-nolisten", "tcp"],
                                stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-    socket = f"/tmp/.X11-unix/X{display[1:]}"
     for _ in range(100):
-        if os.path.exists(socket):
+        if os.path.exists(f"/tmp/.X11-unix/X{number}"):
             return process, display
         time.sleep(0.05)
     process.kill()
@@ -101,24 +87,17 @@ class WineLab:
         if not keep_prefix:
             shutil.rmtree(self.prefix, ignore_errors=True)
         os.makedirs(self.work_dir, exist_ok=True)
-        self.env = dict(os.environ)
-        self.env.update({
-            "WINEPREFIX": self.prefix,
-            "WINEARCH": arch,
-            "WINEDEBUG": "-all",
-            "WINEDLLOVERRIDES": "mscoree,mshtml=",
-        })
+        self.env = {**os.environ, "WINEPREFIX": self.prefix, "WINEARCH": arch, "WINEDEBUG": "-all",
+                    "WINEDLLOVERRIDES": "mscoree,mshtml="}  # no Mono or Gecko prompts
         self.wine = [loader]  # the command that runs a Windows program
         if loader != "wine":
             self.env["WINELOADER"] = loader
-        self._locale = locale
-        self._messages = messages
+        self._locale, self._messages = locale, messages
         self._set_locale(locale, messages)
         if display is None:
             self._xvfb, display = start_xvfb(screen)
         self.env["DISPLAY"] = display
 
-    # --- the prefix ---------------------------------------------------------
     def boot(self, version="winxp", desktop=None):
         """Makes the prefix (or reuses a kept one) and applies the settings.
         desktop="WxH" runs every program in one Wine virtual desktop, whose
@@ -126,14 +105,15 @@ class WineLab:
         if not os.path.exists(os.path.join(self.prefix, "system.reg")):
             self.run([*self.wine, "wineboot", "-i"], timeout=180)
         self._link_wine_fonts()
+        # Times New Roman drawn with Liberation Serif, which has the same
+        # metrics, so the window looks under Wine as it does on Windows.
         lines = ["Windows Registry Editor Version 5.00", "",
                  "[HKEY_CURRENT_USER\\Software\\Wine]", f'"Version"="{version}"', "",
-                 "[HKEY_CURRENT_USER\\Software\\Wine\\Fonts\\Replacements]"]
-        lines += [f'"{face}"="{replacement}"' for face, replacement in FONT_REPLACEMENTS.items()]
-        lines += ["", "[HKEY_CURRENT_USER\\Software\\Wine\\Explorer]",
-                  '"Desktop"="Default"' if desktop else '"Desktop"=-',
-                  "", "[HKEY_CURRENT_USER\\Software\\Wine\\Explorer\\Desktops]",
-                  f'"Default"="{desktop}"' if desktop else '"Default"=-']
+                 "[HKEY_CURRENT_USER\\Software\\Wine\\Fonts\\Replacements]", '"Times New Roman"="Liberation Serif"',
+                 "", "[HKEY_CURRENT_USER\\Software\\Wine\\Explorer]",
+                 '"Desktop"="Default"' if desktop else '"Desktop"=-',
+                 "", "[HKEY_CURRENT_USER\\Software\\Wine\\Explorer\\Desktops]",
+                 f'"Default"="{desktop}"' if desktop else '"Default"=-']
         self.import_registry(lines)
         # The desktop process wineboot left running keeps its old mode; the
         # next program starts a new one with these settings.
@@ -170,11 +150,9 @@ class WineLab:
         return subprocess.run(command, env=self.env, timeout=timeout, check=True,
                               stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, **kwargs)
 
-    def start(self, command, extra_env=None, cwd=None):
+    def start(self, command, extra_env=None):
         """Starts a Windows program (wine + arguments) and returns its Popen."""
-        env = dict(self.env)
-        env.update(extra_env or {})
-        process = subprocess.Popen(self.wine + command, env=env, cwd=cwd or self.work_dir,
+        process = subprocess.Popen(self.wine + command, env={**self.env, **(extra_env or {})}, cwd=self.work_dir,
                                    stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         self._processes.append(process)
         return process
@@ -183,36 +161,35 @@ class WineLab:
         return Driver(self, driver_exe)
 
     def _set_locale(self, locale, messages=None):
-        """Wine takes the ANSI code page from LC_CTYPE and the user's
-        interface language from LC_MESSAGES: the locale sets both, unless
-        messages gives the interface a language of its own. None: the
-        caller's own settings."""
+        """Wine takes the ANSI code page from LC_CTYPE and the interface
+        language from LC_MESSAGES: the locale sets both, unless messages
+        names one for the interface. None: the caller's own settings."""
         for name in LOCALE_VARIABLES:
             self.env.pop(name, None)
-            if name in os.environ:
+            if name in os.environ and not (messages and name in ("LC_ALL", "LC_CTYPE")):
                 self.env[name] = os.environ[name]
         if messages:
-            self.env.pop("LC_ALL", None)
-            self.env.pop("LC_CTYPE", None)
             self.env.update(LANG=locale, LC_MESSAGES=messages)
         elif locale:
             self.env["LC_ALL"] = locale
 
+    def _wineserver(self, flag):
+        subprocess.run(["wineserver", flag], env=self.env, timeout=60)
+
     def restart_server(self, locale=None, messages=None):
         """Ends every Wine process; the next one starts a fresh wineserver,
         in the given locale (None: the locale this lab started with)."""
-        subprocess.run(["wineserver", "-k"], env=self.env, timeout=60)
-        subprocess.run(["wineserver", "-w"], env=self.env, timeout=60)
+        self._wineserver("-k")
+        self._wineserver("-w")
         if locale is None:
             locale, messages = self._locale, self._messages
         self._set_locale(locale, messages)
 
     def close(self):
         for process in self._processes:
-            if process.poll() is None:
-                process.kill()
+            process.kill()  # nothing, for one that has ended
         try:
-            subprocess.run(["wineserver", "-k"], env=self.env, timeout=60)
+            self._wineserver("-k")
         except (OSError, subprocess.TimeoutExpired):
             pass
         if self._xvfb is not None:
@@ -223,15 +200,12 @@ class WineLab:
 
 
 class Driver:
-    """Our Win32 test driver (wine_lab/driver.cpp), kept running: one
-    command a line in, one JSON line back. The protocol, every command and
-    the replies' fields are described once, at the top of driver.cpp and in
-    its table kCommands."""
+    """Our Win32 test driver, kept running: one command a line in, one JSON
+    line back; the protocol is described once, in wine_lab/driver.cpp."""
 
     def __init__(self, lab, driver_exe):
-        env = dict(lab.env)
         self._process = subprocess.Popen(
-            [*lab.wine, os.path.abspath(driver_exe)], env=env, cwd=lab.work_dir, stdin=subprocess.PIPE,
+            [*lab.wine, os.path.abspath(driver_exe)], env=lab.env, cwd=lab.work_dir, stdin=subprocess.PIPE,
             stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True, encoding="utf-8")
 
     def send(self, command):
