@@ -36,15 +36,16 @@ def cannot_run_32_bit():
     return None
 
 
-def build_64_bit(product_dir, folder):
+def build_64_bit(product_dir, folder, targets=()):
     """The Windows build (launcher.exe, the driver, the sample installer, the
-    medium) of these sources and the product compiled into product_dir, made
-    for 64-bit Windows into folder, to run through WINE64 in a 64-bit prefix
-    where the kernel runs no 32-bit programs. Nothing built here ships."""
+    medium, and any targets named) of these sources and the product compiled
+    into product_dir, made for 64-bit Windows into folder, to run through
+    WINE64 in a 64-bit prefix where the kernel runs no 32-bit programs.
+    Nothing built here ships."""
     sources = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
     for command in (["-S", sources, "-B", folder, "-DCMAKE_BUILD_TYPE=MinSizeRel", "-DPRODUCT_DIR=" + product_dir,
                      "-DCMAKE_TOOLCHAIN_FILE=" + os.path.join(sources, "cmake", "mingw-w64-x86_64.cmake")],
-                    ["--build", folder, "-j", str(os.cpu_count() or 1)]):
+                    ["--build", folder, "-j", str(os.cpu_count() or 1), "--target", "all", *targets]):
         subprocess.run(["cmake", *command], check=True, stdout=subprocess.DEVNULL)
     return folder
 
