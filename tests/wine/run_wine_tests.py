@@ -1,11 +1,7 @@
 #!/usr/bin/python3
-"""The launcher run for real under Wine and Xvfb, driven by our test driver.
-
-In one throw-away prefix, each scenario starts launcher.exe from a sample
-medium, acts through driver.exe and checks what the launcher shows and does
-against the product built (product.json, the pictures beside it) and the
-sources' tables. Failures say what was expected and what was seen.
-"""
+"""The launcher run for real under Wine and Xvfb, driven by our test driver: in one throw-away prefix,
+each scenario starts launcher.exe from a sample medium, acts through driver.exe and checks what it shows
+and does against the product built (product.json, its pictures) and the sources' tables."""
 import argparse
 import collections
 import contextlib
@@ -13,6 +9,7 @@ import functools
 import itertools
 import json
 import os
+import pathlib
 import re
 import shutil
 import struct
@@ -36,15 +33,12 @@ IDC_COMMAND1, IDC_COMMAND2 = ID["IDC_COMMAND1"], ID["IDC_COMMAND2"]
 IDS_SETUP, IDS_EXIT, IDS_TITLE = ID["IDS_SETUP_CAPTION"], ID["IDS_EXIT_CAPTION"], ID["IDS_TITLE"]
 CLIENT = LAYOUT["client"]  # the window as designed (ui/Layout.def), in pixels
 CORNERS = [(x, y) for y in (0, CLIENT[1] - 1) for x in (0, CLIENT[0] - 1)]
-LABEL = LAYOUT["controls"]["Label1"]
-FACE = LAYOUT["colours"]["ButtonFace"]
-ICON = LAYOUT["metrics"]["ButtonIconSize"]
+LABEL, FACE, ICON = LAYOUT["controls"]["Label1"], LAYOUT["colours"]["ButtonFace"], LAYOUT["metrics"]["ButtonIconSize"]
 # The buttons shown (as Windows XP, the lab's release) by id, in the product's order; set by main().
 BUTTONS, BUTTON_ICONS = {}, {}
 # Where buttons without positions stand, as README writes it out: lefts by count, top, size.
 ROWS = {2: [72, 192], 3: [12, 132, 252], 4: [5, 91, 177, 263]}
 ROW_TOP, BUTTON_SIZE = 232, [81, 65]
-DRIVE_CDROM = 5
 WS_MINIMIZE, WS_MAXIMIZE, WS_CAPTION, WS_SYSMENU = 0x20000000, 0x01000000, 0xC00000, 0x80000
 WS_THICKFRAME, WS_MINIMIZEBOX, WS_MAXIMIZEBOX = 0x40000, 0x20000, 0x10000
 
@@ -55,9 +49,8 @@ SETUP_ON = ("win2k", "winxp", "win7", "win10")  # where the version gate also pr
 # Every scenario's locale, whatever the caller's: code page 1252, an English interface.
 BASE_LOCALE = "C.UTF-8"
 
-# Written out for this repository's products, not worked out by a copy of the rule: whose title,
-# Setup and Exit captions a launcher in (or picking) each language shows on code page 1252: its
-# own, or the design-time ones where the code page cannot carry them.
+# Written out, not worked out by a copy of the rule: whose title, Setup and Exit captions a launcher in (or
+# picking) each language shows on code page 1252: its own, or the design-time ones it cannot carry.
 SHOWN_ON_1252 = {
     "product": {"en": "en en en", "zh-TW": "en en en", "ru": "en en en"},
     "examples/orbisk": {"en": "en en en", "de": "de de de", "ja": "en en en"},
@@ -66,23 +59,21 @@ SHOWN_ON_1252 = {
 # Picking its language at start: (Wine's locale, the interface's own locale or None, the language shown).
 AT_START_CASES = {
     "examples/orbisk": [  # en de ja; en the fallback
-        (BASE_LOCALE, None, "en"),
-        ("de_DE.UTF-8", None, "de"),
-        ("ja_JP.UTF-8", None, "ja"),
+        (BASE_LOCALE, None, "en"), ("de_DE.UTF-8", None, "de"), ("ja_JP.UTF-8", None, "ja"),
         (BASE_LOCALE, "ja_JP.UTF-8", "en"),  # a Japanese user on code page 1252: the fallback
         ("pl_PL.UTF-8", None, "en"),  # a language it does not carry: the fallback
     ],
 }
 
-# Folder names code page 1252 cannot carry: GetModuleFileNameA makes "U:\\Adisc" of the first
-# ("best fit"), where a decoy installer waits, and "U:\\????" of the others.
+# Folder names code page 1252 cannot carry: GetModuleFileNameA makes "U:\\Adisc" of the first ("best fit"),
+# where a decoy installer waits, and "U:\\????" of the others.
 UNICODE_FOLDERS = {"decoyed": "\u0100disc", "decoy": "Adisc", "cyrillic": "\u0414\u0438\u0441\u043a",
                    "other": "\u041b\u0443\u043d\u0430"}
 LONG_FOLDERS = [f"folder {n} with a long name, to go past the old limit of paths" for n in range(1, 6)]
 LONG_FOLDER = "G:\\" + "\\".join(LONG_FOLDERS)
 ROOT = "D:\\launcher.exe"  # the sample medium's launcher
-# The full path Setup starts from each folder, written out (one backslash after a drive root
-# or a folder is the rule under test), with the product's relative installer path for {installer}.
+# The full path Setup starts from each folder, written out (one backslash after a drive root or a folder is
+# the rule under test), with the product's relative installer path for {installer}.
 INSTALLER_IN = {
     "D:\\": "D:\\{installer}",
     "E:\\My Disc\\Disk 1": "E:\\My Disc\\Disk 1\\{installer}",
@@ -94,13 +85,13 @@ INSTALLER_IN = {
     LONG_FOLDER: LONG_FOLDER + "\\{installer}",
 }
 # System DLL names a planted copy could be loaded under: the shell and what it and the UI load late.
-PLANTED_DLLS = """shcore shell32 shlwapi uxtheme version dwmapi cryptbase comctl32 ole32 oleaut32 userenv
-    profapi apphelp propsys setupapi cfgmgr32 winmm msimg32 imm32 usp10 lpk rpcrt4 secur32 sspicli netapi32
-    mpr ntmarta wintrust crypt32 msasn1 urlmon wininet iertutil dbghelp windowscodecs comdlg32 linkinfo
-    msctf clbcatq xmllite mlang iphlpapi""".split()
+PLANTED_DLLS = """shcore shell32 shlwapi uxtheme version dwmapi cryptbase comctl32 ole32 oleaut32 userenv profapi
+    apphelp propsys setupapi cfgmgr32 winmm msimg32 imm32 usp10 lpk rpcrt4 secur32 sspicli netapi32 mpr ntmarta
+    wintrust crypt32 msasn1 urlmon wininet iertutil dbghelp windowscodecs comdlg32 linkinfo msctf clbcatq xmllite
+    mlang iphlpapi""".split()
 
-# Written out, not taken from the launcher: the colours a reduction keeps exact (the palette's cube,
-# the 16 standard colours); the 20 static colours, all Wine shows on an 8-bit screen.
+# Written out, not taken from the launcher: the colours a reduction keeps exact (the palette's cube, the 16
+# standard colours); the 20 static colours, all Wine shows on an 8-bit screen.
 CUBE = {(r, g, b) for r in range(0, 256, 51) for g in range(0, 256, 51) for b in range(0, 256, 51)}
 STANDARD_16 = {(0, 0, 0), (128, 0, 0), (0, 128, 0), (128, 128, 0), (0, 0, 128), (128, 0, 128),
                (0, 128, 128), (192, 192, 192), (128, 128, 128), (255, 0, 0), (0, 255, 0),
@@ -152,8 +143,8 @@ class Product:
         return next((v for v, _ in VERSIONS if not self.runs_on(v)), None)
 
     def shown_on_1252(self, language):
-        """{id: text} of the title and captions on code page 1252 (SHOWN_ON_1252),
-        or None and why: elsewhere only a 1252 language's own texts are known."""
+        """{id: text} of the title and captions on code page 1252 (SHOWN_ON_1252), or None and why:
+        elsewhere only a 1252 language's own texts are known."""
         row = SHOWN_ON_1252.get(self.home, {}).get(language, "")
         if not row and LANGUAGES[language].codepage != 1252:
             return None, (f"what a {language} launcher shows on code page 1252 is the launcher's rule to "
@@ -163,30 +154,30 @@ class Product:
                 for i, entry in enumerate((IDS_TITLE, IDS_SETUP, IDS_EXIT))}, None
 
     def at_start_cases(self):
-        """Rows as AT_START_CASES, and what is left out, why. Outside this
-        repository, only what needs no rule: a system of one of its languages
-        shows it; of a language it lacks, on the fallback's code page, the fallback."""
+        """Rows as AT_START_CASES, and what is left out, why. Outside this repository, only what needs no
+        rule: a system of one of its languages shows it; of a language it lacks, on the fallback's code
+        page, the fallback."""
         if self.home in AT_START_CASES:
             return AT_START_CASES[self.home], []
         languages, fallback = self.facts["languages"], self.facts["fallback_language"]
-        rows, left_out = [(BASE_LOCALE, None, "en")] if "en" in languages else [], []
-        for language in languages:
-            locale, why = system_locale(language)
-            rows.append((locale, None, language)) if locale else left_out.append(why)
+        rows = [(BASE_LOCALE, None, "en")] if "en" in languages else []
+        left_out = [why for _, why in map(system_locale, languages) if why]
+        rows += [(locale, None, language) for language in languages if (locale := system_locale(language)[0])]
         primaries = {LANGUAGES[language].id & 0x3FF for language in languages}
-        rows += [(system_locale(tag)[0], None, fallback) for tag, language in LANGUAGES.items()
-                 if language.id & 0x3FF not in primaries and system_locale(tag)[0]
-                 and language.codepage == LANGUAGES[fallback].codepage][:1]
+        for tag, language in LANGUAGES.items():
+            if (language.id & 0x3FF not in primaries
+                    and language.codepage == LANGUAGES[fallback].codepage and system_locale(tag)[0]):
+                rows.append((system_locale(tag)[0], None, fallback))
+                break
         left_out.append("a user whose interface language the code page cannot show: what a product "
                         "outside this repository shows there is the rule's to work out, not stated here")
         return rows, left_out
 
 
 def icon_colours(path, at_16=False):
-    """The two commonest colours (with counts) of the icon's opaque pixels
-    that are not grey, which stay exactly that colour when drawn: at its own
-    size, or at_16 those it keeps at 16 x 16 however shrunk (its blocks that
-    are all one colour)."""
+    """The two commonest colours (with counts) of the icon's opaque pixels that are not grey, which stay
+    exactly that colour when drawn: at its own size, or at_16 those it keeps at 16 x 16 however shrunk
+    (its blocks that are all one colour)."""
     from PIL import Image
     image = Image.open(path).convert("RGBA")
     pixels = image.getdata()
@@ -199,9 +190,9 @@ def icon_colours(path, at_16=False):
 
 
 def farthest_static_picture(artwork, path):
-    """The artwork, each pixel in the farthest static colour that a lookup at
-    5 bits a channel (as Wine's DIB engine does) may pick for a value within
-    its step: the worst an 8-bit screen can show. Saved as a BMP at path."""
+    """The artwork, each pixel in the farthest static colour that a lookup at 5 bits a channel (as Wine's
+    DIB engine does) may pick for a value within its step: the worst an 8-bit screen can show. Saved as a
+    BMP at path."""
     from PIL import Image
     distance = lambda a, b: sum((x - y) ** 2 for x, y in zip(a, b))  # noqa: E731
     nearest = functools.lru_cache(maxsize=None)(lambda c: min(STATIC_20, key=lambda s: distance(c, s)))
@@ -243,14 +234,10 @@ def inside(r, x, y):
     return r[0] <= x < r[0] + r[2] and r[1] <= y < r[1] + r[3]
 
 
-def in_a_button(x, y):
-    return any(inside(b, x, y) for b in BUTTONS.values())
-
-
 def misfits(shot, fits):
     """The client area's pixels (x, y, colour) outside buttons and label for which fits fails."""
     return [(x, y, c) for x, y, c in shot.pixels(0, 0, *CLIENT)
-            if not inside(LABEL, x, y) and not in_a_button(x, y) and not fits(x, y, c)]
+            if not any(inside(r, x, y) for r in (LABEL, *BUTTONS.values())) and not fits(x, y, c)]
 
 
 def typed(key):
@@ -264,30 +251,9 @@ def button_ids(buttons):
     return [{"Setup": IDC_COMMAND1, "Exit": IDC_COMMAND2}.get(b["action"]) or next(own) for b in buttons]
 
 
-def shown_on_xp(facts, button):
-    return dict(VERSIONS)["winxp"] in (button["windows"] or facts["windows"])
-
-
-def expect_controls(state):
-    """The buttons shown, where the product puts them, are the window's only visible children."""
-    expect_eq("child windows shown, top first", [(i, list(r)) for i, r in BUTTONS.items()],
-              [(c["id"], c["rect"]) for c in state["form"]["controls"] if c["visible"]])
-
-
-def expect_drawn(run, button, text, name):
-    """The button (1, 2 or a maker's button's id) shows text as drawn; else the window is saved."""
-    find = f"findcaption {button} {text.encode('utf-16-be').hex()}"
-    # Until Wine has put the first paint on the screen.
-    reply = until(lambda: (r := run.driver.send(find))["ok"] and r, 2) or run.driver.send(find)
-    if not reply["ok"]:
-        shot = run.capture(f"{name}.bmp")
-        raise Failure(f"button {button} does not show {text!r} as drawn in character "
-                      f"set {reply.get('charset')}: {reply}; the window: {shot.path}")
-
-
 def expect_drawn_in_place(name, shot, face, artwork, exact):
-    """Corners in a colour of exact stay that colour; black text in the
-    version line; button faces one solid colour beside the icon, not dithered."""
+    """Corners in a colour of exact stay that colour; black text in the version line; button faces one solid
+    colour beside the icon, not dithered."""
     for corner in CORNERS:
         if artwork.pixel(*corner) in exact:
             expect_eq(f"{name}: corner {corner}", artwork.pixel(*corner), shot.pixel(*corner))
@@ -306,9 +272,7 @@ class Run:
     def __init__(self, lab, driver_exe, media, log, product, score_tool):
         self.lab, self.driver_exe, self.media, self.log = lab, driver_exe, media, log
         self.product, self.score_tool = product, score_tool
-        self.table = product.table  # the string table launcher.exe was built with
-        # What it shows in this run's locale (None: not stated, and why).
-        self.captions, self.unstated = product.shown_on_1252(product.language)
+        self.captions, self.unstated = product.shown_on_1252(product.language)  # in this run's locale, or None and why
         self.driver = lab.driver(driver_exe)
         self.process = None
 
@@ -318,22 +282,19 @@ class Run:
         self.lab.restart_server(locale, messages)
         self.driver = self.lab.driver(self.driver_exe)
 
-    def _registry(self, key, value, data):
+    def _registry(self, key, value, data, undo=None, usual=None):
+        """One registry value set (None: removed); with undo, set back to usual after the block."""
         self.lab.import_registry(["Windows Registry Editor Version 5.00", "", f"[{key}]",
                                   f'"{value}"={data}' if data is not None else f'"{value}"=-'])
-
-    def _set_drive(self, letter, folder, kind):
-        """The drive mapped to folder, of type kind (None: default); read at the wineserver's start."""
-        self.lab.map_drive(letter, folder)
-        self._registry("HKEY_LOCAL_MACHINE\\Software\\Wine\\Drives", f"{letter}:", f'"{kind}"' if kind else None)
+        if undo is not None:
+            undo.append(lambda: self._registry(key, value, usual))
 
     @contextlib.contextmanager
     def settings(self, version=None, dpi=None, desktop=None, locale=None, messages=None, screen=None,
                  drive=None):
-        """Wine set otherwise for the block, and back however it ends: version
-        the launcher sees; dpi; desktop False, no virtual desktop (then Wine takes
-        a closing window down slowly: shown about 2 s, hidden 2 s more); locale,
-        messages the interface's own; screen "WxHxD", an Xvfb of its own; drive
+        """Wine set otherwise for the block, and back however it ends: version the launcher sees; dpi;
+        desktop False, no virtual desktop (then Wine takes a closing window down slowly: shown about 2 s,
+        hidden 2 s more); locale, messages the interface's own; screen "WxHxD", an Xvfb of its own; drive
         (letter, folder, type). Restarts the wineserver each way where needed."""
         undo, after = [], []
         restart = locale is not None or any(s is not None for s in (dpi, desktop, screen, drive))
@@ -342,17 +303,16 @@ class Run:
                 self.lab.set_version(version)
                 undo.append(lambda: self.lab.set_version("winxp"))
             if dpi:
-                desktop_key = "HKEY_CURRENT_USER\\Control Panel\\Desktop"
-                self._registry(desktop_key, "LogPixels", f"dword:{dpi:08x}")
-                undo.append(lambda: self._registry(desktop_key, "LogPixels", f"dword:{96:08x}"))
+                self._registry("HKEY_CURRENT_USER\\Control Panel\\Desktop", "LogPixels", f"dword:{dpi:08x}", undo,
+                               f"dword:{96:08x}")
             if desktop is not None:
-                explorer = "HKEY_CURRENT_USER\\Software\\Wine\\Explorer"
-                self._registry(explorer, "Desktop", '"Default"' if desktop else None)
-                undo.append(lambda: self._registry(explorer, "Desktop", '"Default"'))
-            if drive:
+                self._registry("HKEY_CURRENT_USER\\Software\\Wine\\Explorer", "Desktop",
+                               '"Default"' if desktop else None, undo, '"Default"')
+            if drive:  # the wineserver reads a drive's type when it starts
                 letter, folder, kind = drive
-                self._set_drive(letter, folder, kind)
-                undo.append(lambda: self._set_drive(letter, self.media[letter], None))
+                self.lab.map_drive(letter, folder)
+                undo.append(lambda: self.lab.map_drive(letter, self.media[letter]))
+                self._registry("HKEY_LOCAL_MACHINE\\Software\\Wine\\Drives", f"{letter}:", f'"{kind}"', undo)
             if screen:
                 xvfb, display = start_xvfb(screen)
                 usual = self.lab.env["DISPLAY"]
@@ -398,9 +358,6 @@ class Run:
         except subprocess.TimeoutExpired:
             process.kill()
             raise Failure(f"launcher still running after {timeout} s: {self.driver.state()}")
-
-    def second_start_ends(self, what, path=ROOT):
-        expect_eq(f"exit code of {what}", 0, self.ended(self.lab.start([path])))
 
     def expect_running(self, pause=0.3):
         # A pause, not a poll: nothing is to happen, and the launcher must still be there.
@@ -456,11 +413,26 @@ class Run:
             expect_eq("exit code after Exit, Yes", 0, self.ended())
 
     def expect_refusal(self, what):
-        """The refusal box, as the product words it: answered."""
+        """The refusal notice, as the product words it: answered."""
         box, state = self.open_box()
-        expect_eq(f"{what}: error text", self.product.texts["refusal"], box["text"])
+        self.expect_notice(f"{what}: error", box, self.product.texts["refusal"])
         self.driver.send("answer ok")
-        return box, state
+        return state
+
+    def expect_controls(self, state):
+        """The buttons shown, where the product puts them, are the window's only visible children."""
+        expect_eq("child windows shown, top first", [(i, list(r)) for i, r in BUTTONS.items()],
+                  [(c["id"], c["rect"]) for c in state["form"]["controls"] if c["visible"]])
+
+    def expect_drawn(self, button, text, name):
+        """The button (1, 2 or a maker's button's id) shows text as drawn; else the window is saved."""
+        find = f"findcaption {button} {text.encode('utf-16-be').hex()}"
+        # Until Wine has put the first paint on the screen.
+        reply = until(lambda: (r := self.driver.send(find))["ok"] and r, 2) or self.driver.send(find)
+        if not reply["ok"]:
+            shot = self.capture(f"{name}.bmp")
+            raise Failure(f"button {button} does not show {text!r} as drawn in character "
+                          f"set {reply.get('charset')}: {reply}; the window: {shot.path}")
 
     def capture(self, name, whole=False):
         """The client area now (whole: the window with its frame), as a Bitmap."""
@@ -470,10 +442,10 @@ class Run:
         return Bitmap(path)
 
     def settled_capture(self, name, settled, seconds=2, whole=False):
-        """Captures until settled(capture) holds or time is up; the last one. Wine
-        flushes drawing to the screen later on a busy machine."""
+        """Captures until settled(capture) holds or time is up; the last one. Wine flushes drawing to the
+        screen later on a busy machine."""
         shots = []
-        until(lambda: settled(shots.append(self.capture(name, whole)) or shots[-1]), seconds)
+        until(lambda: shots.append(self.capture(name, whole)) or settled(shots[-1]), seconds)
         return shots[-1]
 
     def score(self, path, reduced=None):
@@ -502,8 +474,7 @@ class Run:
 
     def forms(self, count, seconds=10, started=None):
         """The state once count launcher windows are up (or started has ended), or time is up."""
-        until(lambda: self.driver.state()["forms"] == count or (started and started.poll() is not None),
-              seconds)
+        until(lambda: self.driver.state()["forms"] == count or (started and started.poll() is not None), seconds)
         return self.driver.state()
 
     def installer_log(self):
@@ -532,20 +503,9 @@ class Run:
         self.driver.send("closeinstallers")
         os.remove(self.log)
 
-    def clean_up(self):
-        """After a failed scenario: no launcher, installer or log left."""
-        if self.process is not None and self.process.poll() is None:
-            self.process.kill()
-            self.process.wait()
-        self.driver.send("closeinstallers")
-        self.driver.wait("noform", 5000)
-        if os.path.exists(self.log):
-            os.remove(self.log)
-
 
 def version_gate(run):
-    """Only the product's releases run (and start the installer where Setup
-    is pressed); others see one error, then the end."""
+    """Only the product's releases run (Setup starts the installer where pressed); others: one error, the end."""
     for version, _ in VERSIONS:
         accepted = run.product.runs_on(version)
         with run.settings(version=version):
@@ -559,18 +519,29 @@ def version_gate(run):
                 expect(not reply["ok"], f"{version}: unexpected box {reply['state']['boxes']}")
                 run.exit_with_yes()
             else:
-                box, state = run.expect_refusal(version)
+                state = run.expect_refusal(version)
                 expect(state["form"]["visible"], f"{version}: window not shown before the error")
-                run.expect_notice(f"{version}: error", box, run.product.texts["refusal"])
                 expect_eq(f"{version}: exit code after refusal", 0, run.ended())
         print(f"  {version}: {'runs' if accepted else 'refused'}")
 
 
 def window_as_designed(run):
-    """At 96 and 120 dpi (the frame and boxes grow; the content, laid out in
-    pixels, must not): title and captions, a fixed centred frame; the artwork
-    wherever no control is, black label text on it, pale yellow buttons with
-    icon and caption, no background colour; Setup looks pressed when held."""
+    """Windows loads the bitmap, both icons and the strings from the file, whose icon is the setup icon.
+    At 96 and 120 dpi (the frame and boxes grow; the content, laid out in pixels, must not): title and
+    captions, a fixed centred frame, the setup icon in the title bar; the artwork wherever no control is,
+    black label text on it, pale yellow buttons with icon and caption, no background colour; Setup looks
+    pressed when held."""
+    reply = run.driver.send(f"resources {ROOT}")
+    expect_eq("bitmap width, height, bits", [350, 350, 24], reply["bitmap"])
+    for key in ("setup_icon", "exit_icon", "icons_differ", "file_icon_is_setup"):
+        expect(reply[key], f"{key}: expected true, got {reply[key]}")
+    expect_eq(f"strings {IDS_SETUP}, {IDS_EXIT}, {IDS_TITLE}",
+              [run.product.table[i] for i in (IDS_SETUP, IDS_EXIT, IDS_TITLE)], reply["strings"])
+    # At the title bar's left, the colours the setup icon keeps at 16 x 16, which no default icon has (one
+    # whose colours are all in strokes too thin to survive keeps none).
+    bar_colours = icon_colours(run.product.picture("setup.ico"), at_16=True)
+    if not bar_colours:
+        print("  the setup icon keeps no colour of its own at 16 x 16: title-bar icon not checked")
     disc = Bitmap(run.product.picture("disc.bmp"))
     artwork = lambda x, y, c: c == disc.pixel(x, y)  # noqa: E731
     for dpi in (96, 120):
@@ -588,7 +559,17 @@ def window_as_designed(run):
             (left, top, right, bottom), (screen_w, screen_h) = form["window"], form["screen"]
             expect(abs((left + right) - screen_w) <= 1 and abs((top + bottom) - screen_h) <= 1,
                    f"window {form['window']} not centred on a {screen_w}x{screen_h} screen")
-            expect_controls(state)
+            bar = form["origin"][1] - form["window"][1]  # the title bar's height
+
+            def in_bar(window):
+                colours = [p for _, _, p in window.pixels(0, 0, 24, bar)]
+                return [(colour, colours.count(colour), min(4, blocks)) for colour, blocks in bar_colours]
+            window = run.settled_capture("window.bmp", lambda w: all(n >= least for _, n, least in in_bar(w)),
+                                         whole=True)
+            for colour, count, least in in_bar(window):
+                expect(count >= least, f"title-bar icon shows {count} pixels of {colour}, expected at least "
+                       f"{least}: not the setup icon")
+            run.expect_controls(state)
             shot = run.settled_capture("client.bmp", lambda s: (s.width, s.height) == tuple(CLIENT)
                                        and not misfits(s, artwork))
             expect_eq("captured size", tuple(CLIENT), (shot.width, shot.height))
@@ -601,11 +582,12 @@ def window_as_designed(run):
             artwork_in_label = sum(c == disc.pixel(x, y) for x, y, c in shot.pixels(*LABEL))
             expect(artwork_in_label > LABEL.width * LABEL.height // 2,
                    "the label hides the artwork: expected a transparent label")
-            grey = [(x, y) for x, y, c in shot.pixels(0, 0, *CLIENT) if c == (192, 192, 192) and not in_a_button(x, y)]
+            grey = [(x, y) for x, y, c in shot.pixels(0, 0, *CLIENT)
+                    if c == (192, 192, 192) and not any(inside(b, x, y) for b in BUTTONS.values())]
             expect(not grey, f"the background colour shows at {grey[:5]}")
             for id_, (left, top, width, height) in BUTTONS.items():
-                # The face where no icon or caption reaches: beside the icon, below the
-                # caption, inside the edge, outside the focus frame.
+                # The face where no icon or caption reaches: beside the icon, below the caption, inside the
+                # edge, outside the focus frame.
                 for x, y in ((left + 6, top + 6), (left + width - 7, top + 6),
                              (left + 3, top + height - 4), (left + width - 4, top + height - 4)):
                     expect_eq(f"button {id_} face at {x},{y}", FACE, shot.pixel(x, y))
@@ -630,14 +612,19 @@ def window_as_designed(run):
             run.driver.send("press 1 0")
             expect(moved(pressed), "pressed Setup button: the icon did not move one pixel right and down")
             expect(shadow(pressed) > 40, "pressed Setup button: the left edge did not turn to shadow")
-        print(f"  {dpi} dpi: title, captions, fixed frame, centred; drawn as designed; Setup pressed when held")
+        print(f"  {dpi} dpi: title, captions, fixed frame, centred, title-bar icon; drawn as designed; Setup "
+              "pressed when held")
 
 
 def drawn_in_palettes(run):
-    """The drawing code paints Form1 into an 8-bit bitmap of the window's
-    palette and a 4-bit one of the 16 standard colours: the artwork dithered
-    close to the original, faces pale yellow (white at 16 colours), in place."""
+    """The drawing code paints Form1 into an 8-bit bitmap of the window's palette and a 4-bit one of the 16
+    standard colours: the artwork dithered close to the original, faces pale yellow (white at 16
+    colours), in place. On WM_DISPLAYCHANGE the window picks its colour path again and repaints: at 256
+    colours in the cube, at 16 in the standard colours with white faces, in true colour the artwork
+    itself (Xvfb stays at 24 bits). On an 8-bit screen it runs as usual, and X shows its window no worse
+    than the product's artwork can be in the static colours."""
     drawing = os.path.join(os.path.dirname(run.driver_exe), "drawing.exe")
+    disc = Bitmap(run.product.picture("disc.bmp"))
     # Output to a file: a Wine service started for it can hold a pipe open long after it ends.
     output = os.path.join(run.lab.work_dir, "drawing.txt")
     with open(output, "w") as out:
@@ -656,23 +643,29 @@ def drawn_in_palettes(run):
         score = run.score(path)
         print(f"  {colours} colours: score {score:.3f} (at most {limit:.3f}), {path}")
         expect(score <= limit, f"{colours} colours: score {score:.3f}, expected at most {limit}")
-        expect_drawn_in_place(f"{colours} colours", Bitmap(path), face,
-                              Bitmap(run.product.picture("disc.bmp")), CUBE if colours == 256 else STANDARD_16)
-
-
-def on_an_8_bit_screen(run):
-    """On an 8-bit screen the launcher runs as usual, and X shows its window
-    no worse than the product's artwork can be in the static colours."""
-    # X picks the nearest static colour its own way, not by least squares (default artwork: 7.92
-    # shown, 7.73 computed): allowed is 5% over the worse of the artwork in its nearest static
-    # colours and in the farthest ones a lookup at 5 bits a channel may pick.
+        expect_drawn_in_place(f"{colours} colours", Bitmap(path), face, disc, CUBE if colours == 256 else STANDARD_16)
+    paths = ((8, "in the cube", lambda x, y, c: all(v % 51 == 0 for v in c)),
+             (4, "in the 16 standard colours", lambda x, y, c: c in STANDARD_16),
+             (24, "the artwork's own", lambda x, y, c: c == disc.pixel(x, y)))
+    with run.launched():
+        for bits, what, fits in paths:
+            run.driver.send(f"displaychange {bits}")
+            shot = run.settled_capture(f"depth-{bits}.bmp", lambda s: not misfits(s, fits))
+            wrong = misfits(shot, fits)
+            expect(not wrong, f"{bits} bits: {len(wrong)} pixels of the artwork not {what}, first {wrong[:3]}")
+            if bits == 4:
+                expect_drawn_in_place("16 colours", shot, (255, 255, 255), disc, STANDARD_16)
+            print(f"  WM_DISPLAYCHANGE to {bits} bits: drawn {what}")
+    # X picks the nearest static colour its own way, not by least squares (default artwork: 7.92 shown, 7.73
+    # computed): allowed is 5% over the worse of the artwork in its nearest static colours and in the farthest
+    # ones a lookup at 5 bits a channel may pick.
     farthest = farthest_static_picture(run.product.picture("disc.bmp"),
                                        os.path.join(run.lab.work_dir, "farthest-static.bmp"))
     limit = max(run.score(None, reduced=20), run.score(farthest)) * 1.05
     with run.settings(screen="1024x768x8"), run.launched() as state:
         form = state["form"]
         expect_eq("bits per pixel of the screen", 8, form["bits"])
-        expect_controls(state)
+        run.expect_controls(state)
         run.capture("client-8-bit.bmp")  # also waits for any paint still pending
         # The launcher's X window, read with its own colour map, as shown.
         title = run.captions[IDS_TITLE] if run.captions else form["title"]
@@ -695,56 +688,11 @@ def on_an_8_bit_screen(run):
         expect(black > 300, f"8-bit screen: only {black} black pixels of text in the version line")
 
 
-def display_depth_changes(run):
-    """WM_DISPLAYCHANGE picks the colour path again and repaints: 256 colours,
-    the palette's cube; 16, the standard colours, white faces; true colour,
-    the artwork itself. (Xvfb cannot change depth: the screen stays at 24.)"""
-    disc = Bitmap(run.product.picture("disc.bmp"))
-    paths = ((8, "in the cube", lambda x, y, c: all(v % 51 == 0 for v in c)),
-             (4, "in the 16 standard colours", lambda x, y, c: c in STANDARD_16),
-             (24, "the artwork's own", lambda x, y, c: c == disc.pixel(x, y)))
-    with run.launched():
-        for bits, what, fits in paths:
-            run.driver.send(f"displaychange {bits}")
-            shot = run.settled_capture(f"depth-{bits}.bmp", lambda s: not misfits(s, fits))
-            wrong = misfits(shot, fits)
-            expect(not wrong, f"{bits} bits: {len(wrong)} pixels of the artwork not {what}, first {wrong[:3]}")
-            if bits == 4:
-                expect_drawn_in_place("16 colours", shot, (255, 255, 255), disc, STANDARD_16)
-
-
-def resources_and_window_icon(run):
-    """Windows loads the bitmap, both icons and the strings from the file; the
-    file's icon and the window's title-bar icon are the setup icon."""
-    reply = run.driver.send(f"resources {ROOT}")
-    expect_eq("bitmap width, height, bits", [350, 350, 24], reply["bitmap"])
-    for key in ("setup_icon", "exit_icon", "icons_differ", "file_icon_is_setup"):
-        expect(reply[key], f"{key}: expected true, got {reply[key]}")
-    expect_eq(f"strings {IDS_SETUP}, {IDS_EXIT}, {IDS_TITLE}",
-              [run.table[i] for i in (IDS_SETUP, IDS_EXIT, IDS_TITLE)], reply["strings"])
-    # At the title bar's left, the colours the setup icon keeps at 16 x 16, which no default icon
-    # has (one whose colours are all in strokes too thin to survive keeps none).
-    expected = icon_colours(run.product.picture("setup.ico"), at_16=True)
-    if not expected:
-        print("  the setup icon keeps no colour of its own at 16 x 16: title-bar icon not checked")
-    with run.launched() as state:
-        caption_height = state["form"]["origin"][1] - state["form"]["window"][1]
-
-        def shown(window):
-            colours = [p for _, _, p in window.pixels(0, 0, 24, caption_height)]
-            return [(colour, colours.count(colour), min(4, blocks)) for colour, blocks in expected]
-        window = run.settled_capture("window.bmp", lambda w: all(n >= least for _, n, least in shown(w)),
-                                     whole=True)
-        for colour, count, least in shown(window):
-            expect(count >= least, f"title-bar icon shows {count} pixels of {colour}, expected at least "
-                   f"{least}: not the setup icon")
-
-
 def setup_from_folders(run):
-    """Setup starts the installer beside the launcher, which ends unasked: on
-    D:\\, in folders with spaces, on code page 1252 in folders named with
-    letters it lacks (not the decoy of the look-alike), on code page 932
-    from \u8868.exe in \u30bd (both second bytes 0x5C, as '\\')."""
+    """Setup starts the installer beside the launcher, which ends unasked: on D:\\, in folders with spaces,
+    on code page 1252 in folders named with letters it lacks (not the decoy of the look-alike), on code
+    page 932 from \u8868.exe in \u30bd (both second bytes 0x5C, as '\\'); and from the disc image as
+    shipped (read through Joliet), as D: of type CD-ROM."""
     ja, why = system_locale("ja")
     expect(ja, f"code page 932 cannot be tried: {why}")
     utf8 = dict(encoding="utf-8", env={"SAMPLE_INSTALLER_LOG_UTF8": "1"})
@@ -754,13 +702,8 @@ def setup_from_folders(run):
                                 ("H:\\\u30bd", dict(launcher="\u8868.exe", encoding="cp932"), ja)):
         with run.settings(locale=locale):
             run.setup_starts(folder, **how)
-        print(f"  {how.get('launcher', 'launcher.exe')} in {folder}{f', {locale}' if locale else ''}: Setup "
-              f"started {run.product.installer_in(folder)}")
-
-
-def setup_from_cd_image(run):
-    """The disc image as shipped, extracted through Joliet and mapped as D:
-    of drive type CD-ROM: Setup starts the medium's installer."""
+        where = f" in {locale}" if locale else ""
+        print(f"  {how.get('launcher', 'launcher.exe')}{where}: started {run.product.installer_in(folder)}")
     cd = os.path.join(run.lab.work_dir, "cd")
     shutil.rmtree(cd, ignore_errors=True)
     image = os.path.join(os.path.dirname(run.driver_exe), "medium.iso")
@@ -769,20 +712,19 @@ def setup_from_cd_image(run):
     for folder, _, _ in os.walk(cd):
         os.chmod(folder, 0o755)  # extracted read-only; the next run removes them
     relative = run.product.started.split("\\")
-    with open(os.path.join(cd, *relative), "rb") as shipped, open(os.path.join(run.media["d"], *relative),
-                                                                  "rb") as sample:
-        if shipped.read() != sample.read():
-            print("  skipped: the image carries a maker's installer, not the sample one")
-            return
+    if pathlib.Path(cd, *relative).read_bytes() != pathlib.Path(run.media["d"], *relative).read_bytes():
+        print("  the disc image: not tried, it carries a maker's installer, not the sample one")
+        return
     with run.settings(drive=("d", cd, "cdrom")):
-        expect_eq("drive type of D:", DRIVE_CDROM, run.driver.send("drivetype D:\\")["type"])
+        expect_eq("drive type of D: (5, DRIVE_CDROM)", 5, run.driver.send("drivetype D:\\")["type"])
         # The launcher under the product's own name, as the disc carries it.
         run.setup_starts("D:\\", launcher=run.product.facts["launcher_name"])
+    print(f"  {run.product.facts['launcher_name']} from the disc image, a CD-ROM as D: started the installer")
 
 
 def setup_on_64_bit(run):
-    """On 64-bit Windows (a throw-away WINEARCH=win64 prefix, the sample
-    medium as D:) Setup starts installer_x64, in the product's working folder."""
+    """On 64-bit Windows (a throw-away WINEARCH=win64 prefix, the sample medium as D:) Setup starts
+    installer_x64, in the product's working folder."""
     facts = run.product.facts
     version = next((v for v in ("win7", "win10") if run.product.runs_on(v)), None)
     why = ("the product names no installer_x64" if not facts["installer_x64"] else
@@ -816,14 +758,21 @@ def setup_on_64_bit(run):
 
 
 def every_close_asks(run):
-    """Exit, the close box, WM_CLOSE and WM_QUERYENDSESSION ask the quit
-    question; No keeps the window enabled, with no second box whatever comes
-    meanwhile; Yes (and the session's end) ends the launcher."""
+    """Exit, the close box, WM_CLOSE and WM_QUERYENDSESSION ask the quit question; No keeps the window
+    enabled, with no second box whatever comes meanwhile; Yes (and the session's end) ends the launcher.
+    200 rounds of Exit, No, repainting between, leave private bytes within 64 KB of round 20's."""
     run.launch()
     for how in ("click 2", "post sysclose", "post close"):
         run.driver.send(how)
         run.answer_question("no")
         expect(run.expect_running()["form"]["enabled"], f"window left disabled after {how}, No")
+    warm = run.driver.send("exitno 20")
+    expect(warm["ok"], f"first 20 rounds: {warm['detail']}")
+    done = run.driver.send("exitno 180")
+    expect(done["ok"], f"last 180 rounds: {done['detail']}")
+    growth = done["private"] - warm["private"]
+    print(f"  private bytes {warm['private']:,} after 20 rounds of Exit, No, {done['private']:,} after 200")
+    expect(abs(growth) <= 64 * 1024, f"private bytes grew by {growth:,} over 180 rounds")
     run.driver.send("click 2")
     run.open_box()
     for command in ("post close", "post sysclose", "click 1", "click 2"):
@@ -849,14 +798,13 @@ def every_close_asks(run):
     run.driver.send("post sysclose")
     run.answer_question("yes")
     expect_eq("exit code after close box, Yes", 0, run.ended())
-    print("  Exit, close box, WM_CLOSE, WM_QUERYENDSESSION asked; No kept the window, with no second box; "
-          "Yes ended it")
+    print("  Exit, close box, WM_CLOSE, WM_QUERYENDSESSION asked; No kept the window (no second box), Yes ended it")
 
 
 def keyboard(run):
-    """Tab goes round the shown buttons in the product's order from Setup;
-    Exit's access key, Space, Enter, Alt+F4 ask Exit's question, the focus
-    staying; Setup's access key (or Enter on it) starts the installer."""
+    """Tab goes round the shown buttons in the product's order from Setup; Exit's access key, Space, Enter,
+    Alt+F4 ask Exit's question, the focus staying; Setup's access key (or Enter on it) starts the
+    installer."""
     run.launch()
     expect_eq("focus at first display", IDC_COMMAND1, run.focus_when_active())
     # Tab once round, back to Setup; then shift+Tab back to Exit.
@@ -883,14 +831,13 @@ def keyboard(run):
 
 
 def maker_buttons(run):
-    """product.json's buttons: id, place, size, shown where XP is among their
-    releases, captioned and drawn from the string table; without positions,
-    in README's rows. Each maker's button shown, by access key or click,
-    opens its target (a program with its parameters in the launcher's
-    folder, or a folder, no box); the launcher stays or, closing, ends unasked."""
+    """product.json's buttons: id, place, size, shown where XP is among their releases, captioned and drawn
+    from the string table; without positions, in README's rows. Each maker's button shown, by access key
+    or click, opens its target (a program with its parameters in the launcher's folder, or a folder, no
+    box); the launcher stays or, closing, ends unasked."""
     facts, language = run.product.facts, run.product.language
     buttons, ids = facts["buttons"], button_ids(facts["buttons"])
-    shown = [shown_on_xp(facts, b) for b in buttons]
+    shown = [i in BUTTONS for i in ids]
     with open(os.path.join(facts["folder"], "product.ini"), encoding="utf-8-sig", errors="replace") as f:
         positioned = re.search(r"^\s*position\s*=", f.read(), re.M)
     with run.launched() as state:
@@ -913,14 +860,14 @@ def maker_buttons(run):
                 run.expect_caption(f"{b['name']} caption", entry, c["text"])
                 text = run.captions and run.captions[entry]
             elif LANGUAGES[language].codepage == 1252:
-                text = run.table[b["caption_id"]]
+                text = run.product.table[b["caption_id"]]
                 expect_eq(f"{b['name']} caption", text, c["text"])
             else:
                 text = None
                 print(f"  {b['name']} caption: not checked, what a {language} launcher shows on code page "
                       "1252 is not stated here")
             if text and s:
-                expect_drawn(run, {IDC_COMMAND1: "1", IDC_COMMAND2: "2"}.get(i, str(i)), text, f"button-{b['name']}")
+                run.expect_drawn({IDC_COMMAND1: "1", IDC_COMMAND2: "2"}.get(i, str(i)), text, f"button-{b['name']}")
     own = [(i, b) for i, b, s in zip(ids, buttons, shown) if b["action"] == "Open" and s]
     if not own:
         print("  no button of the maker's shown")
@@ -954,8 +901,8 @@ def maker_buttons(run):
 
 
 def missing_installer(run):
-    """No installer: a notice, and the launcher stays; a shutdown behind it is
-    granted unasked and, cancelled, leaves the window and notice as they were."""
+    """No installer: a notice, and the launcher stays; a shutdown behind it is granted unasked and,
+    cancelled, leaves the window and notice as they were."""
     run.launch("F:\\launcher.exe")
     run.driver.send("click 1")
     box, _ = run.open_box()
@@ -972,22 +919,9 @@ def missing_installer(run):
     print("  the failed-start notice; a shutdown granted behind it, then cancelled: window and notice stayed")
 
 
-def soak(run):
-    """200 rounds of Exit then No, repainting between: the launcher's private
-    bytes after the last round are within 64 KB of those after round 20."""
-    with run.launched():
-        warm = run.driver.send("exitno 20")
-        expect(warm["ok"], f"first 20 rounds: {warm['detail']}")
-        done = run.driver.send("exitno 180")
-        expect(done["ok"], f"last 180 rounds: {done['detail']}")
-        growth = done["private"] - warm["private"]
-        print(f"  private bytes {warm['private']:,} after 20 rounds, {done['private']:,} after 200")
-        expect(abs(growth) <= 64 * 1024, f"private bytes grew by {growth:,} over 180 rounds")
-
-
 def planted_dlls(run):
-    """DLLs planted beside the launcher under system DLL names are never
-    loaded: not at start, on Setup, on Exit, nor on the refusal."""
+    """DLLs planted beside the launcher under system DLL names are never loaded: not at start, on Setup, on
+    Exit, nor on the refusal."""
     log = os.path.join(run.lab.work_dir, "planted.log")
     env = {"PLANTED_DLL_LOG": windows_path(log)}
     with run.launched("P:\\launcher.exe", env):
@@ -1004,9 +938,9 @@ def planted_dlls(run):
 
 
 def show_commands(run):
-    """Whatever show command the starter passes (hidden, minimized, maximized,
-    minimized inactive) the window comes up at its size, visible and active;
-    where refused, a minimized start still shows the refusal."""
+    """Whatever show command the starter passes (hidden, minimized, maximized, minimized inactive) the
+    window comes up at its size, visible and active; where refused, a minimized start still shows the
+    refusal."""
     with run.launched() as state:
         designed = state["form"]
     size = lambda r: (r[2] - r[0], r[3] - r[1])  # noqa: E731
@@ -1028,22 +962,21 @@ def show_commands(run):
 
 
 def second_start(run):
-    """A second start of the same launcher (by path, or 8.3 name in other
-    case) brings the first window or its question forward and ends; from
-    another folder, or with the first hidden, it opens its own, and while the
-    first is on its way out (no virtual desktop: Wine closes a window slowly)
-    it waits for it, then opens its own: one window shown, not none."""
+    """A second start of the same launcher (by path, or 8.3 name in other case) brings the first window or
+    its question forward and ends; from another folder, or with the first hidden, it opens its own, and
+    while the first is on its way out (no virtual desktop: Wine closes a window slowly) it waits for it,
+    then opens its own: one window shown, not none."""
     with run.launched():
         run.driver.send("post minimize")
         until(lambda: run.driver.state()["form"]["style"] & WS_MINIMIZE, 5)
-        run.second_start_ends("the second start")
+        expect_eq("exit code of the second start", 0, run.ended(run.lab.start([ROOT])))
         run.focus_when_active()
         state = run.driver.state()
         expect_eq("launcher windows", 1, state["forms"])
         expect(not state["form"]["style"] & WS_MINIMIZE, "the first window is still minimized")
         run.driver.send("click 2")
         run.open_box()
-        run.second_start_ends("a start during the question")
+        expect_eq("exit code of a start during the question", 0, run.ended(run.lab.start([ROOT])))
         expect_eq("launcher windows during the question", 1, run.open_box()[1]["forms"])
         run.answer_box("no")
     print("  the same path: brought the minimized window, then its question, forward")
@@ -1051,7 +984,8 @@ def second_start(run):
     with run.launched(folder + "\\launcher.exe"):
         short = run.driver.send(f"shortpath {folder}\\launcher.exe")
         expect(short["ok"] and "~" in short["path"], f"no 8.3 form of {folder}: {short}")
-        run.second_start_ends(f"a start as {short['path'].lower()}", short["path"].lower())
+        short = short["path"].lower()
+        expect_eq(f"exit code of a start as {short}", 0, run.ended(run.lab.start([short])))
         expect_eq("launcher windows", 1, run.driver.state()["forms"])
         run.driver.send("post hide")
         with run.also_started(folder + "\\launcher.exe") as second:
@@ -1059,7 +993,7 @@ def second_start(run):
             expect(second.poll() is None, "a start while the first window was hidden ended")
             expect_eq("shown launcher windows", 1, run.driver.state()["shown"])
         run.forms(1, 5)
-    print(f"  {short['path'].lower()}: ended; while the first window was hidden, a window of its own")
+    print(f"  {short}: ended; while the first window was hidden, a window of its own")
     for first, other in ((ROOT, folder + "\\launcher.exe"),
                          (f"U:\\{UNICODE_FOLDERS['cyrillic']}\\launcher.exe",
                           f"U:\\{UNICODE_FOLDERS['other']}\\launcher.exe")):
@@ -1083,22 +1017,21 @@ def second_start(run):
     print("  while the first was on its way out: one window of its own")
 
 
-def another_disc_in_the_drive(run):
-    """Another product's disc (the medium, one letter of its title changed)
-    put in D: while a launcher from D: runs: its D:\\launcher.exe opens its
-    own window, the same path notwithstanding."""
+def disc_changes(run):
+    """Another product's disc (the medium, one letter of its title changed) put in D: while a launcher from
+    D: runs: its D:\\launcher.exe opens its own window, the same path notwithstanding. Another drive's
+    disc leaving changes nothing; its own drive's ends the launcher at once, unasked, with nothing, the
+    question or the failed-start notice open."""
     swapped = os.path.join(run.lab.work_dir, "swapped")
     shutil.rmtree(swapped, ignore_errors=True)
     shutil.copytree(run.media["d"], swapped)
-    title = run.table[IDS_TITLE]
+    title = run.product.table[IDS_TITLE]
     other_title = title[:-1] + ("2" if title[-1] != "2" else "3")
     counted = lambda text: struct.pack("<H", len(text.encode("utf-16-le")) // 2) + text.encode("utf-16-le")  # noqa: E731
-    path = os.path.join(swapped, "launcher.exe")
-    with open(path, "rb") as f:
-        image = f.read()
+    path = pathlib.Path(swapped, "launcher.exe")
+    image = path.read_bytes()
     expect(counted(title) in image, f"the title {title!r} is not in the string table of {path}")
-    with open(path, "wb") as f:
-        f.write(image.replace(counted(title), counted(other_title)))
+    path.write_bytes(image.replace(counted(title), counted(other_title)))
     # Where the code page cannot carry the title, both show the design-time one.
     shown = run.captions and (other_title if run.captions[IDS_TITLE] == title else run.captions[IDS_TITLE])
     with run.launched():
@@ -1116,11 +1049,7 @@ def another_disc_in_the_drive(run):
         finally:
             run.lab.map_drive("d", run.media["d"])
         run.forms(1, 5)
-
-
-def own_disc_leaves(run):
-    """Another drive's disc leaving changes nothing; its own drive's ends the
-    launcher at once, unasked, with nothing, the question or the notice open."""
+    print("  another disc's launcher at the same path: a window of its own")
     run.launch()
     run.driver.send("devicechange E")
     expect_eq("boxes after another drive's disc left", [], run.expect_running()["boxes"])
@@ -1138,11 +1067,11 @@ def own_disc_leaves(run):
         expect(reply["ok"], f"{what}: the window stayed after its disc left")
         expect_eq(f"{what}: boxes left", [], reply["state"]["boxes"])
         expect(not run.installer_log(), f"{what}: something was started")
+        print(f"  its own disc left, {what}: ended")
 
 
 def long_folder_path(run):
-    """A module path past MAX_PATH is read whole: the installer starts from
-    there, or the failure names the whole path, never a truncated one."""
+    """A module path past MAX_PATH is read whole: Setup starts there, or the failure names all of it, never less."""
     expected = run.product.installer_in(LONG_FOLDER)
     expect(len(LONG_FOLDER) > 300, "the folder path must be longer than MAX_PATH")
     run.launch(LONG_FOLDER + "\\launcher.exe")
@@ -1155,8 +1084,7 @@ def long_folder_path(run):
         return
     state = run.driver.state()
     expect(state["boxes"], "Setup neither started the installer nor reported a failure")
-    expect_eq("failure text", run.product.texts["start_failure"] + "\r\n\r\n" + expected,
-              state["boxes"][0]["text"])
+    expect_eq("failure text", run.product.texts["start_failure"] + "\r\n\r\n" + expected, state["boxes"][0]["text"])
     run.answer_box()
     run.expect_running()
     print("  the shell refused the long path; the failure named all of it")
@@ -1164,45 +1092,43 @@ def long_folder_path(run):
 
 
 def caption_rows(product):
-    """translated_captions' rows: (what, locale, interface locale or None,
-    launcher, title and captions expected, the quit question's texts)."""
-    facts, rows = product.facts, []
+    """translated_captions' rows: (what, locale, interface locale or None, launcher, title and captions
+    expected, the quit question's texts)."""
+    facts, rows, left_out = product.facts, [], []
     if product.picks_at_start:
         cases, left_out = product.at_start_cases()
-        for why in left_out:
-            print(f"  left out: {why}")
         for locale, messages, shown in cases:
-            if not all(has_locale(name) for name in (locale, messages) if name):
-                print(f"  LC_ALL={locale} LC_MESSAGES={messages}: no such locale on this machine (locale -a), "
-                      "left out")
-                continue
             where = f"LC_ALL={locale}" if not messages else f"LANG={locale} LC_MESSAGES={messages}"
-            rows.append((f"{where} shows {shown}", locale, messages, ROOT,
-                         string_table(facts, shown), facts["texts"][shown]))
-        return rows
-    for language in facts["languages"]:
-        path, texts = f"L:\\{language}\\launcher.exe", facts["texts"][language]
-        locale, why = system_locale(language)
-        if locale:
-            rows.append((f"{language} in {locale}", locale, None, path, string_table(facts, language), texts))
-        else:
-            print(f"  {why}, left out")
-        if LANGUAGES[language].codepage != 1252:
-            shown, why = product.shown_on_1252(language)
-            if shown:
-                rows.append((f"{language} in {BASE_LOCALE}", BASE_LOCALE, None, path, shown, texts))
+            if all(has_locale(name) for name in (locale, messages) if name):
+                rows.append((f"{where} shows {shown}", locale, messages, ROOT,
+                             string_table(facts, shown), facts["texts"][shown]))
             else:
-                print(f"  {language} in {BASE_LOCALE}: {why}, left out")
+                left_out.append(f"{where}: no such locale on this machine (locale -a)")
+    else:
+        for language in facts["languages"]:
+            path, texts = f"L:\\{language}\\launcher.exe", facts["texts"][language]
+            locale, why = system_locale(language)
+            if locale:
+                rows.append((f"{language} in {locale}", locale, None, path, string_table(facts, language), texts))
+            else:
+                left_out.append(why)
+            if LANGUAGES[language].codepage != 1252:
+                shown, why = product.shown_on_1252(language)
+                if shown:
+                    rows.append((f"{language} in {BASE_LOCALE}", BASE_LOCALE, None, path, shown, texts))
+                else:
+                    left_out.append(f"{language} in {BASE_LOCALE}: {why}")
+    for why in left_out:
+        print(f"  left out: {why}")
     return rows
 
 
 def translated_captions(run):
-    """Each language's launcher on a system of its language (and on code page
-    1252 where that cannot show it), or one picking its language at start on
-    each system of AT_START_CASES (LC_MESSAGES the interface's language,
-    LC_CTYPE the code page): title and captions read back and drawn in that
-    script, the quit question in that language. Every row runs, each in a
-    fresh wineserver (which ends what a failed row left)."""
+    """Each language's launcher on a system of its language (and on code page 1252 where that cannot show
+    it), or one picking its language at start on each system of AT_START_CASES (LC_MESSAGES the
+    interface's language, LC_CTYPE the code page): title and captions read back and drawn in that script,
+    the quit question in that language. Every row runs, each in a fresh wineserver (which ends what a
+    failed row left)."""
     failed = []
     try:
         for where, locale, messages, path, expected, texts in caption_rows(run.product):
@@ -1213,7 +1139,7 @@ def translated_captions(run):
                 expect_eq("title", expected[IDS_TITLE], form["title"])
                 for button, id_, entry in ((1, IDC_COMMAND1, IDS_SETUP), (2, IDC_COMMAND2, IDS_EXIT)):
                     expect_eq(f"caption of Command{button}", expected[entry], captions.get(id_))
-                    expect_drawn(run, button, expected[entry], re.sub(r"\W+", "-", where))
+                    run.expect_drawn(button, expected[entry], re.sub(r"\W+", "-", where))
                 run.driver.send("click 2")
                 box, _ = run.open_box()
                 expect_eq("question title", texts["quit_title"], box["title"])
@@ -1230,18 +1156,16 @@ def translated_captions(run):
 
 
 SCENARIOS = [
-    window_as_designed, drawn_in_palettes, on_an_8_bit_screen, display_depth_changes, resources_and_window_icon,
-    setup_from_folders, setup_from_cd_image, setup_on_64_bit, every_close_asks, keyboard, maker_buttons,
-    missing_installer, soak, planted_dlls, show_commands, second_start, another_disc_in_the_drive,
-    own_disc_leaves, long_folder_path, version_gate, translated_captions,
+    window_as_designed, drawn_in_palettes, setup_from_folders, setup_on_64_bit, every_close_asks, keyboard,
+    maker_buttons, missing_installer, planted_dlls, show_commands, second_start, disc_changes, long_folder_path,
+    version_gate, translated_captions,
 ]
 
 
 def make_media(build, work, product):
-    """D: the sample medium; E: in folders with spaces; F: without installer;
-    G: past MAX_PATH; H: double-byte names; P: planted DLLs; U: names beyond
-    code page 1252, and a decoy. The sample installer stands wherever the
-    product's installers or a maker's programs would."""
+    """D: the sample medium; E: in folders with spaces; F: without installer; G: past MAX_PATH; H:
+    double-byte names; P: planted DLLs; U: names beyond code page 1252, and a decoy. The sample installer
+    stands wherever the product's installers or a maker's programs would."""
     installer = os.path.join(build, "sample-installer", "sample_installer.exe")
     home = product.facts["installer_folder"].split("\\")
     media = {letter: os.path.join(work, "media", sub) for letter, sub in (
@@ -1260,18 +1184,16 @@ def make_media(build, work, product):
     for b in product.facts["buttons"]:
         if b.get("target_parts") and os.path.isdir(os.path.join(build, "medium", *b["target_parts"])):
             os.makedirs(os.path.join(medium, *b["target_parts"]), exist_ok=True)
-    shutil.copytree(medium, os.path.join(media["e"], "My Disc", "Disk 1"))
+    for copy in (os.path.join(media["e"], "My Disc", "Disk 1"), os.path.join(media["g"], *LONG_FOLDERS),
+                 media["p"], *(os.path.join(media["u"], folder) for folder in UNICODE_FOLDERS.values())):
+        shutil.copytree(medium, copy)
     os.makedirs(media["f"])
     shutil.copy(os.path.join(medium, "launcher.exe"), media["f"])
-    shutil.copytree(medium, os.path.join(media["g"], *LONG_FOLDERS))
     dbcs = os.path.join(media["h"], "\u30bd")
     shutil.copytree(os.path.join(medium, home[0]), os.path.join(dbcs, home[0]))
     shutil.copy(os.path.join(medium, "launcher.exe"), os.path.join(dbcs, "\u8868.exe"))
-    shutil.copytree(medium, media["p"])
     for name in PLANTED_DLLS:
         shutil.copy(os.path.join(build, "planted.dll"), os.path.join(media["p"], name + ".dll"))
-    for folder in UNICODE_FOLDERS.values():
-        shutil.copytree(medium, os.path.join(media["u"], folder))
     os.remove(os.path.join(media["u"], UNICODE_FOLDERS["decoy"], "launcher.exe"))
     return media
 
@@ -1293,17 +1215,16 @@ def main():
     started = time.time()
     shutil.rmtree(args.work, ignore_errors=True)
     os.makedirs(args.work)
-    score_tool = args.score_tool or os.path.join(args.build, "..", "picture_score")
+    score_tool = args.score_tool or os.path.join(args.build, "..", "picture_score")  # before a 64-bit build
     if why:
-        print(f"this machine cannot run launcher.exe: {why}; the scenarios run a 64-bit build of the "
-              "same sources, in 64-bit prefixes, where Setup starts the product's installer_x64 if it "
-              "names one")
+        print(f"this machine cannot run launcher.exe: {why}; the scenarios run a 64-bit build of the same "
+              "sources, in 64-bit prefixes, where Setup starts the product's installer_x64 if it names one")
         args.build = build_64_bit(os.path.dirname(os.path.abspath(args.product)),
                                   os.path.join(args.work, "win64-build"))
         LAB.update(arch="win64", loader=WINE64)
     product = Product(args.product, args.language, x64=bool(why))
     for id_, button in zip(button_ids(product.facts["buttons"]), product.facts["buttons"]):
-        if shown_on_xp(product.facts, button):
+        if dict(VERSIONS)["winxp"] in (button["windows"] or product.facts["windows"]):
             BUTTONS[id_] = Rect(button["left"], button["top"], button["width"], button["height"])
             BUTTON_ICONS[id_] = {"Setup": "setup.ico", "Exit": "exit.ico"}.get(button["action"]) or button["icon_file"]
     media = dict(make_media(args.build, args.work, product), l=os.path.join(args.build, "languages"))
@@ -1324,7 +1245,13 @@ def main():
             except Exception as e:  # a failed scenario must not stop the others
                 failures.append(scenario.__name__)
                 print(f"FAIL - {scenario.__name__}: {e if isinstance(e, Failure) else traceback.format_exc()}")
-                run.clean_up()
+                if run.process is not None and run.process.poll() is None:
+                    run.process.kill()
+                    run.process.wait()
+                run.driver.send("closeinstallers")
+                run.driver.wait("noform", 5000)
+                if os.path.exists(run.log):
+                    os.remove(run.log)
         run.driver.close()
     finally:
         lab.close()
