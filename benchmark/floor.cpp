@@ -2,14 +2,11 @@
 // program can do to show what the launcher shows. One window of the same
 // style and client size; the disc artwork blitted straight from the
 // program's own bitmap resource (no conversion to a device bitmap); the
-// version line in the same font; two owner-drawn buttons with the same
-// icons, the first with the focus. No C runtime, no controller, no string
-// table, no version check. It is linked with the launcher's own resources,
-// so both programs load the same artwork, icons and manifest.
-//
-// The geometry is written out here as plain numbers, the launcher's layout
-// at 96 dpi (ui/Layout.cpp); the benchmark needs the same pixels, not the
-// same code. The texts are the product's own.
+// version line in the same font; the product's buttons, owner-drawn where
+// it places them, with the same icons and captions, Setup with the focus.
+// No C runtime, no controller, no version check. It is linked with the
+// launcher's own resources, so both programs load the same artwork, icons,
+// captions and manifest.
 #include <windows.h>
 
 #include "resources/resource.h"
@@ -23,23 +20,18 @@ const WCHAR kWideClassName[] = L"DiscLauncherBenchFloor";
 // fonts and face colour, drawn with nothing of the launcher's own code.
 const int kClientWidth = ui::TwipsToPixels(ui::kForm1ClientWidthTwips);
 const int kClientHeight = ui::TwipsToPixels(ui::kForm1ClientHeightTwips);
-ui::Rect Place(ui::ControlIndex control)
-{
-    return ui::ToPixels(ui::kControls[control].twips);
-}
 const WCHAR* Wide(const char16_t* text)
 {
     return reinterpret_cast<const WCHAR*>(text);
 }
-// No C runtime runs constructors here: a function, not a table filled at start.
-const WCHAR* Caption(int index)
-{
-    return Wide(index == 0 ? ui::kCommand1DesignCaption : ui::kCommand2DesignCaption);
-}
 const COLORREF kFaceColor = ui::kButtonFaceColor;
+const size_t kMaxButtons = 6;
 
-HWND g_buttons[2];
-HICON g_icons[2];
+size_t g_buttonCount;
+HWND g_buttons[kMaxButtons];
+HICON g_icons[kMaxButtons];
+WCHAR g_captions[kMaxButtons][64];
+HWND g_setup;
 HFONT g_labelFont, g_buttonFont;
 const BITMAPINFO* g_disc;
 const void* g_discBits;
@@ -76,7 +68,7 @@ void Paint(HWND window)
     }
     HGDIOBJ old = SelectObject(dc, g_labelFont);
     SetBkMode(dc, TRANSPARENT);
-    const ui::Rect place = Place(ui::kLabel1);
+    const ui::Rect place = ui::ToPixels(ui::kControls[ui::kLabel1].twips);
     RECT label = {place.left, place.top, place.Right(), place.Bottom()};
     ExtTextOutW(dc, label.left, label.top, ETO_CLIPPED, &label, Wide(ui::kVersionLine),
                 lstrlenW(Wide(ui::kVersionLine)), nullptr);
@@ -86,7 +78,9 @@ void Paint(HWND window)
 
 void DrawButton(const DRAWITEMSTRUCT& item)
 {
-    int index = item.hwndItem == g_buttons[1] ? 1 : 0;
+    size_t index = 0;
+    while (index + 1 < g_buttonCount && g_buttons[index] != item.hwndItem)
+        ++index;
     RECT frame = item.rcItem;
     HBRUSH face = CreateSolidBrush(kFaceColor);
     FillRect(item.hDC, &frame, face);
@@ -100,14 +94,14 @@ void DrawButton(const DRAWITEMSTRUCT& item)
     HGDIOBJ old = SelectObject(item.hDC, g_buttonFont);
     TEXTMETRICA metrics;
     GetTextMetricsA(item.hDC, &metrics);
-    const ui::Rect button = Place(ui::kCommand1);
+    const ui::Rect button = ui::ToPixels(ui::kControls[ui::kCommand1].twips);
     const int icon = ui::kButtonIconSize, gap = ui::kButtonIconCaptionGap;
     int top = (button.height - (icon + gap + metrics.tmHeight)) / 2;
     DrawIconEx(item.hDC, (button.width - icon) / 2, top, g_icons[index], icon, icon, 0, nullptr, DI_NORMAL);
     RECT caption = {ui::kButtonEdge, top + icon + gap, button.width - ui::kButtonEdge,
                     top + icon + gap + metrics.tmHeight};
     SetBkMode(item.hDC, TRANSPARENT);
-    DrawTextW(item.hDC, Caption(index), -1, &caption, DT_CENTER | DT_TOP | DT_SINGLELINE);
+    DrawTextW(item.hDC, g_captions[index], -1, &caption, DT_CENTER | DT_TOP | DT_SINGLELINE);
     SelectObject(item.hDC, old);
     if (focused) {
         const int inset = ui::kButtonFocusInset;
@@ -124,7 +118,7 @@ LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
     case WM_DRAWITEM: DrawButton(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam)); return TRUE;
     case WM_ACTIVATE:
         if (LOWORD(wParam) != WA_INACTIVE)
-            SetFocus(g_buttons[0]);
+            SetFocus(g_setup);
         return 0;
     case WM_DESTROY: PostQuitMessage(0); return 0;
     }
@@ -135,9 +129,12 @@ int Run()
 {
     HINSTANCE instance = GetModuleHandleA(nullptr);
     FindArtwork(instance);
-    for (int i = 0; i < 2; ++i) {
-        g_icons[i] = static_cast<HICON>(LoadImageA(instance, MAKEINTRESOURCEA(i == 0 ? IDI_SETUP : IDI_EXIT),
-                                                   IMAGE_ICON, 32, 32, LR_DEFAULTCOLOR));
+    g_buttonCount = launcher::kProductButtonCount < kMaxButtons ? launcher::kProductButtonCount : kMaxButtons;
+    for (size_t i = 0; i < g_buttonCount; ++i) {
+        const launcher::ProductButton& button = launcher::kProductButtons[i];
+        g_icons[i] = static_cast<HICON>(LoadImageA(instance, MAKEINTRESOURCEA(button.iconId), IMAGE_ICON,
+                                                   32, 32, LR_DEFAULTCOLOR));
+        LoadStringW(instance, button.captionId, g_captions[i], 64);
     }
     g_labelFont = LayoutFont(ui::kLabelFont);
     g_buttonFont = LayoutFont(ui::kButtonFont);
@@ -160,13 +157,14 @@ int Run()
                                   nullptr, nullptr, instance, nullptr);
     if (window == nullptr)
         return 1;
-    for (int i = 0; i < 2; ++i) {
-        const ui::Rect place = Place(i == 0 ? ui::kCommand1 : ui::kCommand2);
-        g_buttons[i] = CreateWindowExW(0, L"BUTTON", Caption(i),
-                                       WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_OWNERDRAW,
+    for (size_t i = 0; i < g_buttonCount; ++i) {
+        const ui::Rect place = ui::ButtonPlace(launcher::kProductButtons[i]);
+        g_buttons[i] = CreateWindowExW(0, L"BUTTON", g_captions[i], WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_OWNERDRAW,
                                        place.left, place.top, place.width, place.height, window,
                                        reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDC_COMMAND1 + i)),
                                        instance, nullptr);
+        if (launcher::kProductButtons[i].action == launcher::ButtonAction::Setup)
+            g_setup = g_buttons[i];
     }
     ShowWindow(window, SW_SHOWNORMAL);
     UpdateWindow(window);
