@@ -1175,7 +1175,8 @@ def make_media(build, work, product):
     medium = media["d"]  # from the build's pieces, whatever installer folder its own medium has
     os.makedirs(os.path.join(medium, *home))
     shutil.copy(os.path.join(build, "launcher.exe"), medium)
-    programs = [product.facts["installer"].split("\\")] + (product.facts["medium"]["sample_paths"] or []) + [
+    programs = [product.facts["installer"].split("\\"), product.started.split("\\")] + (
+        product.facts["medium"]["sample_paths"] or []) + [
         b["target_parts"] for b in product.facts["buttons"]
         if b.get("target_parts") and b["target_parts"][-1].lower().endswith(".exe")]
     for parts in programs:
