@@ -20,7 +20,7 @@ import time
 import pefile
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "wine_lab"))
-from winelab import WINE64, WineLab, build_64_bit, cannot_run_32_bit  # noqa: E402
+from winelab import WineLab, runnable_build  # noqa: E402
 
 PROGRAMS = ["launcher.exe", "floor.exe", "floorcopy.exe"]
 SCREEN = "1024x768"
@@ -96,15 +96,12 @@ def main():
     print(f"bench: {time.strftime('%Y-%m-%d %H:%M')}, {os.cpu_count()} CPUs, load average {load:.2f}; "
           f"Wine as Windows XP on Xvfb {SCREEN}x{args.depth}; {args.rounds} rounds")
     sizes(args.build)
-    why, lab_options = cannot_run_32_bit(), {}
+    args.build, lab_options, why = runnable_build(args.build, ["bench_floor"])
     if why:
         # The launcher and the floor built alike for 64 bits: their ratio
         # still says what the launcher costs over the least it could do.
         print(f"start-up and memory: of a 64-bit build of the same sources and its floor, not of "
               f"launcher.exe, which cannot run here: {why}")
-        args.build = build_64_bit(os.path.join(args.build, "..", "product"),
-                                  os.path.join(args.build, "..", "win64-build"), ["bench_floor"])
-        lab_options = dict(arch="win64", loader=WINE64)
     folder = os.path.join(args.work, "programs")
     os.makedirs(folder)
     shutil.copy(os.path.join(args.build, "launcher.exe"), folder)

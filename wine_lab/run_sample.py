@@ -19,7 +19,7 @@ import sys
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from winelab import WINE64, WineLab, build_64_bit, cannot_run_32_bit  # noqa: E402
+from winelab import WineLab, runnable_build  # noqa: E402
 
 DESKTOP = (640, 480)
 
@@ -55,15 +55,11 @@ def main():
     parser.add_argument("--ui-locale", default=None,
                         help="the user interface's locale, if not --locale's")
     args = parser.parse_args()
-    why = cannot_run_32_bit()
-    lab_options = {}
+    medium = os.path.join(args.build, "medium")
+    args.build, lab_options, why = runnable_build(args.build)
     if why:
         print(f"run-sample: launcher.exe cannot run on this machine: {why}; running a 64-bit build of "
-              f"the same sources instead; launcher.exe's medium is {os.path.join(args.build, 'medium')}",
-              file=sys.stderr)
-        args.build = build_64_bit(os.path.join(args.build, "..", "product"),
-                                  os.path.join(args.build, "..", "win64-build"))
-        lab_options = dict(arch="win64", loader=WINE64)
+              f"the same sources instead; launcher.exe's medium is {medium}", file=sys.stderr)
     if args.ui_locale and not args.locale:
         args.locale = "C.UTF-8"
 

@@ -3,7 +3,7 @@
 prefix in a folder of its own (32-bit, or with arch="win64" a 64-bit one),
 starts Xvfb on a free display unless given one, and removes what it made when
 closed. Where the kernel runs no 32-bit programs, a 64-bit build
-(build_64_bit) runs through WINE64 instead.
+(runnable_build) runs through WINE64 instead.
 """
 import json
 import os
@@ -36,18 +36,24 @@ def cannot_run_32_bit():
     return None
 
 
-def build_64_bit(product_dir, folder, targets=()):
-    """The Windows build (launcher.exe, the driver, the sample installer, the
-    medium, and any targets named) of these sources and the product compiled
-    into product_dir, made for 64-bit Windows into folder, to run through
-    WINE64 in a 64-bit prefix where the kernel runs no 32-bit programs.
-    Nothing built here ships."""
+def runnable_build(build, targets=()):
+    """The Windows build folder whose programs this machine can run, the
+    WineLab options they need, and why that is not build itself (None when
+    it is). Where the kernel runs no 32-bit programs: the same sources and
+    product (build/../product) built for 64-bit Windows, with any targets
+    named, into win64-build beside build, to run through WINE64 in 64-bit
+    prefixes. Nothing built there ships."""
+    why = cannot_run_32_bit()
+    if not why:
+        return build, {}, None
     sources = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
-    for command in (["-S", sources, "-B", folder, "-DCMAKE_BUILD_TYPE=MinSizeRel", "-DPRODUCT_DIR=" + product_dir,
+    folder = os.path.join(build, "..", "win64-build")
+    for command in (["-S", sources, "-B", folder, "-DCMAKE_BUILD_TYPE=MinSizeRel",
+                     "-DPRODUCT_DIR=" + os.path.join(build, "..", "product"),
                      "-DCMAKE_TOOLCHAIN_FILE=" + os.path.join(sources, "cmake", "mingw-w64-x86_64.cmake")],
                     ["--build", folder, "-j", str(os.cpu_count() or 1), "--target", "all", *targets]):
         subprocess.run(["cmake", *command], check=True, stdout=subprocess.DEVNULL)
-    return folder
+    return folder, dict(arch="win64", loader=WINE64), why
 
 
 def start_xvfb(screen):

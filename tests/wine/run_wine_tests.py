@@ -21,7 +21,7 @@ import traceback
 HERE = os.path.dirname(os.path.abspath(__file__))
 SOURCES = os.path.normpath(os.path.join(HERE, "..", ".."))
 sys.path.insert(0, os.path.join(SOURCES, "wine_lab"))
-from winelab import WINE64, WineLab, build_64_bit, cannot_run_32_bit, has_locale, start_xvfb, windows_path  # noqa: E402
+from winelab import WINE64, WineLab, cannot_run_32_bit, runnable_build, has_locale, start_xvfb, windows_path  # noqa: E402
 from bitmap import Bitmap  # noqa: E402
 sys.path.insert(0, os.path.join(HERE, "..", "pe"))
 from check_resources import read_product, string_table  # noqa: E402
@@ -1220,9 +1220,8 @@ def main():
     if why:
         print(f"this machine cannot run launcher.exe: {why}; the scenarios run a 64-bit build of the same "
               "sources, in 64-bit prefixes, where Setup starts the product's installer_x64 if it names one")
-        args.build = build_64_bit(os.path.dirname(os.path.abspath(args.product)),
-                                  os.path.join(args.work, "win64-build"))
-        LAB.update(arch="win64", loader=WINE64)
+    args.build, options, _ = runnable_build(args.build)
+    LAB.update(options)
     product = Product(args.product, args.language, x64=bool(why))
     for id_, button in zip(button_ids(product.facts["buttons"]), product.facts["buttons"]):
         if dict(VERSIONS)["winxp"] in (button["windows"] or product.facts["windows"]):
