@@ -5,6 +5,7 @@ starts Xvfb on a free display unless given one, and removes what it made when
 closed. Where the kernel runs no 32-bit programs, a 64-bit build
 (runnable_build) runs through WINE64 instead.
 """
+import functools
 import json
 import os
 import shutil
@@ -22,10 +23,11 @@ def windows_path(unix_path):
     return "Z:" + os.path.abspath(unix_path).replace("/", "\\")
 
 
+@functools.lru_cache(maxsize=None)
 def cannot_run_32_bit():
-    """Why this machine cannot run Wine's 32-bit programs, or None. Some
-    virtual machines' kernels answer every i386 program, Wine's loader
-    included, with "Exec format error"."""
+    """Why this machine cannot run Wine's 32-bit programs, or None (asked
+    once a run). Some virtual machines' kernels answer every i386 program,
+    Wine's loader included, with "Exec format error"."""
     try:
         result = subprocess.run(["wine", "--version"], capture_output=True, text=True, timeout=60)
     except (OSError, subprocess.TimeoutExpired) as e:
