@@ -332,8 +332,13 @@ class Run:
 
     def launch(self, path=ROOT, env=None):
         self.process = self.lab.start([path], dict(env or {}, SAMPLE_INSTALLER_LOG=windows_path(self.log)))
-        reply = self.driver.wait("form", 20000)
-        expect(reply["ok"], f"launcher window did not appear for {path}")
+        reply = self.driver.wait("form", 60000)
+        if not reply["ok"]:
+            code = self.process.poll()
+            state = reply["state"]
+            raise Failure(f"launcher window did not appear for {path} within 60 s; the launcher "
+                          f"{'is still running' if code is None else f'ended with {code}'}; launcher windows "
+                          f"{state['titles']} ({state['shown']} shown), boxes {state['boxes']}")
         return reply["state"]
 
     @contextlib.contextmanager
@@ -734,27 +739,32 @@ def setup_on_64_bit(run):
     if why:
         print(f"  skipped: {why}")
         return
-    lab = WineLab(os.path.join(run.lab.work_dir, "win64"), display=run.lab.env["DISPLAY"], locale=BASE_LOCALE,
-                  **dict(LAB, arch="win64"))
-    usual = run.lab, run.driver
-    try:
+    expected = f"D:\\{facts['installer_x64']}"
+    if LAB.get("arch") == "win64":  # this run's own prefix is a 64-bit one
+        with run.settings(version=version):
+            run.setup_starts("D:\\", expected=expected)
+    else:
+        lab = WineLab(os.path.join(run.lab.work_dir, "win64"), display=run.lab.env["DISPLAY"], locale=BASE_LOCALE,
+                      **dict(LAB, arch="win64"))
+        usual = run.lab, run.driver
         try:
-            lab.boot(version, desktop="1024x768")
-        except (subprocess.CalledProcessError, subprocess.TimeoutExpired) as e:
-            print(f"  skipped: wine64 cannot make a 64-bit prefix here ({e})")
-            return
-        if not os.path.isdir(os.path.join(lab.prefix, "drive_c", "windows", "syswow64")):
-            print("  skipped: WINEARCH=win64 made a prefix without syswow64, not a 64-bit one")
-            return
-        lab.map_drive("d", run.media["d"])
-        run.lab, run.driver = lab, lab.driver(run.driver_exe)
-        run.setup_starts("D:\\", expected=f"D:\\{facts['installer_x64']}")
-        print(f"  {version}, 64-bit: Setup started {facts['installer_x64']!r}")
-    finally:
-        if run.driver is not usual[1]:
-            run.driver.close()
-        run.lab, run.driver = usual
-        lab.close()
+            try:
+                lab.boot(version, desktop="1024x768")
+            except (subprocess.CalledProcessError, subprocess.TimeoutExpired) as e:
+                print(f"  skipped: wine64 cannot make a 64-bit prefix here ({e})")
+                return
+            if not os.path.isdir(os.path.join(lab.prefix, "drive_c", "windows", "syswow64")):
+                print("  skipped: WINEARCH=win64 made a prefix without syswow64, not a 64-bit one")
+                return
+            lab.map_drive("d", run.media["d"])
+            run.lab, run.driver = lab, lab.driver(run.driver_exe)
+            run.setup_starts("D:\\", expected=expected)
+        finally:
+            if run.driver is not usual[1]:
+                run.driver.close()
+            run.lab, run.driver = usual
+            lab.close()
+    print(f"  {version}, 64-bit: Setup started {facts['installer_x64']!r}")
 
 
 def every_close_asks(run):
