@@ -1213,8 +1213,9 @@ def main():
     parser = argparse.ArgumentParser(description=__doc__)
     parser.add_argument("--build", required=True, help="the Windows build folder")
     parser.add_argument("--work", required=True, help="scratch folder for this run")
-    parser.add_argument("--product", required=True, help="product.json of the product built, its pictures beside it")
-    parser.add_argument("--language", required=True, help="the language launcher.exe is in")
+    parser.add_argument("--product", help="product.json of the product built, its pictures beside it "
+                        "(default: the one beside the build folder)")
+    parser.add_argument("--language", help="the language launcher.exe is in (default: the product's build language)")
     parser.add_argument("--only", help="run only scenarios whose name contains this")
     parser.add_argument("--score-tool", help="the host build's picture_score (default: beside the build folder)")
     args = parser.parse_args()
@@ -1226,7 +1227,12 @@ def main():
     started = time.time()
     shutil.rmtree(args.work, ignore_errors=True)
     os.makedirs(args.work)
-    score_tool = args.score_tool or os.path.join(args.build, "..", "picture_score")  # before a 64-bit build
+    # Beside the Windows build, before a 64-bit build takes its place.
+    score_tool = args.score_tool or os.path.join(args.build, "..", "picture_score")
+    args.product = args.product or os.path.join(args.build, "..", "product", "product.json")
+    if not args.language:
+        with open(args.product, encoding="utf-8") as f:
+            args.language = json.load(f)["build_language"]
     if why:
         print(f"this machine cannot run launcher.exe: {why}; the scenarios run a 64-bit build of the same "
               "sources, in 64-bit prefixes, where Setup starts the product's installer_x64 if it names one")
