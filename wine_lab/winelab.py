@@ -16,6 +16,14 @@ WINE_FONTS = "/usr/share/wine/fonts"
 LOCALE_VARIABLES = ("LC_ALL", "LC_CTYPE", "LC_MESSAGES", "LANG")
 # Wine's 64-bit loader, which runs 64-bit programs only.
 WINE64 = "/usr/lib/wine/wine64"
+# Wine's errors, not its warnings or traces: what a failed start leaves to read.
+WINE_ERRORS = "-all,err+all"
+
+
+class WineFailed(subprocess.CalledProcessError):
+    def __str__(self):
+        said = (self.stderr or b"").decode("utf-8", "replace").strip()[-2000:]
+        return f"{super().__str__()} Wine said: {said or 'nothing'}"
 
 
 def windows_path(unix_path):
@@ -90,6 +98,7 @@ class WineLab:
                  keep_prefix=False, messages=None, arch="win32", loader="wine"):
         self.work_dir = os.path.abspath(work_dir)
         self.prefix = os.path.join(self.work_dir, "prefix")
+        self.stderr_log = os.path.join(self.work_dir, "wine-stderr.log")
         self.keep_prefix = keep_prefix
         self._xvfb = None
         self._processes = []
@@ -141,7 +150,16 @@ class WineLab:
         path = os.path.join(self.work_dir, "settings.reg")
         with open(path, "w", encoding="utf-16") as f:
             f.write("\r\n".join(lines) + "\r\n")
-        self.run([*self.wine, "reg", "import", windows_path(path)])
+        # On a busy machine Wine's start of a program (start.exe) now and
+        # then fails or hangs before the program runs. An import can be
+        # made again, so it is, twice at most, and the run says so.
+        for attempt in range(3):
+            try:
+                return self.run([*self.wine, "reg", "import", windows_path(path)], timeout=20)
+            except (WineFailed, subprocess.TimeoutExpired) as e:
+                if attempt == 2:
+                    raise
+                print(f"  note: the import of {' '.join(lines[2:])} did not run ({e}); once more", flush=True)
 
     def set_version(self, version, exe="launcher.exe"):
         """The Windows version one program sees (Wine's per-program setting)."""
@@ -155,16 +173,31 @@ class WineLab:
             os.remove(link)
         os.symlink(os.path.abspath(unix_folder), link)
 
-    def run(self, command, timeout=60, **kwargs):
-        return subprocess.run(command, env=self.env, timeout=timeout, check=True,
-                              stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, **kwargs)
+    def run(self, command, timeout=60):
+        """Runs a command to its end; one that fails says what Wine said."""
+        result = subprocess.run(command, env={**self.env, "WINEDEBUG": WINE_ERRORS}, timeout=timeout,
+                                stdin=subprocess.DEVNULL, capture_output=True)
+        if result.returncode != 0:
+            raise WineFailed(result.returncode, command, result.stdout, result.stderr)
 
     def start(self, command, extra_env=None):
-        """Starts a Windows program (wine + arguments) and returns its Popen."""
-        process = subprocess.Popen(self.wine + command, env={**self.env, **(extra_env or {})}, cwd=self.work_dir,
-                                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        """Starts a Windows program (wine + arguments) and returns its Popen.
+        What Wine says goes to the end of stderr_log (said() reads it)."""
+        with open(self.stderr_log, "ab") as stderr:
+            said_from = stderr.tell()
+            env = {**self.env, "WINEDEBUG": WINE_ERRORS, **(extra_env or {})}
+            process = subprocess.Popen(self.wine + command, env=env,
+                                       cwd=self.work_dir, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                                       stderr=stderr)
+        process.said_from = said_from
         self._processes.append(process)
         return process
+
+    def said(self, process):
+        """What Wine has said since it started process (of every program it runs), on one line."""
+        with open(self.stderr_log, "rb") as f:
+            f.seek(process.said_from)
+            return " ".join(f.read().decode("utf-8", "replace").split())[-2000:]
 
     def driver(self, driver_exe):
         return Driver(self, driver_exe)
@@ -216,6 +249,9 @@ class Driver:
         self._process = subprocess.Popen(
             [*lab.wine, os.path.abspath(driver_exe)], env=lab.env, cwd=lab.work_dir, stdin=subprocess.PIPE,
             stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True, encoding="utf-8")
+        # Its first answer: Wine's session is up. A program started while a
+        # fresh wineserver is still bringing it up can hang in Wine's start.
+        self.state()
 
     def send(self, command):
         self._process.stdin.write(command + "\n")

@@ -331,15 +331,26 @@ class Run:
                 step()
 
     def launch(self, path=ROOT, env=None):
-        self.process = self.lab.start([path], dict(env or {}, SAMPLE_INSTALLER_LOG=windows_path(self.log)))
-        reply = self.driver.wait("form", 60000)
-        if not reply["ok"]:
-            code = self.process.poll()
-            state = reply["state"]
-            raise Failure(f"launcher window did not appear for {path} within 60 s; the launcher "
-                          f"{'is still running' if code is None else f'ended with {code}'}; launcher windows "
+        """Starts the launcher and waits for its window. On a busy machine Wine's start.exe now and then
+        fails ("ShellExecuteEx failed") or hangs before the program runs: then it is started once more."""
+        for bound in (30, 60):
+            self.process = self.lab.start([path], dict(env or {}, SAMPLE_INSTALLER_LOG=windows_path(self.log)))
+
+            def shown_or_ended():
+                reply = self.driver.wait("form", 500)
+                return reply if reply["ok"] or self.process.poll() is not None else None
+            reply = until(shown_or_ended, bound, every=0) or self.driver.wait("form", 0)
+            if reply["ok"]:
+                return reply["state"]
+            code, state, wine = self.process.poll(), reply["state"], self.lab.said(self.process)
+            why = (f"ended with {code}" if code is not None else "still runs") + f", Wine said: {wine or 'nothing'}"
+            if bound == 30 and ("ShellExecuteEx" in wine if code is not None else not state["forms"]):
+                print(f"  note: Wine did not start {path} ({why}); once more", flush=True)
+                self.process.kill()
+                self.process.wait()
+                continue
+            raise Failure(f"launcher window did not appear for {path}; the launcher {why}; launcher windows "
                           f"{state['titles']} ({state['shown']} shown), boxes {state['boxes']}")
-        return reply["state"]
 
     @contextlib.contextmanager
     def launched(self, path=ROOT, env=None):
@@ -359,7 +370,10 @@ class Run:
     def ended(self, process=None, timeout=15):
         process = process or self.process
         try:
-            return process.wait(timeout=timeout)
+            code = process.wait(timeout=timeout)
+            if code != 0:
+                print(f"  note: exit code {code}; Wine said: {self.lab.said(process) or 'nothing'}", flush=True)
+            return code
         except subprocess.TimeoutExpired:
             process.kill()
             raise Failure(f"launcher still running after {timeout} s: {self.driver.state()}")
