@@ -208,6 +208,11 @@ def farthest_static_picture(artwork, path):
     return path
 
 
+# What Wine says when it, not the program, failed a start: no display driver for the program (Wine's
+# desktop process did not answer in time, on a busy machine), or its start.exe could not start it.
+WINE_FAILED_START = ("nodrv_CreateWindow", "ShellExecuteEx")
+
+
 class Failure(Exception):
     pass
 
@@ -331,26 +336,39 @@ class Run:
                 step()
 
     def launch(self, path=ROOT, env=None):
-        """Starts the launcher and waits for its window. On a busy machine Wine's start.exe now and then
-        fails ("ShellExecuteEx failed") or hangs before the program runs: then it is started once more."""
-        for bound in (30, 60):
+        """Starts the launcher and waits for its window; a start Wine failed itself is made once more."""
+        for attempt in (1, 2):
             self.process = self.lab.start([path], dict(env or {}, SAMPLE_INSTALLER_LOG=windows_path(self.log)))
 
             def shown_or_ended():
                 reply = self.driver.wait("form", 500)
                 return reply if reply["ok"] or self.process.poll() is not None else None
-            reply = until(shown_or_ended, bound, every=0) or self.driver.wait("form", 0)
+            reply = until(shown_or_ended, 60, every=0) or self.driver.wait("form", 0)
             if reply["ok"]:
                 return reply["state"]
-            code, state, wine = self.process.poll(), reply["state"], self.lab.said(self.process)
-            why = (f"ended with {code}" if code is not None else "still runs") + f", Wine said: {wine or 'nothing'}"
-            if bound == 30 and ("ShellExecuteEx" in wine if code is not None else not state["forms"]):
-                print(f"  note: Wine did not start {path} ({why}); once more", flush=True)
-                self.process.kill()
-                self.process.wait()
+            code, state = self.process.poll(), reply["state"]
+            if attempt == 1 and code is not None and self.wine_failed(self.process):
                 continue
-            raise Failure(f"launcher window did not appear for {path}; the launcher {why}; launcher windows "
-                          f"{state['titles']} ({state['shown']} shown), boxes {state['boxes']}")
+            raise Failure(f"launcher window did not appear for {path}; the launcher "
+                          f"{'still runs' if code is None else f'ended with {code}'}, Wine said: "
+                          f"{self.lab.said(self.process) or 'nothing'}; launcher windows {state['titles']} "
+                          f"({state['shown']} shown), boxes {state['boxes']}")
+
+    def start_to_end(self, path):
+        """The exit code of a start of path that is to end by itself; a start Wine failed is made once more."""
+        for attempt in (1, 2):
+            process = self.lab.start([path])
+            code = self.ended(process)
+            if code == 0 or attempt == 2 or not self.wine_failed(process):
+                return code
+
+    def wine_failed(self, process):
+        """Whether Wine, not the launcher, failed process's start (WINE_FAILED_START); the run says so."""
+        said = self.lab.said(process)
+        failed = next((words for words in WINE_FAILED_START if words in said), None)
+        if failed:
+            print(f"  note: Wine failed that start itself ({failed}); once more", flush=True)
+        return failed is not None
 
     @contextlib.contextmanager
     def launched(self, path=ROOT, env=None):
@@ -372,7 +390,7 @@ class Run:
         try:
             code = process.wait(timeout=timeout)
             if code != 0:
-                print(f"  note: exit code {code}; Wine said: {self.lab.said(process) or 'nothing'}", flush=True)
+                print(f"  exit code {code}; Wine said: {self.lab.said(process) or 'nothing'}", flush=True)
             return code
         except subprocess.TimeoutExpired:
             process.kill()
@@ -993,14 +1011,14 @@ def second_start(run):
     with run.launched():
         run.driver.send("post minimize")
         until(lambda: run.driver.state()["form"]["style"] & WS_MINIMIZE, 5)
-        expect_eq("exit code of the second start", 0, run.ended(run.lab.start([ROOT])))
+        expect_eq("exit code of the second start", 0, run.start_to_end(ROOT))
         run.focus_when_active()
         state = run.driver.state()
         expect_eq("launcher windows", 1, state["forms"])
         expect(not state["form"]["style"] & WS_MINIMIZE, "the first window is still minimized")
         run.driver.send("click 2")
         run.open_box()
-        expect_eq("exit code of a start during the question", 0, run.ended(run.lab.start([ROOT])))
+        expect_eq("exit code of a start during the question", 0, run.start_to_end(ROOT))
         expect_eq("launcher windows during the question", 1, run.open_box()[1]["forms"])
         run.answer_box("no")
     print("  the same path: brought the minimized window, then its question, forward")
@@ -1009,7 +1027,7 @@ def second_start(run):
         short = run.driver.send(f"shortpath {folder}\\launcher.exe")
         expect(short["ok"] and "~" in short["path"], f"no 8.3 form of {folder}: {short}")
         short = short["path"].lower()
-        expect_eq(f"exit code of a start as {short}", 0, run.ended(run.lab.start([short])))
+        expect_eq(f"exit code of a start as {short}", 0, run.start_to_end(short))
         expect_eq("launcher windows", 1, run.driver.state()["forms"])
         run.driver.send("post hide")
         with run.also_started(folder + "\\launcher.exe") as second:
