@@ -16,8 +16,6 @@ WINE_FONTS = "/usr/share/wine/fonts"
 LOCALE_VARIABLES = ("LC_ALL", "LC_CTYPE", "LC_MESSAGES", "LANG")
 # Wine's 64-bit loader, which runs 64-bit programs only.
 WINE64 = "/usr/lib/wine/wine64"
-# Wine's errors, not its warnings or traces: what a failed start leaves to read.
-WINE_ERRORS = "-all,err+all"
 
 
 class WineFailed(subprocess.CalledProcessError):
@@ -105,7 +103,8 @@ class WineLab:
         if not keep_prefix:
             shutil.rmtree(self.prefix, ignore_errors=True)
         os.makedirs(self.work_dir, exist_ok=True)
-        self.env = {**os.environ, "WINEPREFIX": self.prefix, "WINEARCH": arch, "WINEDEBUG": "-all",
+        # WINEDEBUG: Wine's errors, not its warnings or traces; what a failed start leaves to read.
+        self.env = {**os.environ, "WINEPREFIX": self.prefix, "WINEARCH": arch, "WINEDEBUG": "-all,err+all",
                     "WINEDLLOVERRIDES": "mscoree,mshtml="}  # no Mono or Gecko prompts
         self.wine = [loader]  # the command that runs a Windows program
         if loader != "wine":
@@ -150,10 +149,10 @@ class WineLab:
         path = os.path.join(self.work_dir, "settings.reg")
         with open(path, "w", encoding="utf-16") as f:
             f.write("\r\n".join(lines) + "\r\n")
-        # On a busy machine Wine's start of a program (start.exe) now and
-        # then fails or hangs before the program runs. An import can be
-        # made again, so it is, twice at most, and the run says so.
-        for attempt in range(3):
+        # On a busy machine Wine now and then fails or hangs a start before
+        # the program runs. An import can be made again, so it is, once,
+        # and the run says so.
+        for attempt in (1, 2):
             try:
                 return self.run([*self.wine, "reg", "import", windows_path(path)], timeout=20)
             except (WineFailed, subprocess.TimeoutExpired) as e:
@@ -175,7 +174,7 @@ class WineLab:
 
     def run(self, command, timeout=60):
         """Runs a command to its end; one that fails says what Wine said."""
-        result = subprocess.run(command, env={**self.env, "WINEDEBUG": WINE_ERRORS}, timeout=timeout,
+        result = subprocess.run(command, env=self.env, timeout=timeout,
                                 stdin=subprocess.DEVNULL, capture_output=True)
         if result.returncode != 0:
             raise WineFailed(result.returncode, command, result.stdout, result.stderr)
@@ -185,8 +184,7 @@ class WineLab:
         What Wine says goes to the end of stderr_log (said() reads it)."""
         with open(self.stderr_log, "ab") as stderr:
             said_from = stderr.tell()
-            env = {**self.env, "WINEDEBUG": WINE_ERRORS, **(extra_env or {})}
-            process = subprocess.Popen(self.wine + command, env=env,
+            process = subprocess.Popen(self.wine + command, env={**self.env, **(extra_env or {})},
                                        cwd=self.work_dir, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
                                        stderr=stderr)
         process.said_from = said_from
